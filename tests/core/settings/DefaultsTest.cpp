@@ -1,0 +1,214 @@
+// Reading and writing rules of the user settings.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "settings/Defaults.h"
+#include "settings/PreferenceFields.h"
+#include "support/QuillTest.h"
+
+namespace quill {
+namespace {
+
+using test::QuillTest;
+
+class DefaultsTest : public QuillTest {
+  protected:
+    Defaults& d = Defaults::shared();
+};
+
+TEST_F(DefaultsTest, BooleansReadByTheWordThenTheNumberRule) {
+    for (const char* yes : {"YES", "y", "yes", "Y", "1", "7", "-2"}) {
+        store->set("ShowSizes", yes);
+        d.setStore(store);
+        EXPECT_TRUE(d.showSizes()) << yes;
+    }
+    for (const char* no : {"NO", "n", "no", "0", "maybe", ""}) {
+        store->set("ShowSizes", no);
+        d.setStore(store);
+        EXPECT_FALSE(d.showSizes()) << no;
+    }
+    store->remove("ShowSizes");
+    d.setStore(store);
+    EXPECT_TRUE(d.showSizes());
+    EXPECT_FALSE(d.showDeletions());
+}
+
+TEST_F(DefaultsTest, IntegersReadTheLeadingNumberAndDefaultWhenAbsent) {
+    EXPECT_EQ(d.pollTime(), 5);
+    EXPECT_EQ(d.lineLength(), 70);
+    store->set("SendSizeLimit", "250KB");
+    store->set("FoundDisplayDelay", "-1");
+    store->set("LineLength", "wide");
+    d.setStore(store);
+    EXPECT_EQ(d.sendSizeLimit(), 250);
+    EXPECT_EQ(d.foundDisplayDelay(), -1);
+    EXPECT_EQ(d.lineLength(), 0);
+}
+
+TEST_F(DefaultsTest, ValuesAreCachedAndWrittenOnlyWhenTheyChange) {
+    EXPECT_EQ(d.pollTime(), 5);
+    store->set("PollTime", "9");  // another writer; the cached value stands
+    EXPECT_EQ(d.pollTime(), 5);
+    int before = store->writes();
+    d.setPollTime(5);
+    EXPECT_EQ(store->writes(), before);
+    d.setPollTime(3);
+    d.setAutoFetch(false);
+    d.setAutoFetch(false);
+    EXPECT_EQ(store->writes(), before + 2);
+    EXPECT_EQ(*store->get("PollTime"), "3");
+    EXPECT_EQ(*store->get("AutoFetch"), "NO");
+}
+
+TEST_F(DefaultsTest, StringsRemoveTheirKeyWhenClearedAndDefaultsReturn) {
+    d.setIncludePrefix("| ");
+    EXPECT_EQ(*store->get("IncludePrefix"), "| ");
+    d.setIncludePrefix("");
+    EXPECT_FALSE(store->get("IncludePrefix"));
+    EXPECT_EQ(d.includePrefix(), "> ");
+    EXPECT_EQ(d.replyTo(), "");
+    EXPECT_EQ(d.mailMarker(), "Subject:From:To:Cc:Attachment:Date:Reply-To:Sender:In-Reply-To");
+}
+
+TEST_F(DefaultsTest, EmptyStoredValuesCountAsAbsentOnlyWhereTheKeySaysSo) {
+    store->set("RemoteFetch", "");
+    store->set("Alternates", "");
+    store->set("WebBrowserPath", "");
+    store->set("PeopleDir", "");
+    d.setStore(store);
+    EXPECT_EQ(d.remoteFetch(), "NO");
+    EXPECT_EQ(d.alternates(), "");
+    EXPECT_EQ(d.webBrowserPath(), "netscape");
+    EXPECT_EQ(d.peopleDir(), "/usr/local/tessel/Library/Images/People");
+}
+
+TEST_F(DefaultsTest, ClearingTheBrowserPathStoresEmptyAndLeavesMailDirAlone) {
+    std::string mailDirBefore = *store->get("MailDir");
+    d.setWebBrowserPath("/usr/bin/firefox");
+    EXPECT_EQ(d.webBrowserPath(), "/usr/bin/firefox");
+    d.setWebBrowserPath(std::nullopt);
+    EXPECT_EQ(*store->get("WebBrowserPath"), "");
+    EXPECT_EQ(*store->get("MailDir"), mailDirBefore);
+}
+
+TEST_F(DefaultsTest, MailDirFallsBackToItsDefaultWhenSetToNothing) {
+    d.setMailDir("");
+    EXPECT_EQ(*store->get("MailDir"), "~/tessel/Mailboxes");
+}
+
+TEST_F(DefaultsTest, MailFilterIsStoredInNumberedPieces) {
+    EXPECT_EQ(d.mailFilter().rfind("Content-Length:Content-Transfer-Encoding", 0), 0u);
+    store->set("MailFilter", "Received");
+    store->set("MailFilter1", "X-Face");
+    store->set("MailFilter2", "Status");
+    d.setStore(store);
+    EXPECT_EQ(d.mailFilter(), "Received:X-Face:Status");
+
+    d.setMailFilter("Received:Precedence");
+    EXPECT_EQ(*store->get("MailFilter"), "Received");
+    EXPECT_EQ(*store->get("MailFilter1"), "Precedence");
+    EXPECT_FALSE(store->get("MailFilter2"));
+    d.setStore(store);
+    EXPECT_EQ(d.mailFilter(), "Received:Precedence");
+
+    int before = store->writes();
+    d.setMailFilter("Received:Precedence");
+    EXPECT_EQ(store->writes(), before);
+}
+
+TEST_F(DefaultsTest, SendFormatNamesAClassOfTheRegisteredList) {
+    EXPECT_EQ(d.sendFormat(), 1);  // MimeMessage
+    store->set("NonZell", "YES");
+    d.setStore(store);
+    EXPECT_EQ(d.sendFormat(), 0);
+    store->set("SendFormat", "MIME");
+    d.setStore(store);
+    EXPECT_EQ(d.sendFormat(), 2);  // the native-format class
+    store->set("SendFormat", "Plain");
+    d.setStore(store);
+    EXPECT_EQ(d.sendFormat(), 0);
+    store->set("SendFormat", "PgpMessage");
+    d.setStore(store);
+    EXPECT_EQ(d.sendFormat(), 1);
+    d.setSendFormat(3);
+    EXPECT_EQ(*store->get("SendFormat"), "SunMessage");
+    EXPECT_EQ(d.sendFormat(), 3);
+}
+
+TEST_F(DefaultsTest, ChoicesMapWordsToIndexes) {
+    store->set("ReadReceiptOption", "Ask");
+    store->set("Orientation", "LANDSCAPE");
+    d.setStore(store);
+    EXPECT_EQ(d.readReceiptOption(), 2);
+    EXPECT_EQ(d.orientation(), 1);
+    store->set("ReadReceiptOption", "Sometimes");
+    store->set("Orientation", "portrait");
+    d.setStore(store);
+    EXPECT_EQ(d.readReceiptOption(), 0);
+    EXPECT_EQ(d.orientation(), 0);
+    d.setOrientation(1);
+    d.setReadReceiptOption(1);
+    EXPECT_EQ(*store->get("Orientation"), "Landscape");
+    EXPECT_EQ(*store->get("ReadReceiptOption"), "Never");
+}
+
+TEST_F(DefaultsTest, AutoLaunchCountsOnlyWhenHiddenOnAutoLaunch) {
+    store->set("QXAutoLaunch", "YES");
+    d.setStore(store);
+    EXPECT_FALSE(d.autoLaunch());
+    store->set("QXHideOnAutoLaunch", "YES");
+    d.setStore(store);
+    EXPECT_TRUE(d.autoLaunch());
+}
+
+TEST_F(DefaultsTest, SpoolFileAndMailerExpandTheHomeDirectory) {
+    store->set("SpoolDir", "~/spool");
+    store->set("Mailer", "~/bin/mailer");
+    d.setStore(store);
+    EXPECT_EQ(d.spoolFile(), home() + "/spool/tester");
+    EXPECT_EQ(d.mailer(), home() + "/bin/mailer");
+    d.setUserKey1("X-Mood", "calm");
+    EXPECT_EQ(*store->get("UserKey1"), "X-Mood");
+    EXPECT_EQ(*store->get("UserValue1"), "calm");
+}
+
+TEST_F(DefaultsTest, FontsFallBackToThePlatformThenBuiltInFaces) {
+    EXPECT_EQ(d.msgFont(), (FontDescription{"Helvetica", 12}));
+    EXPECT_EQ(d.boldFont().name, "Helvetica-Bold");
+    EXPECT_EQ(d.fixedFont(), (FontDescription{"Courier", 12}));
+    d.setPlatformFonts({FontDescription{"DejaVu Sans", 11}, std::nullopt,
+                        FontDescription{"DejaVu Sans Mono", 13}});
+    EXPECT_EQ(d.boldFont(), (FontDescription{"DejaVu Sans-Bold", 11}));
+    EXPECT_EQ(d.fixedFont(), (FontDescription{"DejaVu Sans Mono", 10}));
+    store->set("TocFontSize", "9");
+    d.setStore(store);
+    EXPECT_EQ(d.tocFont(), (FontDescription{"Helvetica", 9}));
+    d.setPlatformFonts({});
+}
+
+TEST_F(DefaultsTest, PreferenceFieldsWarnAndKeepGoing) {
+    panels->answer(0);
+    EXPECT_EQ(readNumericField("abc"), 0);
+    panels->answer(0);
+    EXPECT_EQ(readNumericField("x12y"), 12);
+    EXPECT_EQ(readNumericField("15"), 15);
+    EXPECT_EQ(panels->alerts().size(), 2u);
+    EXPECT_EQ(panels->alerts()[0].message, "Warning: The value in this field must be numeric.");
+
+    EXPECT_TRUE(checkMailboxesDirectoryField(mailDir()));
+    panels->answer(0);
+    EXPECT_FALSE(checkSpoolDirectoryField(tmp() + "/missing"));
+    EXPECT_EQ(panels->alerts().back().message,
+              "Warning: The spool directory " + tmp() +
+                  "/missing either doesn't exist or you don't have full access to it.");
+    std::string mailer = writeFile("mailer", "#!/bin/sh\n");
+    panels->answer(0);
+    EXPECT_FALSE(checkMailerField(mailer));
+    ::chmod(mailer.c_str(), 0755);
+    EXPECT_TRUE(checkMailerField(mailer));
+    panels->answer("Revert");
+    EXPECT_EQ(askAboutUnappliedChanges(), UnappliedChangesAnswer::Revert);
+}
+
+}  // namespace
+}  // namespace quill
