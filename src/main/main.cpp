@@ -1,0 +1,48 @@
+// Quill: start-up of the graphical mail client.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
+#include "platform/UserInfo.h"
+#include "settings/Defaults.h"
+#include "ui/platform/QSettingsDefaultsStore.h"
+#include "ui/platform/QtPanels.h"
+#include "ui/platform/QtRunLoop.h"
+
+namespace {
+
+// Without a window system there is nothing to show; say so instead of aborting in Qt.
+bool displayAvailable() {
+    for (const char* var : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* v = std::getenv(var);
+        if (v && *v) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!displayAvailable()) {
+        std::fputs("Quill: no display is available. Set DISPLAY (or WAYLAND_DISPLAY) to the "
+                   "window system Quill should open its windows on.\n",
+                   stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Quill");
+
+    quill::setCurrentUser(quill::userInfoFromSystem());
+    quill::Defaults::shared().setStore(std::make_shared<quill::QSettingsDefaultsStore>());
+    quill::installPanels(std::make_shared<quill::QtPanels>());
+    quill::installRunLoop(std::make_shared<quill::QtRunLoop>());
+
+    std::fprintf(stderr,
+                 "Quill: settings in %s, mailboxes in %s. The mailbox window is not part of "
+                 "this build yet.\n",
+                 quill::QSettingsDefaultsStore::defaultPath().c_str(),
+                 quill::expandTilde(quill::Defaults::shared().mailDir()).c_str());
+    return 0;
+}
