@@ -1,13 +1,65 @@
 #include "message/StringList.h"
 
-namespace quill {
+#include <unordered_set>
 
-void StringList::addParsedAddressesFrom(std::string_view line) { addString(line); }
+#include "message/fieldutil.h"
+
+namespace quill {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The form in which two entries are the same address.
+std::string addressKey(std::string_view entry) {
+    std::string key = uncommentedAddress(entry);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return key;
+}
+
+}  // namespace
+
+void StringList::addParsedAddressesFrom(std::string_view line) {
+    for (std::string_view piece : splitAtAddressCommas(line)) {
+        piece = trimmed(piece);
+        if (!piece.empty()) addString(piece);
+    }
+}
+
 void StringList::addString(std::string_view text) { m_strings.emplace_back(text); }
-void StringList::removeAddress(std::string_view) {}
-void StringList::removeMyAddress() {}
-void StringList::removeDuplicateAddresses() {}
-void StringList::removeAddressComments() {}
-std::string StringList::commaizedStringValue() const { return {}; }
+
+void StringList::removeAddress(std::string_view address) {
+    std::string key = addressKey(address);
+    std::erase_if(m_strings, [&](const std::string& entry) { return addressKey(entry) == key; });
+}
+
+void StringList::removeMyAddress() {
+    std::erase_if(m_strings, [](const std::string& entry) { return isMyAddress(entry); });
+}
+
+void StringList::removeDuplicateAddresses() {
+    std::unordered_set<std::string> seen;
+    std::erase_if(m_strings,
+                  [&](const std::string& entry) { return !seen.insert(addressKey(entry)).second; });
+}
+
+void StringList::removeAddressComments() {
+    for (std::string& entry : m_strings) entry = uncommentedAddress(entry);
+}
+
+std::string StringList::commaizedStringValue() const {
+    std::string joined;
+    for (std::size_t i = 0; i < m_strings.size(); ++i) {
+        if (i > 0) joined += ", ";
+        joined += m_strings[i];
+    }
+    return joined;
+}
 
 }  // namespace quill

@@ -1,17 +1,208 @@
 #include "message/date.h"
 
-namespace quill {
+#include <array>
+#include <cmath>
 
-int parseFullDate(std::string_view, std::tm* record) {
-    *record = std::tm{};
-    record->tm_wday = -1;
+#include "platform/Diagnostics.h"
+#include "platform/Localized.h"
+
+namespace quill {
+namespace {
+
+constexpr std::array<std::string_view, 7> kDayNames = {"Sun", "Mon", "Tue", "Wed",
+                                                       "Thu", "Fri", "Sat"};
+constexpr std::array<std::string_view, 12> kMonthNames = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                          "jul", "aug", "sep", "oct", "nov", "dec"};
+
+constexpr std::array<const char*, 5> kResultTexts = {"Valid date", "Invalid month", "Invalid day",
+                                                     "Invalid year", "Invalid time"};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+bool isSeparator(char c) {
+    return c == '\t' || c == ' ' || c == ',' || c == '/' || c == '-' || c == '+';
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+// The value of an all-digit text, capped so that absurdly long numbers stay
+// out of range instead of overflowing; nothing when a non-digit appears.
+// An empty text is 0.
+std::optional<long> digitsValue(std::string_view text) {
+    long value = 0;
+    for (char c : text) {
+        if (!isDigit(c)) return std::nullopt;
+        value = std::min(value * 10 + (c - '0'), 100000000L);
+    }
+    return value;
+}
+
+// The slots a date text filled, beside the broken-down record.
+struct DateSlots {
+    int day = -1;
+    int year = -1;  // years since 1900
+    int weekday = -1;
+    int month = -1;
+    bool zone = false;
+};
+
+// "hh:mm[:ss]"; seconds are cut at their first non-digit ("07pm"), since
+// some mailers glue a meridian or a zone to the clock time.
+bool parseClock(std::string_view token, std::tm* record) {
+    auto colon = token.find(':');
+    auto hours = digitsValue(token.substr(0, colon));
+    if (!hours || *hours > 23) return false;
+    record->tm_hour = int(*hours);
+    std::string_view rest = token.substr(colon + 1);
+    auto second = rest.find(':');
+    auto minutes = digitsValue(rest.substr(0, second));
+    if (!minutes || *minutes > 59) return false;
+    record->tm_min = int(*minutes);
+    if (second == std::string_view::npos) return true;
+    std::string_view secText = rest.substr(second + 1);
+    std::size_t end = 0;
+    while (end < secText.size() && isDigit(secText[end])) ++end;
+    auto seconds = digitsValue(secText.substr(0, end));
+    if (!seconds || *seconds > 59) return false;
+    record->tm_sec = int(*seconds);
+    return true;
+}
+
+// Two-digit years mean 1970-1999; three-digit years and years before 1900 are
+// not plausible mail dates (and catch "-0800" read where the year should be).
+std::optional<int> yearSince1900(std::string_view token) {
+    auto value = digitsValue(token);
+    if (!value || *value < 70 || *value > 100000) return std::nullopt;
+    if (*value < 100) return int(*value);
+    if (*value < 1900) return std::nullopt;
+    return int(*value - 1900);
+}
+
+void matchName(std::string_view token, DateSlots& slots) {
+    if (token.size() < 3) return;
+    std::string_view head = token.substr(0, 3);
+    for (std::size_t i = 0; slots.weekday < 0 && i < kDayNames.size(); ++i)
+        if (equalsIgnoringCase(head, kDayNames[i])) slots.weekday = int(i);
+    for (std::size_t i = 0; slots.month < 0 && i < kMonthNames.size(); ++i)
+        if (equalsIgnoringCase(head, kMonthNames[i])) slots.month = int(i);
+}
+
+bool isNumericZone(std::string_view text, std::size_t start, std::string_view token) {
+    if (token.size() != 4 || start == 0) return false;
+    for (char c : token)
+        if (!isDigit(c)) return false;
+    return text[start - 1] == '-' || text[start - 1] == '+';
+}
+
+int parseToken(std::string_view text, std::size_t start, std::string_view token, std::tm* record,
+               DateSlots& slots) {
+    if (token.find(':') != std::string_view::npos)
+        return parseClock(token, record) ? kValidDate : kInvalidTime;
+    if (slots.day < 0 && isDigit(token[0])) {
+        auto day = digitsValue(token);
+        if (!day || *day < 1 || *day > 31) return kInvalidDay;
+        slots.day = int(*day);
+    } else if (slots.year < 0 && isDigit(token[0])) {
+        auto year = yearSince1900(token);
+        if (!year) return kInvalidYear;
+        slots.year = *year;
+    } else if (isLetter(token[0])) {
+        matchName(token, slots);
+    } else if (!slots.zone && isNumericZone(text, start, token)) {
+        // The clock time is kept as written; the zone is only consumed.
+        slots.zone = true;
+    }
     return kValidDate;
 }
-const char* getDateParse(int) { return nullptr; }
-std::string rfc822zone(long) { return "GMT"; }
-std::string sizeString(long long) { return "0KB"; }
-int ordinalValue(std::string_view, std::string_view, int defaultValue) { return defaultValue; }
-std::optional<std::int32_t> packedDate(std::string_view) { return std::nullopt; }
-std::int32_t packedToday() { return packDate(1970, 1, 1); }
+
+int parseDate(std::string_view text, std::tm* record, DateSlots& slots) {
+    *record = std::tm{};
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (isSeparator(text[pos])) {
+            ++pos;
+            continue;
+        }
+        std::size_t start = pos;
+        while (pos < text.size() && !isSeparator(text[pos])) ++pos;
+        int result = parseToken(text, start, text.substr(start, pos - start), record, slots);
+        if (result != kValidDate) return result;
+    }
+    record->tm_wday = slots.weekday;
+    if (slots.day >= 0) record->tm_mday = slots.day;
+    if (slots.month >= 0) record->tm_mon = slots.month;
+    if (slots.year >= 0) record->tm_year = slots.year;
+    return kValidDate;
+}
+
+}  // namespace
+
+int parseFullDate(std::string_view text, std::tm* record) {
+    DateSlots slots;
+    return parseDate(text, record, slots);
+}
+
+const char* getDateParse(int code) {
+    if (code < 0 || code >= int(kResultTexts.size())) return nullptr;
+    return kResultTexts[code];
+}
+
+std::string rfc822zone(long secondsWest) {
+    if (secondsWest == 0) return "GMT";
+    long offset = std::labs(secondsWest);
+    long hhmm = offset / 3600 * 100 + offset / 60 % 60;
+    // RFC 822 counts east as positive, the C library counts west.
+    return formatString("%s%04ld", secondsWest > 0 ? "-" : "+", hhmm);
+}
+
+std::string sizeString(long long bytes) {
+    double kilobytes = double(bytes) / 1024.0;
+    if (kilobytes < 1000.0) {
+        std::string format = localized(kUITable, "%dKB");
+        return formatString(format.c_str(), int(std::ceil(kilobytes)));
+    }
+    std::string format = localized(kUITable, "%.1fMB");
+    return formatString(format.c_str(), kilobytes / 1024.0);
+}
+
+int ordinalValue(std::string_view list, std::string_view name, int defaultValue) {
+    auto isGap = [](char c) { return c == ':' || c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    int position = 0;
+    std::size_t pos = 0;
+    while (pos < list.size()) {
+        if (isGap(list[pos])) {
+            ++pos;
+            continue;
+        }
+        std::size_t start = pos;
+        while (pos < list.size() && !isGap(list[pos])) ++pos;
+        if (equalsIgnoringCase(list.substr(start, pos - start), name)) return position;
+        ++position;
+    }
+    return defaultValue;
+}
+
+std::optional<std::int32_t> packedDate(std::string_view text) {
+    std::tm record;
+    DateSlots slots;
+    if (parseDate(text, &record, slots) != kValidDate) return std::nullopt;
+    if (slots.day < 0 || slots.month < 0 || slots.year < 0) return std::nullopt;
+    // The index refuses years past 9999 as corrupt; such a date is no date.
+    if (slots.year + 1900 > 9999) return std::nullopt;
+    return packDate(slots.year + 1900, slots.month + 1, slots.day);
+}
+
+std::int32_t packedToday() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return packDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
 
 }  // namespace quill

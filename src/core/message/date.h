@@ -57,7 +57,9 @@ constexpr int packedDay(std::int32_t packed) { return packed & 0x1f; }
 
 // The packed date of a date text, or nothing when the text holds no complete
 // recognisable date (day, month and year all found and parsing succeeded,
-// year at most 9999 so that the index accepts it again).
+// year at most 9999 so that the index accepts it again). For a "From " line
+// give the text after the envelope sender: a sender such as "mary@x" would
+// otherwise be read as the month.
 std::optional<std::int32_t> packedDate(std::string_view text);
 
 // Today's packed date in local time: the fallback before any date was parsed.

@@ -1,14 +1,227 @@
 #include "message/fieldutil.h"
 
-namespace quill {
+#include "platform/UserInfo.h"
+#include "settings/Defaults.h"
 
-std::string uncommentedAddress(std::string_view text) { return std::string(text); }
-std::string addressComment(std::string_view text) { return std::string(text); }
-std::optional<std::size_t> addressCommaIndex(std::string_view) { return std::nullopt; }
-std::vector<std::string_view> splitAtAddressCommas(std::string_view text) { return {text}; }
-bool isMyAddress(std::string_view) { return false; }
+namespace quill {
+namespace {
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+void trimTrailingSpace(std::string& text) {
+    while (!text.empty() && isSpace(text.back())) text.pop_back();
+}
+
+// Walks an address the way RFC 822 reads it: a backslash protects the next
+// character, double quotes delimit quoted strings, and parentheses nest
+// comments (quotes inside a comment are plain characters).
+class AddressScanner {
+  public:
+    explicit AddressScanner(std::string_view text) : m_text(text) {}
+
+    bool atEnd() const { return m_pos >= m_text.size(); }
+    std::size_t position() const { return m_pos; }
+    bool inQuote() const { return m_quoted; }
+    int depth() const { return m_depth; }
+    bool outside() const { return !m_quoted && m_depth == 0; }
+
+    // Answers the next character and whether it was escaped; updates the
+    // quote and comment state after a structural character.
+    char next(bool& escaped) {
+        char c = m_text[m_pos++];
+        escaped = c == '\\' && m_pos < m_text.size();
+        if (escaped) return m_text[m_pos++];
+        if (c == '"' && m_depth == 0) {
+            m_quoted = !m_quoted;
+        } else if (!m_quoted && c == '(') {
+            ++m_depth;
+        } else if (!m_quoted && c == ')' && m_depth > 0) {
+            --m_depth;
+        }
+        return c;
+    }
+
+  private:
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+    bool m_quoted = false;
+    int m_depth = 0;
+};
+
+bool hasAngleAddress(std::string_view text) {
+    AddressScanner scan(text);
+    while (!scan.atEnd()) {
+        bool escaped;
+        bool wasOutside = scan.outside();
+        char c = scan.next(escaped);
+        if (!escaped && wasOutside && c == '<') return true;
+    }
+    return false;
+}
+
+// Two full names match position by position: letters and digits ignoring
+// case, and any punctuation or blank against any other ("joe.user" is
+// "Joe User").
+bool matchesFullName(std::string_view address, std::string_view name) {
+    if (address.size() != name.size()) return false;
+    for (std::size_t i = 0; i < address.size(); ++i) {
+        bool punctuation = !isAlnum(address[i]) && !isAlnum(name[i]);
+        if (!punctuation && lower(address[i]) != lower(name[i])) return false;
+    }
+    return true;
+}
+
+bool isAlternate(std::string_view address, std::string_view alternates) {
+    std::size_t pos = 0;
+    while (pos < alternates.size()) {
+        if (isSpace(alternates[pos]) || alternates[pos] == ',') {
+            ++pos;
+            continue;
+        }
+        std::size_t end = alternates.find(',', pos);
+        if (end == std::string_view::npos) end = alternates.size();
+        std::string_view entry = alternates.substr(pos, end - pos);
+        while (!entry.empty() && isSpace(entry.back())) entry.remove_suffix(1);
+        if (equalsIgnoringCase(entry, address)) return true;
+        pos = end;
+    }
+    return false;
+}
+
+std::string realNameOf(const UserInfo& user) {
+    std::string gecos = user.realName;
+    auto cut = gecos.find_first_of(",;%");
+    if (cut != std::string::npos) gecos.resize(cut);
+    std::string login = user.loginName;
+    if (!login.empty()) login[0] = upper(login[0]);
+    std::string name;
+    for (char c : gecos) {
+        if (c == '&')
+            name += login;
+        else
+            name += c;
+    }
+    return name.empty() ? user.loginName : name;
+}
+
+}  // namespace
+
+std::string uncommentedAddress(std::string_view text) {
+    std::string out;
+    bool quoted = false, angle = false;
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            // Escapes are copied as written, even inside comments.
+            out += c;
+            out += text[++i];
+        } else if (quoted) {
+            out += c;
+            quoted = c != '"';
+        } else if (depth > 0) {
+            depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+        } else if (c == '(') {
+            depth = 1;
+        } else if (c == '<') {
+            out.clear();
+            angle = true;
+        } else if (c == '>' && angle) {
+            break;
+        } else if (isSpace(c)) {
+            if (!out.empty() && out.back() != ' ') out += ' ';
+        } else {
+            out += c;
+            quoted = c == '"';
+        }
+    }
+    trimTrailingSpace(out);
+    return out;
+}
+
+std::string addressComment(std::string_view text) {
+    bool angleForm = hasAngleAddress(text);
+    std::string out;
+    bool inAngle = false;
+    AddressScanner scan(text);
+    while (!scan.atEnd()) {
+        bool escaped;
+        bool wasOutside = scan.outside();
+        int depthBefore = scan.depth();
+        char c = scan.next(escaped);
+        bool structural = !escaped && (wasOutside || scan.outside());
+        if (angleForm && structural && !inAngle && c == '<') {
+            inAngle = true;
+            continue;
+        }
+        if (inAngle) {
+            inAngle = !(structural && c == '>');
+            continue;
+        }
+        if (!escaped && c == '"' && depthBefore == 0) continue;  // quotes are not copied
+        // Outside the angle form only the inside of comments is the name, not
+        // the outermost parentheses.
+        if (!angleForm && (depthBefore == 0 || scan.depth() == 0)) continue;
+        if (isSpace(c) && (out.empty() || isSpace(out.back()))) continue;
+        out += c;
+    }
+    trimTrailingSpace(out);
+    if (out.size() >= 2 && out.front() == '"' && out.back() == '"')
+        out = out.substr(1, out.size() - 2);
+    return out.empty() ? uncommentedAddress(text) : out;
+}
+
+std::optional<std::size_t> addressCommaIndex(std::string_view text) {
+    AddressScanner scan(text);
+    while (!scan.atEnd()) {
+        bool escaped;
+        std::size_t at = scan.position();
+        char c = scan.next(escaped);
+        if (!escaped && c == ',' && scan.outside()) return at;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string_view> splitAtAddressCommas(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    while (auto comma = addressCommaIndex(text)) {
+        pieces.push_back(text.substr(0, *comma));
+        text.remove_prefix(*comma + 1);
+    }
+    pieces.push_back(text);
+    return pieces;
+}
+
+bool isMyAddress(std::string_view text) {
+    std::string address = uncommentedAddress(text);
+    if (address.empty()) return false;
+    if (address == currentUser().loginName) return true;
+    if (matchesFullName(address, getRealName())) return true;
+    // A host-qualified address is the user's only when listed as an alternate.
+    return isAlternate(address, Defaults::shared().alternates());
+}
+
 const std::string& getRealName() {
-    static std::string name;
+    // Kept between calls; recomputed only when another user is installed.
+    static std::string login, gecos, name;
+    const UserInfo& user = currentUser();
+    if (name.empty() || login != user.loginName || gecos != user.realName) {
+        login = user.loginName;
+        gecos = user.realName;
+        name = realNameOf(user);
+    }
     return name;
 }
 
