@@ -1,0 +1,381 @@
+#include "app/MailDriver.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/resources.h"
+#include "platform/Diagnostics.h"
+#include "platform/FileHandles.h"
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
+#include "platform/UserInfo.h"
+#include "settings/Defaults.h"
+
+namespace quill {
+namespace {
+
+constexpr const char* kProgramName = "Quill";
+constexpr const char* kDefaultMailDir = "~/tessel/Mailboxes";
+// The icon's new-mail animation, one frame every half second.
+constexpr int kAnimationFrames[] = {0, 1, 2, 1, 0, 1, 2, 1, 0, 1, 2, 1, 0, 1, 2};
+
+bool isDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool makeDirectories(const std::string& path, mode_t mode) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        std::string prefix = path.substr(0, slash);
+        if (!isDirectory(prefix) && ::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) {
+            return false;
+        }
+        if (slash == std::string::npos) return true;
+    }
+}
+
+// "name.ext" → "name-<pid>-<n>.ext" until no file has the name.
+std::string uniquePath(const std::string& path) {
+    static int counter = 0;
+    auto slash = path.rfind('/');
+    auto dot = path.rfind('.');
+    bool hasSuffix = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    std::string stem = hasSuffix ? path.substr(0, dot) : path;
+    std::string suffix = hasSuffix ? path.substr(dot) : "";
+    std::string candidate = path;
+    while (::access(candidate.c_str(), F_OK) == 0) {
+        candidate = stem + formatString("-%d-%d", static_cast<int>(::getpid()), ++counter) + suffix;
+    }
+    return candidate;
+}
+
+std::string currentDirectory() {
+    char buf[4096];
+    return ::getcwd(buf, sizeof buf) ? buf : "";
+}
+
+}  // namespace
+
+MailDriver::MailDriver() {
+    exitProcess = [](int status) { std::exit(status); };
+}
+
+MailDriver& MailDriver::shared() {
+    static MailDriver instance;
+    return instance;
+}
+
+void MailDriver::reset() {
+    m_tempDir.clear();
+    m_workingDir.clear();
+    m_lastOpened.clear();
+    m_mailWindows.clear();
+    m_composeWindows.clear();
+    m_newMail = false;
+    m_animationFrame = -1;
+    m_soundFailureShown = false;
+    m_signalCount = 0;
+    m_stageDone = 0;
+    m_tmpRoot = "/tmp";
+    m_frameInterval = std::chrono::milliseconds(500);
+    m_shell = nullptr;
+    exitProcess = [](int status) { std::exit(status); };
+    firstImportantPid = [] { return pid_t(-1); };
+    forgetImportantPid = [](pid_t, int) {};
+    beforeWindowsClose = [] {};
+}
+
+bool MailDriver::startUp() {
+    mode_t mask = ::umask(022);  // read the mask without changing it
+    ::umask(mask);
+    m_tempDir = makeTemporaryDirectory();
+    Defaults& d = Defaults::shared();
+    m_helpers = {resolveHelperProgram(d.uuencoder()), resolveHelperProgram(d.tarCommand()),
+                 resolveHelperProgram(d.compressCommand()),
+                 resolveHelperProgram(d.uncompressCommand())};
+    return checkMailDirectory();
+}
+
+std::string MailDriver::makeTemporaryDirectory() {
+    std::string path = m_tmpRoot + "/" + currentUser().loginName;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & 07777) == 0700 &&
+        st.st_uid == ::getuid()) {
+        return path;
+    }
+    // Someone else's, a file, or a directory others can enter: never share it.
+    path = uniquePath(path);
+    if (::mkdir(path.c_str(), 0700) != 0) logError(kProgramName, "cannot create %s", path.c_str());
+    return path;
+}
+
+bool MailDriver::checkMailDirectory() {
+    Defaults& d = Defaults::shared();
+    std::string path = expandTilde(d.mailDir());
+    if (d.mailDir() == kDefaultMailDir && !isDirectory(path)) makeDirectories(path, 0700);
+    while (::chdir(path.c_str()) != 0) {
+        int answer = runAlert(kProgramName, "The mailboxes directory %s is invalid.",
+                              "Select Another", "Quit", nullptr, path.c_str());
+        if (answer != kAlertDefault) return false;
+        auto chosen = panels().runOpenPanel({"Open Mail Directory", "", true, false});
+        if (chosen.empty()) return false;
+        d.setMailDir(chosen.front());
+        path = chosen.front();
+    }
+    m_workingDir = currentDirectory();
+    return true;
+}
+
+void MailDriver::addMailWindow(std::shared_ptr<MailWindowController> window) {
+    m_mailWindows.push_back(std::move(window));
+}
+
+void MailDriver::removeMailWindow(const MailWindowController* window) {
+    std::erase_if(m_mailWindows, [&](const auto& w) { return w.get() == window; });
+}
+
+void MailDriver::addComposeWindow(std::shared_ptr<ComposeController> window) {
+    m_composeWindows.push_back(std::move(window));
+}
+
+void MailDriver::removeComposeWindow(const ComposeController* window) {
+    std::erase_if(m_composeWindows, [&](const auto& w) { return w.get() == window; });
+}
+
+std::string MailDriver::fullMailboxPath(const std::string& path) const {
+    if (path.empty() || path[0] == '/') return path;
+    return formatString("%s/%s", m_workingDir.c_str(), path.c_str());
+}
+
+MailWindowController* MailDriver::findToc(const std::string& path, bool order) {
+    std::string full = fullMailboxPath(path);
+    for (const auto& w : m_mailWindows) {
+        if (w->mailboxPath() == full) {
+            if (order) w->orderFront();
+            return w.get();
+        }
+    }
+    return nullptr;
+}
+
+MailWindowController* MailDriver::openMbox(const std::string& path) {
+    if (!m_shell) return nullptr;
+    auto window = m_shell->openMailboxWindow(fullMailboxPath(path));
+    if (!window) return nullptr;
+    addMailWindow(window);
+    return window.get();
+}
+
+bool MailDriver::openFile(const std::string& path) {
+    auto endsWith = [&](const char* ext) {
+        size_t n = std::strlen(ext);
+        return path.size() >= n && path.compare(path.size() - n, n, ext) == 0;
+    };
+    // Voice annotations and external bodies belong to components this build lacks.
+    if (endsWith(".vox") || endsWith(".external-body")) return false;
+    if (findToc(path, true)) return true;
+    if (!openMbox(path)) return false;
+    m_lastOpened = path;
+    return true;
+}
+
+MailWindowController* MailDriver::activeMailboxWindow() {
+    return findToc(Defaults::shared().activeMailbox(), false);
+}
+
+void MailDriver::newMailMsg() {
+    if (!m_newMail) {
+        m_newMail = true;
+        notifyToc();
+        updateNewMessageCount();
+        postNewMail();
+    } else {
+        updateNewMessageCount();
+    }
+}
+
+void MailDriver::notifyToc() {
+    for (const auto& w : m_mailWindows) w->haveNewMail();
+    m_animationFrame = -1;
+    if (m_shell) m_shell->setIconFrame(m_newMail ? 1 : 0);
+}
+
+void MailDriver::updateNewMessageCount() {
+    if (!m_shell || !m_shell->canShowIconText()) return;
+    Defaults& d = Defaults::shared();
+    if (!d.showIconCount()) {
+        m_shell->setIconText("");
+        return;
+    }
+    int count = 0;
+    if (MailWindowController* active = activeMailboxWindow()) count += active->newMessageCount();
+    if (!d.autoFetch()) count += spoolCount();
+    m_shell->setIconText(count > 0 ? formatString("%d", count) : "");
+}
+
+int MailDriver::countSpoolMessages(const std::string& spoolPath) {
+    UniqueFile f = UniqueFile::open(spoolPath, "r");
+    if (!f) return 0;
+    char line[512];
+    bool previousEmpty = true;  // the first line counts as if after an empty one
+    int count = 0;
+    while (std::fgets(line, sizeof line, f.get())) {
+        if (previousEmpty && std::strncmp(line, "From ", 5) == 0) ++count;
+        previousEmpty = std::strcmp(line, "\n") == 0;
+    }
+    return count;
+}
+
+int MailDriver::spoolCount() const { return countSpoolMessages(Defaults::shared().spoolFile()); }
+
+void MailDriver::postNewMail() {
+    std::string sound = Defaults::shared().mailSound();
+    if (!sound.empty() && m_shell && !m_shell->playSound(sound) && !m_soundFailureShown) {
+        m_soundFailureShown = true;
+        runAlert(kProgramName,
+                 "Could not play sound file %s.  Please reset the new mail sound in the "
+                 "Preference panel.",
+                 "OK", nullptr, nullptr, sound.c_str());
+    }
+    if (animating()) return;
+    m_animationFrame = 0;
+    runLoop().performAfter(m_frameInterval, [this] { paintNextFrame(); });
+}
+
+void MailDriver::paintNextFrame() {
+    if (m_animationFrame < 0) return;  // stopped by notifyToc
+    if (m_shell) m_shell->setIconFrame(kAnimationFrames[m_animationFrame] % 3);
+    if (++m_animationFrame >= static_cast<int>(std::size(kAnimationFrames))) {
+        m_animationFrame = -1;
+        return;
+    }
+    runLoop().performAfter(m_frameInterval, [this] { paintNextFrame(); });
+}
+
+std::vector<std::string> MailDriver::bundleDirectories() const {
+    return {currentUser().homeDir + "/Library/Quill",
+            formatString("%s%s/Quill", "/usr/local/tessel", "/Library")};
+}
+
+int MailDriver::loadBundles() {
+    if (!Defaults::shared().loadBundles()) {
+        logRaw("[Quill: Bundle loading disabled]\n");
+        return 0;
+    }
+    int loaded = 0;
+    for (const auto& dir : bundleDirectories()) {
+        std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+        if (!d) continue;
+        while (dirent* e = ::readdir(d.get())) {
+            std::string name = e->d_name;
+            if (name.size() < 8 || name.compare(name.size() - 7, 7, ".bundle") != 0) continue;
+            std::string bundle = dir + "/" + name;
+            std::string library = bundle + "/" + name.substr(0, name.size() - 7) + ".so";
+            void* handle = ::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+            auto entry = handle ? reinterpret_cast<void (*)(MailDriver&)>(
+                                      ::dlsym(handle, "quillRegisterBundle"))
+                                : nullptr;
+            if (!entry) {
+                logRaw(formatString("*** Could not load Quill module %s\n", bundle.c_str()));
+                if (handle) ::dlclose(handle);
+                continue;
+            }
+            entry(*this);
+            ++loaded;
+        }
+    }
+    return loaded;
+}
+
+void MailDriver::terminationSignal(int signo) {
+    int n = ++m_signalCount;
+    // Each stage runs once; a stage that returns falls through to the next, and a
+    // signal arriving meanwhile takes the road from its own stage on.
+    for (int stage = n; stage <= 3; ++stage) {
+        if (stage <= m_stageDone) return;
+        m_stageDone = stage;
+        runTerminationStage(stage, signo);
+    }
+}
+
+void MailDriver::runTerminationStage(int stage, int signo) {
+    if (stage == 1) {
+        logRaw(formatString("Caught signal #%d; terminating safely\n", signo));
+        terminateSafely();
+    } else if (stage == 2) {
+        logRaw(formatString("Recaught signal #%d; quitting cleanly\n", signo));
+        realQuit();
+    } else {
+        logRaw(formatString("Recaught signal #%d; exiting fast\n", signo));
+        exitProcess(1);
+    }
+}
+
+bool MailDriver::anyEdits() const {
+    return std::any_of(m_composeWindows.begin(), m_composeWindows.end(),
+                       [](const auto& w) { return w->hasEdits(); });
+}
+
+bool MailDriver::maybeSaveDrafts() {
+    if (!anyEdits()) return true;
+    int answer = runAlert(nullptr, "There are unsent Compose windows.", "Review Unsent",
+                          "Quit Anyway", "Cancel");
+    if (answer == kAlertAlternate) return true;
+    if (answer == kAlertOther) return false;
+    auto windows = m_composeWindows;  // saving may close windows
+    for (const auto& w : windows) {
+        if (!w->hasEdits()) continue;
+        w->orderFront();
+        std::string subject = w->subject();
+        int save = subject.empty()
+                       ? runAlert(nullptr, "Save untitled draft?", "Save", "Don't Save", "Cancel")
+                       : runAlert(nullptr, "Save draft entitled \"%s\"?", "Save", "Don't Save",
+                                  "Cancel", subject.c_str());
+        if (save == kAlertOther) return false;
+        if (save == kAlertDefault) w->saveDraft();
+    }
+    return true;
+}
+
+void MailDriver::terminate() {
+    if (maybeSaveDrafts()) realQuit();
+}
+
+void MailDriver::terminateSafely() {
+    if (anyEdits()) {
+        logRaw("[Quill: Autosaving drafts...]\n");
+        auto windows = m_composeWindows;
+        for (const auto& w : windows) {
+            if (w->hasEdits()) w->saveDraft();
+        }
+    }
+    realQuit();
+}
+
+void MailDriver::realQuit() {
+    beforeWindowsClose();
+    auto windows = m_mailWindows;
+    for (const auto& w : windows) w->closeWindow();
+    m_mailWindows.clear();
+    // A mailer still delivering keeps the quit waiting, a second at a time.
+    for (pid_t pid = firstImportantPid(); pid > 0; pid = firstImportantPid()) {
+        int status = 0;
+        pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == 0) {
+            runLoop().runUntil([] { return false; }, std::chrono::milliseconds(1000));
+            continue;
+        }
+        forgetImportantPid(pid, 0);
+    }
+    if (m_shell) m_shell->terminateApplication();
+}
+
+}  // namespace quill
