@@ -1,0 +1,428 @@
+#include "store/MailBox.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Diagnostics.h"
+#include "platform/Error.h"
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
+#include "settings/Defaults.h"
+#include "store/DisplayFilter.h"
+#include "store/MailBoxWindow.h"
+#include "store/diskusage.h"
+#include "store/locking.h"
+
+namespace quill {
+namespace {
+
+constexpr std::size_t kMaxDirname = 1023;
+
+// Writable open mailboxes, linked through nextInCache.
+MailBox*& cacheHead() {
+    static MailBox* head = nullptr;
+    return head;
+}
+
+MailBox::WindowFinder& windowFinder() {
+    static MailBox::WindowFinder finder;
+    return finder;
+}
+
+struct DefaultFrame {
+    tocformat::WindowFrame frame{100, 200, 600, 640};
+    float tocHeight = 160;
+};
+DefaultFrame& defaultFrame() {
+    static DefaultFrame d;
+    return d;
+}
+
+bool isDirectory(const std::string& path, bool& exists) {
+    struct stat st;
+    exists = ::stat(path.c_str(), &st) == 0;
+    return exists && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// Makes directory `dir` (an existing one is fine) and an empty message file;
+// on failure `failed` names the path that could not be made.
+int createMailbox(const std::string& dir, const std::string& file, std::string& failed) {
+    failed = dir;
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return -1;
+    failed = file;
+    UniqueFd fd = openFile(file, O_WRONLY | O_CREAT);
+    if (!fd || ::fsync(fd.get()) != 0 || fd.close() != 0) return -1;
+    return 0;
+}
+
+}  // namespace
+
+std::string getLongName(const std::string& path) { return path + "/mbox"; }
+
+int makeMailbox(const std::string& path) {
+    std::string mbox = getLongName(path);
+    if (exists(mbox)) return 0;
+    std::string failed;
+    if (createMailbox(path, mbox, failed) == 0) return 0;
+    Error::shared().badFile(failed, kFileOpen);
+    return -1;
+}
+
+int compileFindExpression(regex_t& expression, const char* pattern, int flags) {
+    return ::regcomp(&expression, pattern, flags | REG_NEWLINE);
+}
+
+void MailBox::setWindowFinder(WindowFinder finder) { windowFinder() = std::move(finder); }
+
+void MailBox::setDefaultFrame(const tocformat::WindowFrame& frame, float tocHeight) {
+    defaultFrame() = {frame, tocHeight};
+}
+
+std::unique_ptr<MailBox> MailBox::newMailBox(const std::string& path) {
+    std::unique_ptr<MailBox> mailbox(new MailBox);
+    if (!mailbox->initMailBox(path)) return nullptr;
+    return mailbox;
+}
+
+MailBox* MailBox::newTempMailBox(const std::string& path) {
+    if (windowFinder()) {
+        if (MailBox* shown = windowFinder()(path)) return shown;
+    }
+    std::string mbox = getLongName(path);
+    for (MailBox* m = cacheHead(); m; m = m->m_nextInCache) {
+        if (m->m_mailFileName == mbox) return m;
+    }
+    std::shared_ptr<MailBox> opened = newMailBox(path);
+    if (!opened) return nullptr;
+    runLoop().releaseLater(opened);
+    return opened.get();
+}
+
+// Every failure returns before the mailbox enters the cache; the destructor
+// then closes what was opened and removes our lock file.
+MailBox* MailBox::initMailBox(const std::string& path) {
+    if (path.empty()) return nullptr;
+    bool present = false;
+    bool directory = isDirectory(path, present);
+    if (present && !directory) {
+        runAlert("Old File Format", "Cannot open mailbox. %s is in the old format.", "OK", nullptr,
+                 nullptr, path.c_str());
+        return nullptr;
+    }
+    std::string mbox = getLongName(path);
+    std::string failed;
+    if (!present && createMailbox(path, mbox, failed) != 0) {
+        Error::shared().badFile(path, kFileOpen);
+        return nullptr;
+    }
+    if (!exists(mbox) && createMailbox(path, mbox, failed) != 0 && !exists(mbox)) {
+        Error::shared().badFile(mbox, kFileOpen);
+        return nullptr;
+    }
+    if (!lockMailbox(path, m_haveLock)) return nullptr;
+    m_lockPath = path + "/.lock";
+    struct stat st;
+    m_mailLength = ::stat(mbox.c_str(), &st) == 0 ? static_cast<std::int32_t>(st.st_size) : 0;
+    m_mailFileName = mbox;
+    m_mailFile = openMailFile(m_mailFileName, "r");
+    if (!m_mailFile) return nullptr;
+    m_dirname = m_mailFileName.substr(0, std::min(m_mailFileName.rfind('/'), kMaxDirname));
+    m_toc = std::make_unique<Toc>();
+    if (!m_toc->safeLoadToc(*this)) return nullptr;
+    calcAccess();
+    if (readOnly()) {
+        runAlert("Open",
+                 "This mailbox is being opened in read-only mode. If another user alters this "
+                 "mailbox while you are viewing it, you will not see the changes until you reopen "
+                 "it.",
+                 "OK", nullptr, nullptr);
+        return this;
+    }
+    if (!m_toc->setAppendMode()) return nullptr;
+    maybeUpdateToc();
+    m_nextInCache = cacheHead();
+    cacheHead() = this;
+    return this;
+}
+
+MailBox::~MailBox() { removeLock(); }
+
+void MailBox::leaveCache() {
+    for (MailBox** link = &cacheHead(); *link; link = &(*link)->m_nextInCache) {
+        if (*link == this) {
+            *link = m_nextInCache;
+            break;
+        }
+    }
+    m_nextInCache = nullptr;
+}
+
+void MailBox::removeLock() {
+    leaveCache();
+    m_toc.reset();
+    m_mailFile.close();
+    if (m_haveLock) {
+        ::unlink(m_lockPath.c_str());
+        m_haveLock = false;
+    }
+}
+
+std::nullptr_t MailBox::fatal() {
+    if (m_mailReader) {
+        m_mailReader->fatal();
+    } else {
+        removeLock();
+    }
+    return nullptr;
+}
+
+void MailBox::fileError(int code) const { Error::shared().badFile(m_mailFileName, code); }
+
+void MailBox::calcAccess() {
+    if (::access(m_mailFileName.c_str(), W_OK) == 0) {
+        m_mboxAccess = m_toc->calcAccess(*this);
+    } else {
+        m_mboxAccess = 0;
+        m_toc->setAccess(0);
+    }
+}
+
+void MailBox::getWindowFrame(tocformat::WindowFrame& frame) const {
+    float height = 0;
+    if (m_mailReader) {
+        m_mailReader->getFrame(frame, height);
+    } else {
+        frame = defaultFrame().frame;
+    }
+}
+
+float MailBox::getTocHeight() const {
+    tocformat::WindowFrame frame;
+    float height = defaultFrame().tocHeight;
+    if (m_mailReader) m_mailReader->getFrame(frame, height);
+    return height;
+}
+
+Message& MailBox::msgHeader() {
+    if (!m_msgHeader) m_msgHeader = std::make_unique<Message>();
+    return *m_msgHeader;
+}
+
+PageBuffer& MailBox::rawMsg() {
+    static PageBuffer buffer;
+    return buffer;
+}
+
+PageBuffer& MailBox::processed() {
+    static PageBuffer buffer;
+    return buffer;
+}
+
+bool MailBox::readAt(off_t offset, std::size_t count, std::string& into) const {
+    into.resize(count);
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::pread(::fileno(m_mailFile.get()), into.data() + done, count - done,
+                            offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::optional<std::string_view> MailBox::loadMessageTextAt(int index) {
+    if (!m_toc || index < 0 || static_cast<std::uint32_t>(index) >= m_toc->length()) {
+        return std::nullopt;
+    }
+    const TocEntry& e = m_toc->entry(index);
+    // The stored length includes the newline before the next "From " line.
+    std::size_t count = e.length > 0 ? static_cast<std::size_t>(e.length - 1) : 0;
+    thread_local std::string bytes;
+    if (!readAt(e.offset, count, bytes)) {
+        fileError(kFileRead);
+        return std::nullopt;
+    }
+    PageBuffer& raw = rawMsg();
+    raw.clear();
+    raw.append(bytes);
+    std::string_view text = raw.view();
+    std::string command = Defaults::shared().displayFilter();
+    if (!command.empty()) {
+        std::optional<std::string> filtered = runDisplayFilter(command, raw.view());
+        if (filtered && !filtered->empty()) {
+            processed().clear();
+            processed().append(*filtered);
+            text = processed().view();
+        }
+    }
+    msgHeader().readMessage(raw.view());
+    return text;
+}
+
+bool MailBox::couldLoadFilteredMessageFrom(std::FILE* stream, std::size_t count,
+                                           std::string& into) {
+    std::string command = Defaults::shared().displayFilter();
+    if (command.empty()) return false;
+    std::string bytes(count, '\0');
+    bytes.resize(std::fread(bytes.data(), 1, count, stream));
+    std::optional<std::string> filtered = runDisplayFilter(command, bytes);
+    if (!filtered || filtered->empty()) return false;
+    into = std::move(*filtered);
+    return true;
+}
+
+void MailBox::loadFilteredMessageFrom(std::FILE* stream, off_t offset, std::size_t count,
+                                      std::string& into) {
+    ::fseeko(stream, offset, SEEK_SET);
+    if (couldLoadFilteredMessageFrom(stream, count, into)) return;
+    ::fseeko(stream, offset, SEEK_SET);
+    into.resize(count);
+    into.resize(std::fread(into.data(), 1, count, stream));
+}
+
+const MsgList* MailBox::getMail(std::string_view bytes) {
+    if (m_mailFile.close() != 0) {
+        fileError(kFileClose);
+        return fatal();
+    }
+    m_mailFile = openMailFile(m_mailFileName, "a+");
+    if (!m_mailFile) return fatal();
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_mailFile.get()) != bytes.size() ||
+        std::fflush(m_mailFile.get()) != 0) {
+        fileError(kFileWrite);
+        return fatal();
+    }
+    const MsgList* list = repairTocFile(m_mailLength);
+    if (!list) return fatal();
+    if (m_mailReader) m_mailReader->loadToc(*list, m_toc->atStart());
+    return list;
+}
+
+const MsgList* MailBox::repairTocFile(std::int32_t oldLength) {
+    if (m_mailFile.close() != 0) {
+        fileError(kFileClose);
+        return nullptr;
+    }
+    struct stat st;
+    if (::stat(m_mailFileName.c_str(), &st) != 0) {
+        fileError(kFileStat);
+        return nullptr;
+    }
+    if (st.st_size == oldLength) {
+        runAlert("Open Index", "Can't open index", "OK", nullptr, nullptr);
+        return nullptr;
+    }
+    m_mailFile = openMailFile(m_mailFileName, "r");
+    if (!m_mailFile) return nullptr;
+    ::fseeko(m_mailFile.get(), oldLength, SEEK_SET);
+    m_mailLength = static_cast<std::int32_t>(st.st_size);
+    if (!m_toc->repairToc(*this, oldLength)) return nullptr;
+    return &getMsgList();
+}
+
+const MsgList& MailBox::getMsgList() {
+    m_toc->loadMsgListAt(0, static_cast<int>(m_toc->length()));
+    return m_toc->getMsgList();
+}
+
+void MailBox::maybeUpdateToc() {
+    if (m_toc->needUpdate() && !m_toc->updateTocForMailbox(*this)) {
+        runAlert("Open Mailbox", "File permission error.  Could not update table of contents.",
+                 "OK", nullptr, nullptr);
+    }
+}
+
+int MailBox::checkAttachmentSizeForMessageAt(int index) {
+    const TocEntry& e = m_toc->entry(index);
+    if (e.type != 'r' || e.attachTime == 0) return 0;
+    std::string dir = m_dirname + "/" + m_toc->loadAttach(index);
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0) {
+        if (errno != ENOENT) {
+            reportPathError(dir, errno);
+            return 0;
+        }
+        m_toc->updateMessageAt(index, 0, -1);
+        return 1;
+    }
+    if (static_cast<std::int32_t>(st.st_mtime) == e.attachTime) return 0;
+    logRaw(formatString("[Quill: Recomputing attachment size for message %d]\n", index + 1));
+    std::int64_t bytes = 0;
+    if (!diskUsage(dir, bytes)) {
+        reportPathError(dir, errno);
+        return 0;
+    }
+    m_toc->updateMessageAt(index, static_cast<std::int32_t>(bytes),
+                           static_cast<std::int32_t>(st.st_mtime));
+    return 1;
+}
+
+int MailBox::find(std::string_view pattern, long start, long end, long locs[2], std::FILE* inFile) {
+    std::FILE* f = inFile ? inFile : m_mailFile.get();
+    if (pattern.empty() || !f) return 0;
+    for (long pos = start;; ++pos) {
+        if (end >= 1 && pos >= end) return 0;
+        int c = std::getc(f);
+        if (c == EOF) return 0;
+        if (static_cast<char>(c) != pattern[0]) continue;
+        std::size_t k = 1;
+        for (; k < pattern.size(); ++k) {
+            int d = std::getc(f);
+            if (d == EOF || static_cast<char>(d) != pattern[k]) {
+                if (d != EOF) ++k;
+                break;
+            }
+        }
+        if (k == pattern.size()) {
+            locs[0] = pos;
+            locs[1] = pos + static_cast<long>(pattern.size());
+            return 1;
+        }
+        // Resume one byte after the candidate start.
+        ::fseeko(f, -static_cast<off_t>(k - 1), SEEK_CUR);
+    }
+}
+
+namespace {
+
+bool matches(const regex_t& re, std::string_view text) {
+    regmatch_t m[1];
+    m[0].rm_so = 0;
+    m[0].rm_eo = static_cast<regoff_t>(text.size());
+    return ::regexec(&re, text.data(), 1, m, REG_STARTEND) == 0;
+}
+
+}  // namespace
+
+int MailBox::messageAt(int index, const regex_t& containsRegExpr) {
+    int count = m_toc ? static_cast<int>(m_toc->length()) : 0;
+    if (index < 0 || index >= count) {
+        logRaw(formatString("# Searching out of bounds: %d != [0..%d]\n", index, count));
+        return 0;
+    }
+    const TocEntry& e = m_toc->entry(index);
+    thread_local std::string bytes;
+    if (readAt(e.offset, static_cast<std::size_t>(e.length), bytes) &&
+        matches(containsRegExpr, bytes)) {
+        return 1;
+    }
+    if (e.type != 'r') return 0;
+    std::string rtf =
+        formatString("%s/%s/index.rtf", m_dirname.c_str(), m_toc->loadAttach(index).c_str());
+    if (!readFile(rtf, bytes)) {
+        logRaw(formatString("Warning: Can't open %s\n", rtf.c_str()));
+        return 0;
+    }
+    return matches(containsRegExpr, bytes) ? 1 : 0;
+}
+
+bool MailBox::fixAttachment(std::string&, long, bool) { return true; }
+
+}  // namespace quill

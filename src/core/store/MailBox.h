@@ -1,0 +1,147 @@
+// MailBox: one open mailbox directory ("Name.mbox" holding "mbox",
+// "table_of_contents", ".lock" and attachment directories) and the gateway to
+// its messages. Opening creates a missing mailbox, refuses the old single-file
+// format, takes the ".lock" file and the record lock on "mbox", loads the index
+// and decides whether the mailbox may be written. Writable open mailboxes are
+// kept in a process-wide cache so that other parts can find them by path.
+#pragma once
+
+#include <regex.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/FileHandles.h"
+#include "platform/PageBuffer.h"
+#include "store/Message.h"
+#include "store/Toc.h"
+
+namespace quill {
+
+class MailBoxWindow;
+
+// "%s/%s" of a mailbox path and "mbox".
+std::string getLongName(const std::string& path);
+// Creates the mailbox at `path` if it is missing; 0, or -1 after the file-error alert.
+int makeMailbox(const std::string& path);
+
+// regcomp with REG_NEWLINE added: "^", "$", "." and "[^x]" stay within a line,
+// as messageAt expects. Answers regcomp's result.
+int compileFindExpression(regex_t& expression, const char* pattern, int flags);
+
+class MailBox {
+  public:
+    // A newly opened mailbox, or nullptr after telling the user why not.
+    static std::unique_ptr<MailBox> newMailBox(const std::string& path);
+    // The open mailbox of that path (a window's, else a cached one), else a
+    // newly opened one released at the end of the current event. Not owned.
+    static MailBox* newTempMailBox(const std::string& path);
+    // How the application finds the mailbox a window shows for a path.
+    using WindowFinder = std::function<MailBox*(const std::string& path)>;
+    static void setWindowFinder(WindowFinder finder);
+    // The frame and list height recorded for mailboxes without a window.
+    static void setDefaultFrame(const tocformat::WindowFrame& frame, float tocHeight);
+
+    MailBox(const MailBox&) = delete;
+    MailBox& operator=(const MailBox&) = delete;
+    virtual ~MailBox();
+
+    const std::string& mailFileName() const { return m_mailFileName; }
+    const std::string& dirname() const { return m_dirname; }
+    std::FILE* mailFile() const { return m_mailFile.get(); }
+    std::int32_t mailLength() const { return m_mailLength; }
+    MailBoxWindow* mailReader() const { return m_mailReader; }
+    bool readOnly() const { return m_mboxAccess == 0; }
+    Message& msgHeader();
+    static PageBuffer& rawMsg();
+    static PageBuffer& processed();
+    Toc& toc() { return *m_toc; }
+
+    // The window calls removeLock when it is about to close.
+    void setMailReader(MailBoxWindow* window) { m_mailReader = window; }
+    void removeLock();
+    // Hands the mailbox to its window to close, or releases it at the end of
+    // the event. Answers nullptr for callers to pass on.
+    std::nullptr_t fatal();
+    void fileError(int code) const;
+    void calcAccess();
+    void getWindowFrame(tocformat::WindowFrame& frame) const;
+    float getTocHeight() const;
+
+    // The text of message i: its bytes without the separating newline, or the
+    // output of the "DisplayFilter" command when it gives any. msgHeader is
+    // refilled from the raw bytes. The view lives until the next load.
+    // Message objects are built from this text by the message classes.
+    std::optional<std::string_view> loadMessageTextAt(int index);
+    // The bytes of `count` at `offset` of `stream` through the display filter;
+    // false when the filter gave nothing (then `into` is untouched).
+    bool couldLoadFilteredMessageFrom(std::FILE* stream, std::size_t count, std::string& into);
+    void loadFilteredMessageFrom(std::FILE* stream, off_t offset, std::size_t count,
+                                 std::string& into);
+
+    // Appends raw mailbox text (starting with a "From " line) and indexes it.
+    const MsgList* getMail(std::string_view bytes);
+    const MsgList* repairTocFile(std::int32_t oldLength);
+
+    char setState(char state, int forMsg, bool flush) {
+        return m_toc->setState(state, forMsg, flush);
+    }
+    char getStateForMsg(int index) const { return m_toc->getStateForMsg(index); }
+    Toc* flushMsgState() { return m_toc->flushFile(); }
+    const MsgList& getMsgList();
+    const TocEntry& tocInfoAt(int index) const { return m_toc->entry(index); }
+    void viewsChanged(MailBoxWindow& window) { m_toc->viewsChanged(window); }
+    MailboxStatus getMailboxStatus() const { return m_toc->getMailboxStatus(); }
+    void deleteMessages(const std::vector<int>& list) { m_toc->deleteMessages(list); }
+    int undeleteMsg() const { return m_toc->undeleteMsg(); }
+    void rmEncr(int index) { m_toc->rmEncr(index); }
+    void setCurMsg(int index) { m_toc->setCurMsg(index); }
+    void loadSubject(int index, std::string& subject, std::string& from) const {
+        m_toc->loadSubject(index, subject, from);
+    }
+
+    void maybeUpdateToc();
+    int checkAttachmentSizeForMessageAt(int index);
+    // Looks for `pattern` from the stream's position (counted as `start`); on a
+    // match `locs` receives its first position and the one after it. An `end`
+    // of at least 1 stops the search there. No stream means "mbox".
+    int find(std::string_view pattern, long start, long end, long locs[2],
+             std::FILE* inFile = nullptr);
+    // 1 when a line of message i (or of its attachment's "index.rtf") matches.
+    // The whole message is matched at once, so the expression must be compiled
+    // with REG_NEWLINE (compileFindExpression) to keep lines apart.
+    int messageAt(int index, const regex_t& containsRegExpr);
+
+    // Called by the scan for each "Zell-Reference:" header while messages are
+    // indexed; copying attachments of transferred mail hooks in here. False stops the scan.
+    virtual bool fixAttachment(std::string& name, long position, bool encrypt);
+
+  protected:
+    MailBox() = default;
+    MailBox* initMailBox(const std::string& path);
+
+  private:
+    void leaveCache();
+    bool readAt(off_t offset, std::size_t count, std::string& into) const;
+
+    std::string m_mailFileName;
+    std::string m_dirname;
+    std::unique_ptr<Toc> m_toc;
+    MailBoxWindow* m_mailReader = nullptr;
+    std::unique_ptr<Message> m_msgHeader;
+    std::int32_t m_mailLength = 0;
+    UniqueFile m_mailFile;
+    int m_mboxAccess = 0;
+    MailBox* m_nextInCache = nullptr;
+    bool m_haveLock = false;
+    std::string m_lockPath;
+};
+
+}  // namespace quill

@@ -1,0 +1,225 @@
+#include "store/MboxScanner.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "message/date.h"
+#include "message/fieldutil.h"
+#include "message/headerword.h"
+
+namespace quill {
+namespace {
+
+constexpr std::size_t kMaxLine = 1023;
+// A Content-Length is trusted when a "From " line begins this close to where it points.
+constexpr std::size_t kContentLengthSlack = 21;
+constexpr std::string_view kFromLine = "\nFrom ";
+
+enum class Field { Priority, To, ContentLength, ContentType, From, Subject, Reference };
+
+struct Prefix {
+    std::string_view text;
+    Field field;
+};
+
+// Matched in this order; the priority header, when configured, comes first.
+constexpr Prefix kPrefixes[] = {
+    {"To:", Field::To},
+    {"Content-Length:", Field::ContentLength},
+    {"Content-Type:", Field::ContentType},
+    {"From:", Field::From},
+    {"Subject:", Field::Subject},
+    {"Zell-Reference:", Field::Reference},
+};
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           ::strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+std::string_view skipBlanks(std::string_view v) {
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+    return v;
+}
+
+// Header text as the index stores it: encoded words decoded, cut at a NUL.
+std::string decodedValue(std::string_view v) {
+    std::string s(v.substr(0, v.find('\0')));
+    if (s.find("=?") != std::string::npos) decodeMimeHeaderWords(s);
+    return s;
+}
+
+bool isMimeType(std::string_view v) {
+    return v.find('/') != std::string_view::npos && !startsWithNoCase(v, "text/plain") &&
+           !startsWithNoCase(v, "text/x-zellmail");
+}
+
+}  // namespace
+
+std::size_t findFromLine(std::string_view text, std::size_t from) {
+    const char* base = text.data();
+    const char* end = base + text.size();
+    const char* p = base + std::min(from, text.size());
+    while (end - p >= static_cast<std::ptrdiff_t>(kFromLine.size())) {
+        p = static_cast<const char*>(std::memchr(p, '\n', end - p - (kFromLine.size() - 1)));
+        if (!p) break;
+        if (std::memcmp(p + 1, "From ", 5) == 0) return p - base;
+        ++p;
+    }
+    return std::string_view::npos;
+}
+
+MboxScanner::MboxScanner(std::string_view mbox, ScanSettings settings)
+    : m_mbox(mbox), m_settings(std::move(settings)), m_lastDate(packedToday()) {
+    for (const Prefix& p : kPrefixes) {
+        m_interesting[std::tolower(static_cast<unsigned char>(p.text[0]))] = true;
+    }
+    if (!m_settings.priorityHeader.empty()) {
+        m_interesting[std::tolower(static_cast<unsigned char>(m_settings.priorityHeader[0]))] =
+            true;
+        m_settings.priorityHeader += ':';
+    }
+}
+
+bool MboxScanner::seekFirst(std::size_t start) {
+    m_pos = start < m_mbox.size() ? m_mbox.find("From ", start) : std::string_view::npos;
+    return m_pos != std::string_view::npos;
+}
+
+MboxScanner::Line MboxScanner::lineAt(std::size_t pos) const {
+    const char* p = m_mbox.data() + pos;
+    std::size_t left = m_mbox.size() - pos;
+    auto nl = static_cast<const char*>(std::memchr(p, '\n', left));
+    std::size_t len = nl ? static_cast<std::size_t>(nl - p) : left;
+    std::size_t next = pos + len + (nl ? 1 : 0);
+    if (len > 0 && p[len - 1] == '\r') --len;
+    // Overlong lines are cut; what follows the cut is not a header of its own.
+    return {p, std::min(len, kMaxLine), next};
+}
+
+bool MboxScanner::next(ScannedMessage& out) {
+    if (m_pos == std::string_view::npos || m_pos >= m_mbox.size()) return false;
+    out = ScannedMessage();
+    out.record.status = m_settings.newMail ? '*' : ' ';
+    out.record.offset = static_cast<std::int32_t>(m_pos);
+    m_recipient.clear();
+    readEnvelope(out);
+
+    long contentLength = -1;
+    bool mime = false, sun = false;
+    std::size_t headerEnd = readHeader(out, contentLength, mime, sun);
+    if (out.record.type == ' ') out.record.type = mime ? 'm' : sun ? 's' : ' ';
+    if (!m_recipient.empty() && isMyAddress(out.record.sender)) {
+        out.record.sender = "(To: " + m_recipient + ")";
+    }
+
+    std::size_t start = m_pos;
+    std::size_t from = findFromLine(m_mbox, messageEnd(headerEnd, contentLength) - 1);
+    std::size_t end = from == std::string_view::npos ? m_mbox.size() : from + 1;
+    out.record.length = static_cast<std::int32_t>(end - start);
+    m_pos = from == std::string_view::npos ? std::string_view::npos : end;
+    return true;
+}
+
+// The "From " line: the envelope sender, then a date the index keeps when it
+// can read one (else the last good date, so undated mail sorts near its neighbours).
+void MboxScanner::readEnvelope(ScannedMessage& out) {
+    Line line = lineAt(m_pos);
+    std::string_view rest(line.text + 5, line.length - 5);
+    std::size_t blank = rest.find_first_of(" \t");
+    out.record.sender = std::string(rest.substr(0, std::min(blank, rest.find('\0'))));
+    if (blank != std::string_view::npos) {
+        if (auto date = packedDate(rest.substr(blank + 1))) m_lastDate = *date;
+    }
+    out.record.date = m_lastDate;
+}
+
+// Reads header lines after the "From " line; answers where the body begins.
+std::size_t MboxScanner::readHeader(ScannedMessage& out, long& contentLength, bool& mime,
+                                    bool& sun) {
+    std::size_t pos = lineAt(m_pos).next;
+    while (pos < m_mbox.size()) {
+        Line line = lineAt(pos);
+        if (line.length == 0) return line.next;
+        if (line.length >= 5 && std::memcmp(line.text, "From ", 5) == 0) return pos;
+        if (m_interesting[std::tolower(static_cast<unsigned char>(line.text[0]))]) {
+            takeField({line.text, line.length}, pos, out, contentLength, mime, sun);
+        }
+        pos = line.next;
+    }
+    return m_mbox.size();
+}
+
+void MboxScanner::takeField(std::string_view line, std::size_t linePos, ScannedMessage& out,
+                            long& contentLength, bool& mime, bool& sun) {
+    const std::string& priority = m_settings.priorityHeader;
+    if (!priority.empty() && startsWithNoCase(line, priority)) {
+        out.record.priority = priorityOf(decodedValue(skipBlanks(line.substr(priority.size()))));
+        return;
+    }
+    auto it = std::find_if(std::begin(kPrefixes), std::end(kPrefixes),
+                           [&](const Prefix& p) { return startsWithNoCase(line, p.text); });
+    if (it == std::end(kPrefixes)) return;
+    std::string_view value = skipBlanks(line.substr(it->text.size()));
+    switch (it->field) {
+        case Field::To:
+            m_recipient = decodedValue(value);
+            break;
+        case Field::ContentLength:
+            contentLength = std::isdigit(static_cast<unsigned char>(value.empty() ? 'x' : value[0]))
+                                ? std::strtol(std::string(value).c_str(), nullptr, 10)
+                                : -1;
+            break;
+        case Field::ContentType:
+            mime = isMimeType(value);
+            sun = startsWithNoCase(value, "X-sun-attachment");
+            break;
+        case Field::From:
+            out.record.sender = decodedValue(value);
+            break;
+        case Field::Subject:
+            out.record.subject = decodedValue(value);
+            break;
+        case Field::Reference: {
+            out.record.type = value.substr(0, 4) == ".vox" ? 'v' : 'r';
+            std::size_t comma = value.find(',');
+            if (comma != std::string_view::npos && comma + 2 < value.size() &&
+                value[comma + 2] == 'E') {
+                out.record.encrypted = 'e';
+            }
+            out.record.reference = std::string(value.substr(0, std::min(comma, value.find('\0'))));
+            out.referencePosition = linePos;
+            out.hasReference = true;
+            break;
+        }
+        case Field::Priority:
+            break;
+    }
+}
+
+// Where the search for the next "From " line starts. A Content-Length is only
+// believed when it lands on (or just before) a "From " line or at the end of
+// the file; otherwise it is wrong, as it often is in mail that was edited.
+std::size_t MboxScanner::messageEnd(std::size_t headerEnd, long contentLength) const {
+    if (contentLength < 0) return headerEnd;
+    std::size_t size = m_mbox.size();
+    if (static_cast<unsigned long>(contentLength) >= size - headerEnd) return size;
+    std::size_t jump = headerEnd + static_cast<std::size_t>(contentLength);
+    std::size_t window = std::min(size, jump + kContentLengthSlack + kFromLine.size() - 1);
+    return findFromLine(m_mbox.substr(0, window), jump) != std::string_view::npos ? jump
+                                                                                  : headerEnd;
+}
+
+// A priority word's 1-based place in "PriorityValues", else its first digit, else 0.
+std::uint32_t MboxScanner::priorityOf(std::string value) const {
+    int place = ordinalValue(m_settings.priorityValues, value, -1);
+    if (place >= 0) return static_cast<std::uint32_t>(place + 1);
+    auto digit = std::find_if(value.begin(), value.end(),
+                              [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    return digit == value.end() ? 0 : static_cast<std::uint32_t>(*digit - '0');
+}
+
+}  // namespace quill

@@ -1,0 +1,655 @@
+#include "store/Toc.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "message/fieldutil.h"
+#include "platform/Diagnostics.h"
+#include "platform/Error.h"
+#include "platform/Localized.h"
+#include "platform/Panels.h"
+#include "settings/Defaults.h"
+#include "store/MailBox.h"
+#include "store/MailBoxWindow.h"
+#include "store/MboxScanner.h"
+#include "store/diskusage.h"
+
+namespace quill {
+
+using namespace tocformat;
+
+namespace {
+
+constexpr std::size_t kWriteChunk = 1 << 20;
+constexpr int kProgressSteps = 1000;
+constexpr std::uint32_t kUpgradePanelThreshold = 10;
+
+std::int32_t mtimeOf(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int32_t>(st.st_mtime) : -1;
+}
+
+// Reads from `fd`'s position to the end of the file.
+bool readRest(int fd, std::unique_ptr<char[]>& buf, std::size_t& size, off_t& position) {
+    struct stat st;
+    position = ::lseek(fd, 0, SEEK_CUR);
+    if (position < 0 || ::fstat(fd, &st) != 0) return false;
+    size = st.st_size > position ? static_cast<std::size_t>(st.st_size - position) : 0;
+    buf.reset(new char[size + 1]);
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pread(fd, buf.get() + done, size - done, position + done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    size = done;
+    return true;
+}
+
+// The ends of a record's three strings, or false when they overrun the record.
+bool skipStrings(const char* p, const char* end, const char*& after) {
+    for (int i = 0; i < 3; ++i) {
+        auto nul = static_cast<const char*>(std::memchr(p, '\0', end - p));
+        if (!nul) return false;
+        p = nul + 1;
+    }
+    after = p;
+    return true;
+}
+
+// The attachment directory's size and time as the index keeps them.
+void measureAttachment(const std::string& dir, std::int32_t& size, std::int32_t& time,
+                       std::int32_t failedTime) {
+    size = 0;
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0) {
+        reportPathError(dir, errno);
+        time = failedTime;
+        return;
+    }
+    time = static_cast<std::int32_t>(st.st_mtime);
+    std::int64_t bytes = 0;
+    if (diskUsage(dir, bytes)) {
+        size = static_cast<std::int32_t>(bytes);
+    } else {
+        reportPathError(dir, errno);
+    }
+}
+
+class Progress {
+  public:
+    Progress(bool show, const char* format, const std::string& name, std::size_t total)
+        : m_total(total) {
+        if (!show) return;
+        m_panel = panels().beginProgress(
+            localized(kAlertsTable, "Open Mailbox"),
+            formatString(localized(kAlertsTable, format).c_str(), name.c_str()), true);
+        m_step = std::max<std::size_t>(1, total / kProgressSteps);
+    }
+    // False once the user asked to stop.
+    bool advance(std::size_t done) {
+        if (!m_panel) return true;
+        if (done >= m_next || done == 0) {
+            m_panel->setFraction(m_total ? double(done) / double(m_total) : 0.0);
+            m_next = done + m_step;
+            m_cancelled = m_panel->cancelled();
+        }
+        return !m_cancelled;
+    }
+    bool cancelled() const { return m_cancelled; }
+
+  private:
+    std::unique_ptr<ProgressPanel> m_panel;
+    std::size_t m_total;
+    std::size_t m_step = 1;
+    std::size_t m_next = 0;
+    bool m_cancelled = false;
+};
+
+}  // namespace
+
+void Toc::fileError(int code) const { Error::shared().badFile(m_tocName, code); }
+
+bool Toc::reopen(int flags, int errorCode) {
+    m_tocFile = openFile(m_tocName, flags);
+    if (!m_tocFile) {
+        fileError(errorCode);
+        return false;
+    }
+    return true;
+}
+
+bool Toc::writeAt(std::int64_t position, const char* bytes, std::size_t n) {
+    while (n > 0) {
+        ssize_t w = ::pwrite(m_tocFile.get(), bytes, n, position);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        bytes += w, position += w, n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+int Toc::openTocFor(MailBox& mailbox) {
+    if (m_tocName.empty()) m_tocName = mailbox.dirname() + "/table_of_contents";
+    m_tocFile.reset();
+    UniqueFd fd = openFile(m_tocName, O_RDONLY);
+    int count;
+    if (!fd) {
+        if (errno != ENOENT) {
+            count = -errno;
+        } else {
+            count = writeFileFor(mailbox);
+        }
+    } else {
+        char raw[kHeaderSize];
+        ssize_t n = ::pread(fd.get(), raw, sizeof raw, 0);
+        Header header = decodeHeader(raw);
+        if (n != static_cast<ssize_t>(kHeaderSize) || header.magic != kMagic ||
+            header.time != mtimeOf(mailbox.mailFileName())) {
+            fd.reset();
+            count = writeFileFor(mailbox);
+        } else {
+            ::lseek(fd.get(), kHeaderSize, SEEK_SET);
+            m_tocFile = std::move(fd);
+            count = header.count;
+            if (count < 0) errno = EINVAL;
+        }
+    }
+    if (count < 0) fileError(kFileOpen);
+    return count;
+}
+
+int Toc::writeFileFor(MailBox& mailbox) {
+    std::int32_t time = mtimeOf(mailbox.mailFileName());
+    m_tocFile = openFile(m_tocName, O_WRONLY | O_CREAT | O_TRUNC);
+    if (!m_tocFile) return -errno;
+    char raw[kHeaderSize] = {};
+    if (!writeAll(m_tocFile.get(), {raw, sizeof raw})) return -errno;
+    ::fseeko(mailbox.mailFile(), 0, SEEK_SET);
+    int count = buildFor(mailbox, false, true);
+    if (count >= 0) {
+        Header header;
+        header.count = count;
+        header.time = time;
+        header.tocHeight = mailbox.getTocHeight();
+        mailbox.getWindowFrame(header.frame);
+        encodeHeader(header, raw);
+        if (!writeAt(0, raw, sizeof raw)) count = -1;
+    }
+    int saved = errno;
+    m_tocFile = openFile(m_tocName, O_RDONLY);
+    if (count < 0) return -(saved ? saved : EIO);
+    if (!m_tocFile) return -errno;
+    ::lseek(m_tocFile.get(), kHeaderSize, SEEK_SET);
+    return count;
+}
+
+int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
+    Defaults& defaults = Defaults::shared();
+    ScanSettings settings{defaults.priorityHeader(), defaults.priorityValues(), newMail};
+    std::FILE* mail = mailbox.mailFile();
+    off_t start = ::ftello(mail);
+    Mapping map = Mapping::ofFd(::fileno(mail));
+    if (!map.valid()) return -1;
+    if (map.size() > 0) {
+        ::madvise(const_cast<char*>(map.data()), map.size(), MADV_SEQUENTIAL);
+    }
+    Progress progress(rebuilding && map.size() > 0,
+                      "Rebuilding table of contents for %s.  Please wait...", mailbox.dirname(),
+                      map.size());
+    MboxScanner scanner(map.view(), settings);
+    std::string out;
+    int count = 0;
+    ScannedMessage msg;
+    bool more = scanner.seekFirst(start < 0 ? 0 : static_cast<std::size_t>(start));
+    while (more && progress.advance(scanner.position()) && scanner.next(msg)) {
+        Record& r = msg.record;
+        if (msg.hasReference) {
+            if (!mailbox.fixAttachment(r.reference, static_cast<long>(msg.referencePosition),
+                                       r.encrypted == 'e')) {
+                return -1;
+            }
+            measureAttachment(mailbox.dirname() + "/" + r.reference, r.attachSize, r.attachTime, 0);
+        }
+        appendRecord(out, r);
+        ++count;
+        if (out.size() >= kWriteChunk) {
+            if (!writeAll(m_tocFile.get(), out)) return -1;
+            out.clear();
+        }
+    }
+    if (!writeAll(m_tocFile.get(), out)) return -1;
+    ::fseeko(mail, static_cast<off_t>(map.size()), SEEK_SET);
+    if (progress.cancelled()) {
+        errno = ENOENT;
+        return -1;
+    }
+    return count;
+}
+
+void Toc::ensureLength(std::uint32_t needed) {
+    if (needed > m_data.capacity()) m_data.reserve(std::size_t(needed) * 2);
+    if (needed > m_data.size()) m_data.resize(needed);
+}
+
+void Toc::loadToc(MailBox& mailbox, int count, int start) {
+    std::unique_ptr<char[]> buf;
+    std::size_t size = 0;
+    off_t base = 0;
+    if (count < 0 || start < 0 || !readRest(m_tocFile.get(), buf, size, base)) {
+        throw MailBadTOC("Error reading mailfile");
+    }
+    ensureLength(static_cast<std::uint32_t>(start + count));
+    const std::int64_t mailLength = mailbox.mailLength();
+    const char* p = buf.get();
+    const char* end = p + size;
+    for (int i = start; i < start + count; ++i) {
+        if (end - p < static_cast<std::ptrdiff_t>(kFixedSize)) {
+            throw MailBadTOC("Error reading mailfile");
+        }
+        TocEntry& e = m_data[i];
+        std::int32_t recordLength = getI32(p);
+        e.tocPosition = static_cast<std::int32_t>(base + (p - buf.get()));
+        e.offset = getI32(p + kOffsetOffset);
+        e.length = getI32(p + kLengthOffset);
+        e.date = getU32(p + kDateOffset);
+        e.recordLength = static_cast<std::int16_t>(recordLength);
+        e.status = p[kStatusOffset];
+        e.type = p[kTypeOffset];
+        e.encrypted = p[kEncryptedOffset];
+        int day = e.date & 0x1f, month = (e.date >> 5) & 0xf, year = e.date >> 9;
+        if (day < 1 || month < 1 || month > 12 || year > 9999 || e.offset < 0 || e.length < 0 ||
+            std::int64_t(e.offset) + e.length > mailLength || p[kPadOffset] != ' ') {
+            throw MailBadTOC("Date of message corrupt");
+        }
+        const char* recordEnd = p + recordLength;
+        const char* words = nullptr;
+        if (recordLength < static_cast<std::int32_t>(kFixedSize) || recordLength > end - p ||
+            !skipStrings(p + kFixedSize, recordEnd, words)) {
+            throw MailBadTOC("Error reading mailfile");
+        }
+        std::int32_t optional[kOptionalWords] = {};
+        std::size_t present = std::min<std::size_t>((recordEnd - words) / 4, kOptionalWords);
+        for (std::size_t w = 0; w < present; ++w) optional[w] = getI32(words + 4 * w);
+        if (e.type == 'r' && present == 0) m_needUpdate = true;
+        e.size = e.length + optional[0];
+        e.attachTime = optional[1];
+        e.priority = static_cast<std::uint32_t>(optional[2]);
+        p = recordEnd;
+    }
+    // Records beyond the count mean the header and the records disagree.
+    if (p != end) throw MailBadTOC("Error reading mailfile");
+    m_length = std::max<std::uint32_t>(m_length, static_cast<std::uint32_t>(start + count));
+    ::lseek(m_tocFile.get(), base + (p - buf.get()), SEEK_SET);
+}
+
+Toc* Toc::safeLoadToc(MailBox& mailbox) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int count = openTocFor(mailbox);
+        if (count < 0) {
+            mailbox.fileError(kFileOpen);
+            return nullptr;
+        }
+        m_length = 0;
+        try {
+            loadToc(mailbox, count, 0);
+            m_loadAtStart = true;
+            return this;
+        } catch (const MailBadTOC& bad) {
+            logWarning("Toc", "%s", bad.what());
+            logWarning("Toc", "Rebuilding table of contents: %s", m_tocName.c_str());
+            m_length = 0;
+            m_tocFile.reset();
+            ::unlink(m_tocName.c_str());
+        }
+    }
+    return nullptr;
+}
+
+Toc* Toc::setAppendMode() {
+    if (m_tocFile && m_tocFile.close() != 0) {
+        fileError(kFileClose);
+        return nullptr;
+    }
+    return reopen(O_RDWR, kFileOpen) ? this : nullptr;
+}
+
+Toc* Toc::repairToc(MailBox& mailbox, std::int32_t oldLength) {
+    (void)oldLength;  // the mailbox stream already stands at the old end
+    if (m_tocFile && m_tocFile.close() != 0) {
+        fileError(kFileClose);
+        return nullptr;
+    }
+    struct stat st;
+    if (::stat(m_tocName.c_str(), &st) != 0) {
+        fileError(kFileStat);
+        return nullptr;
+    }
+    if (!reopen(O_WRONLY | O_APPEND, kFileOpen)) return nullptr;
+    m_loadAtStart = false;
+    int added = buildFor(mailbox, false, false);
+    if (added < 0 || !flushFile()) return nullptr;
+    if (!reopen(O_RDONLY, kFileOpen)) return nullptr;
+    ::lseek(m_tocFile.get(), st.st_size, SEEK_SET);
+    m_hadError = false;
+    std::uint32_t first = m_length;
+    try {
+        loadToc(mailbox, added, static_cast<int>(first));
+        loadMsgListAt(static_cast<int>(first), added);
+    } catch (const MailBadTOC&) {
+        m_hadError = true;
+    }
+    if (m_hadError) {
+        if (!safeLoadToc(mailbox)) return nullptr;
+        loadMsgListAt(0, static_cast<int>(m_length));
+    }
+    if (!reopen(O_RDWR, kFileOpen)) return nullptr;
+    char word[4];
+    putU32(word, m_length);
+    bool ok = writeAt(kCountOffset, word, 4);
+    putU32(word, static_cast<std::uint32_t>(mtimeOf(mailbox.mailFileName())));
+    ok = ok && writeAt(kTimeOffset, word, 4);
+    if (!ok) {
+        fileError(kFileWrite);
+        return nullptr;
+    }
+    return flushFile();
+}
+
+Toc* Toc::flushFile() {
+    if (::fsync(m_tocFile.get()) != 0) {
+        fileError(kFileSync);
+        return nullptr;
+    }
+    return this;
+}
+
+// Records of older versions lack the attachment words; a copy of the whole
+// index is built with them and saved over the file in one step, so a crash
+// leaves either the old or the new index.
+int Toc::updateTocForMailbox(MailBox& mailbox) {
+    if (!m_tocFile && !reopen(O_RDWR, kFileOpen)) return 0;
+    std::string in;
+    struct stat st;
+    if (::fstat(m_tocFile.get(), &st) != 0 || !readFile(m_tocName, in) || in.size() < kHeaderSize) {
+        fileError(kFileRead);
+        return 0;
+    }
+    Progress progress(m_length > kUpgradePanelThreshold,
+                      "Upgrading table of contents for %s.  Please wait...", mailbox.dirname(),
+                      m_length);
+    std::string out = in.substr(0, kHeaderSize);
+    std::vector<TocEntry> updated(m_data.begin(), m_data.begin() + m_length);
+    for (std::uint32_t i = 0; i < m_length; ++i) {
+        if (!progress.advance(i)) return 1;
+        TocEntry& e = updated[i];
+        const char* rec = in.data() + e.tocPosition;
+        const char* recordEnd = rec + e.recordLength;
+        const char* words = nullptr;
+        if (e.tocPosition + std::size_t(e.recordLength) > in.size() ||
+            !skipStrings(rec + kFixedSize, recordEnd, words)) {
+            fileError(kFileRead);
+            return 0;
+        }
+        std::size_t newPosition = out.size();
+        std::size_t head = words - rec;
+        out.append(rec, head);
+        if (e.type == 'r') {
+            std::size_t present = std::min<std::size_t>((recordEnd - words) / 4, 2);
+            std::int32_t size = present > 0 ? getI32(words) : 0;
+            std::int32_t time = present > 1 ? getI32(words + 4) : 0;
+            if (present < 2) {
+                measureAttachment(mailbox.dirname() + "/" + loadAttach(static_cast<int>(i)), size,
+                                  time, -1);
+            }
+            appendU32(out, static_cast<std::uint32_t>(size));
+            appendU32(out, static_cast<std::uint32_t>(time));
+            words += 4 * present;
+            e.recordLength = static_cast<std::int16_t>(e.recordLength + 4 * (2 - present));
+            e.size = e.length + size;
+            e.attachTime = time;
+        }
+        out.append(words, recordEnd - words);
+        putU32(out.data() + newPosition, static_cast<std::uint32_t>(e.recordLength));
+        e.tocPosition = static_cast<std::int32_t>(newPosition);
+    }
+    TempFile temp(m_tocName, st.st_mode & 07777);
+    if (!temp.valid() || !temp.write(out) || !temp.commit()) {
+        fileError(kFileWrite);
+        return 0;
+    }
+    std::copy(updated.begin(), updated.end(), m_data.begin());
+    if (!reopen(O_RDWR, kFileOpen)) return 0;
+    m_needUpdate = false;
+    return 1;
+}
+
+std::string Toc::readRecord(int index) const {
+    const TocEntry& e = m_data[index];
+    std::string rec(static_cast<std::size_t>(std::max<int>(e.recordLength, 0)), '\0');
+    ssize_t n = ::pread(m_tocFile.get(), rec.data(), rec.size(), e.tocPosition);
+    rec.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return rec;
+}
+
+void Toc::updateMessageAt(int index, std::int32_t attachSize, std::int32_t attachTime) {
+    TocEntry& e = m_data[index];
+    std::string rec = readRecord(index);
+    const char* words = nullptr;
+    if (rec.size() < kFixedSize ||
+        !skipStrings(rec.data() + kFixedSize, rec.data() + rec.size(), words)) {
+        return;
+    }
+    // An older record without room for the words is left for the upgrade.
+    std::size_t at = words - rec.data();
+    if (at + 8 <= rec.size()) {
+        char bytes[8];
+        putU32(bytes, static_cast<std::uint32_t>(attachSize));
+        putU32(bytes + 4, static_cast<std::uint32_t>(attachTime));
+        writeAt(e.tocPosition + static_cast<std::int64_t>(at), bytes, sizeof bytes);
+        flushFile();
+    }
+    e.size = e.length + attachSize;
+    e.attachTime = attachTime;
+}
+
+std::uint8_t Toc::flagsOf(const TocEntry& e) const {
+    std::uint8_t f = 0;
+    if (e.status != '*' && e.status != 'u') f |= kMsgRead;
+    if (e.type == 'r') f |= kMsgAttachment;
+    if (e.encrypted == 'e') f |= kMsgEncrypted;
+    if (e.status == 'd' || e.status == 'D') f |= kMsgDeleted;
+    if (e.type == 'm') f |= kMsgMime;
+    if (e.type == 's') f |= kMsgSun;
+    // "+" is the old flag mark; "f" is what this program writes for a flag.
+    if (e.status == '+' || e.status == 'f') f |= kMsgFlagged;
+    return f;
+}
+
+void Toc::loadMsgListAt(int first, int count) {
+    m_msgList.clear();
+    m_msgList.reserve(static_cast<std::size_t>(count));
+    for (int i = first; i < first + count; ++i) {
+        const TocEntry& e = m_data[i];
+        MsgListRecord r{};
+        r.index = i;
+        r.date = e.date;
+        r.flags = flagsOf(e);
+        r.size = e.size;
+        r.priority = e.priority;
+        m_msgList.append(r);
+    }
+}
+
+char Toc::setState(char state, int forMsg, bool flush) {
+    TocEntry& e = m_data[forMsg];
+    char old = e.status;
+    e.status = state;
+    if (m_mboxAccess && writeAt(e.tocPosition + std::int64_t(kStatusOffset), &state, 1) && flush) {
+        flushFile();
+    }
+    return old;
+}
+
+void Toc::rmEncr(int index) {
+    TocEntry& e = m_data[index];
+    e.encrypted = ' ';
+    if (m_mboxAccess && writeAt(e.tocPosition + std::int64_t(kEncryptedOffset), " ", 1)) {
+        flushFile();
+    }
+}
+
+void Toc::setCurMsg(int index) {
+    for (std::uint32_t i = 0; i < m_length; ++i) {
+        char s = m_data[i].status;
+        if (static_cast<int>(i) != index && (s == '>' || s == 'D')) {
+            setState(s == '>' ? ' ' : 'd', static_cast<int>(i), false);
+        }
+    }
+    if (index >= 0) {
+        char s = m_data[index].status;
+        if (s != '>' && s != 'D') setState(s == 'd' ? 'D' : '>', index, false);
+    }
+    if (m_mboxAccess) flushFile();
+}
+
+int Toc::selectedMsg() const {
+    for (std::uint32_t i = 0; i < m_length; ++i) {
+        if (m_data[i].status == '>' || m_data[i].status == 'D') return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int Toc::undeleteMsg() const {
+    for (std::uint32_t i = m_length; i-- > 0;) {
+        if (m_data[i].status == 'd' || m_data[i].status == 'D') return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void Toc::deleteMessages(const std::vector<int>& indices) {
+    for (int i : indices) setState('d', i, false);
+    if (m_mboxAccess) flushFile();
+}
+
+std::vector<std::uint8_t> Toc::getTocState() const {
+    std::vector<std::uint8_t> state(m_length);
+    for (std::uint32_t i = 0; i < m_length; ++i) {
+        state[i] = m_data[i].status == 'd' || m_data[i].status == 'D';
+    }
+    return state;
+}
+
+const std::vector<int>& Toc::getDeletedAttachments() {
+    m_delMsgList.clear();
+    for (std::uint32_t i = 0; i < m_length; ++i) {
+        const TocEntry& e = m_data[i];
+        if ((e.status == 'd' || e.status == 'D') && e.type == 'r') {
+            m_delMsgList.push_back(static_cast<int>(i));
+        }
+    }
+    return m_delMsgList;
+}
+
+void Toc::findAttachments(std::vector<int>& indices) const {
+    std::erase_if(indices, [this](int i) { return m_data[i].type != 'r'; });
+}
+
+std::string Toc::loadAttach(int index) const {
+    std::string rec = readRecord(index);
+    if (rec.size() <= kFixedSize) return {};
+    const char* p = rec.data() + kFixedSize;
+    const char* end = rec.data() + rec.size();
+    for (int skip = 0; skip < 2 && p < end; ++skip) p += ::strnlen(p, end - p) + 1;
+    return p < end ? std::string(p, ::strnlen(p, end - p)) : std::string();
+}
+
+namespace {
+
+// "To: Bob" for mail the user sent, else the display names of the senders.
+std::string displaySender(std::string sender) {
+    if (!sender.starts_with("To:") && sender.find("(To:") != std::string::npos) {
+        sender = addressComment(sender);
+    }
+    std::string out;
+    std::string_view rest = sender;
+    if (rest.starts_with("To:")) {
+        std::size_t keep = rest.size() > 3 && rest[3] == ' ' ? 4 : 3;
+        out.assign(rest.substr(0, keep));
+        rest.remove_prefix(keep);
+    }
+    bool first = true;
+    for (std::string_view piece : splitAtAddressCommas(rest)) {
+        if (!first) out += ", ";
+        out += addressComment(piece);
+        first = false;
+    }
+    return out;
+}
+
+}  // namespace
+
+void Toc::loadSubject(int index, std::string& subject, std::string& from) const {
+    std::string rec = readRecord(index);
+    subject.clear();
+    from.clear();
+    if (rec.size() <= kFixedSize) return;
+    const char* p = rec.data() + kFixedSize;
+    const char* end = rec.data() + rec.size();
+    std::size_t n = ::strnlen(p, end - p);
+    from = displaySender(std::string(p, n));
+    p += n + 1;
+    if (p < end) subject.assign(p, ::strnlen(p, end - p));
+}
+
+MailboxStatus Toc::getMailboxStatus() const {
+    MailboxStatus s;
+    for (std::uint32_t i = 0; i < m_length; ++i) {
+        const TocEntry& e = m_data[i];
+        ++s.count;
+        s.size += e.size;
+        if (e.status == 'd' || e.status == 'D') {
+            ++s.deletedCount;
+            s.deletedSize += e.size;
+        }
+        if (e.status == '*' || e.status == 'u') {
+            ++s.unreadCount;
+            s.unreadSize += e.size;
+        }
+    }
+    return s;
+}
+
+void Toc::getFrame(WindowFrame& frame, float& height) const {
+    char raw[kHeaderSize] = {};
+    if (::pread(m_tocFile.get(), raw, sizeof raw, 0) != static_cast<ssize_t>(kHeaderSize)) return;
+    Header h = decodeHeader(raw);
+    frame = h.frame;
+    height = h.tocHeight;
+}
+
+void Toc::viewsChanged(MailBoxWindow& window) {
+    Header h;
+    window.getFrame(h.frame, h.tocHeight);
+    char raw[kHeaderSize];
+    encodeHeader(h, raw);
+    if (m_mboxAccess) {
+        writeAt(kHeightOffset, raw + kHeightOffset, kHeaderSize - kHeightOffset);
+        flushFile();
+    }
+}
+
+int Toc::calcAccess(MailBox&) {
+    m_mboxAccess = ::access(m_tocName.c_str(), W_OK) == 0 ? 1 : 0;
+    return m_mboxAccess;
+}
+
+}  // namespace quill

@@ -1,0 +1,158 @@
+// Toc: the table of contents of one open mailbox. It checks "table_of_contents"
+// against "mbox", rebuilds it with one scan of "mbox" when they disagree, loads
+// it into memory, appends records for messages added to "mbox", upgrades
+// records of older versions and writes status changes back in place. The byte
+// layout is in store/TocFormat.h.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/Buffer.h"
+#include "platform/FileHandles.h"
+#include "store/TocFormat.h"
+
+namespace quill {
+
+class MailBox;
+class MailBoxWindow;
+
+// The corrupt-index exception: the only exception the store uses for control flow.
+inline constexpr const char* kMailBadTOC = "MailBadTOC";
+class MailBadTOC : public std::runtime_error {
+  public:
+    explicit MailBadTOC(const std::string& reason) : std::runtime_error(reason) {}
+    const char* name() const { return kMailBadTOC; }
+};
+
+// One message of the index in memory.
+struct TocEntry {
+    std::int32_t offset;
+    std::int32_t length;
+    std::int32_t tocPosition;
+    std::uint32_t date;
+    std::int16_t recordLength;
+    char status;
+    char type;
+    char encrypted;
+    std::int32_t size;  // message length plus attachment size
+    std::int32_t attachTime;
+    std::uint32_t priority;
+};
+
+// Flag bits of a message-list record.
+enum MsgListFlag : std::uint8_t {
+    kMsgRead = 128,
+    kMsgAttachment = 64,
+    kMsgEncrypted = 32,
+    kMsgDeleted = 16,
+    kMsgMime = 8,
+    kMsgSun = 4,
+    kMsgFlagged = 2,
+};
+
+// The 24-byte record the message list of a mailbox window is built from.
+struct MsgListRecord {
+    std::int32_t index;
+    std::uint32_t date;
+    std::uint8_t flags;
+    std::uint8_t unused1[3];
+    std::int32_t size;
+    std::uint8_t mark;
+    std::uint8_t unused2[3];
+    std::uint32_t priority;
+};
+static_assert(sizeof(MsgListRecord) == 24);
+
+using MsgList = Buffer<MsgListRecord>;
+
+// Counters answered by getMailboxStatus.
+struct MailboxStatus {
+    std::int32_t count = 0, size = 0;
+    std::int32_t deletedCount = 0, deletedSize = 0;
+    std::int32_t unreadCount = 0, unreadSize = 0;
+};
+
+class Toc {
+  public:
+    Toc() = default;
+    Toc(const Toc&) = delete;
+    Toc& operator=(const Toc&) = delete;
+
+    // Number of records, rebuilding first when the index does not match "mbox";
+    // a negated system error on failure (reported already).
+    int openTocFor(MailBox& mailbox);
+    int writeFileFor(MailBox& mailbox);
+    // Scans "mbox" from the mailbox stream's position to its end and appends a
+    // record per message at the index file's position. Number written or -1.
+    int buildFor(MailBox& mailbox, bool newMail, bool rebuilding);
+    // Reads `count` records from the current index position into entries
+    // start .. start + count - 1. Throws MailBadTOC.
+    void loadToc(MailBox& mailbox, int count, int start);
+    // Opens, rebuilds when needed and loads, surviving one corrupt index.
+    Toc* safeLoadToc(MailBox& mailbox);
+    Toc* setAppendMode();
+    // Indexes messages appended to "mbox" after `oldLength`.
+    Toc* repairToc(MailBox& mailbox, std::int32_t oldLength);
+    // Rewrites records of older versions with the attachment words; nonzero on success.
+    int updateTocForMailbox(MailBox& mailbox);
+    bool needUpdate() const { return m_needUpdate; }
+    void updateMessageAt(int index, std::int32_t attachSize, std::int32_t attachTime);
+
+    void loadMsgListAt(int first, int count);
+    const MsgList& getMsgList() const { return m_msgList; }
+
+    char setState(char state, int forMsg, bool flush);
+    char getStateForMsg(int index) const { return m_data[index].status; }
+    void rmEncr(int index);
+    Toc* flushFile();
+
+    void setCurMsg(int index);
+    int selectedMsg() const;
+    int undeleteMsg() const;
+    void deleteMessages(const std::vector<int>& indices);
+
+    // One byte per entry: 1 when deleted.
+    std::vector<std::uint8_t> getTocState() const;
+    const std::vector<int>& getDeletedAttachments();
+    void findAttachments(std::vector<int>& indices) const;
+    std::string loadAttach(int index) const;
+    // The subject and the sender in display form.
+    void loadSubject(int index, std::string& subject, std::string& from) const;
+
+    MailboxStatus getMailboxStatus() const;
+    void getFrame(tocformat::WindowFrame& frame, float& height) const;
+    void viewsChanged(MailBoxWindow& window);
+
+    int calcAccess(MailBox& mailbox);
+    void setAccess(int access) { m_mboxAccess = access; }
+    bool atStart() const { return m_loadAtStart; }
+    bool hadError() const { return m_hadError; }
+    void fileError(int code) const;
+
+    std::uint32_t length() const { return m_length; }
+    const TocEntry& entry(int index) const { return m_data[index]; }
+    const std::string& tocName() const { return m_tocName; }
+
+  private:
+    void ensureLength(std::uint32_t needed);
+    bool reopen(int flags, int errorCode);
+    std::string readRecord(int index) const;
+    std::uint8_t flagsOf(const TocEntry& e) const;
+    bool writeAt(std::int64_t position, const char* bytes, std::size_t n);
+
+    std::uint32_t m_length = 0;
+    std::vector<TocEntry> m_data;
+    std::string m_tocName;
+    UniqueFd m_tocFile;
+    MsgList m_msgList;
+    bool m_loadAtStart = false;
+    bool m_hadError = false;
+    int m_mboxAccess = 0;
+    std::vector<int> m_delMsgList;
+    bool m_needUpdate = false;
+};
+
+}  // namespace quill

@@ -1,0 +1,128 @@
+#include "store/locking.h"
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "message/fieldutil.h"
+#include "platform/Diagnostics.h"
+#include "platform/Error.h"
+#include "platform/Panels.h"
+
+namespace quill {
+namespace {
+
+constexpr std::size_t kMaxLockLine = 1023;
+
+std::string hostName() {
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    return host;
+}
+
+// A lock whose holder is this host and user but whose process is gone.
+bool isStale(const std::string& host, const std::string& user, pid_t pid) {
+    return host == hostName() && user == getRealName() && pid > 0 && ::kill(pid, 0) != 0 &&
+           errno == ESRCH;
+}
+
+// Exclusive, non-blocking, from the current position to the end of the file.
+// Open-file-description locks conflict with other programs' record locks and,
+// unlike process locks, are not dropped when another descriptor of the same
+// file is closed, nor shared between two mailboxes of one process.
+int lockToEnd(int fd) {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_CUR;
+    int rc;
+    do {
+        rc = ::fcntl(fd, F_OFD_SETLK, &fl);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0 && errno == EINVAL) rc = ::fcntl(fd, F_SETLK, &fl);
+    return rc;
+}
+
+bool onNfs(int fd, bool& known) {
+    struct statfs fs;
+    known = ::fstatfs(fd, &fs) == 0;
+    return known && fs.f_type == NFS_SUPER_MAGIC;
+}
+
+}  // namespace
+
+std::string lockFileContent() {
+    return formatString("%s,%s,%d", hostName().c_str(), getRealName().c_str(),
+                        static_cast<int>(::getpid()));
+}
+
+bool writeLock(const std::string& lockPath) {
+    mode_t old = ::umask(0);
+    UniqueFd fd = openFile(lockPath, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    ::umask(old);
+    return fd && writeAll(fd.get(), lockFileContent());
+}
+
+bool checkLock(const std::string& path, const std::string& lockPath) {
+    std::string text;
+    if (!readFile(lockPath, text)) return false;
+    text = text.substr(0, std::min(text.find('\n'), kMaxLockLine));
+    std::size_t first = text.find(',');
+    if (first == std::string::npos) return true;
+    std::size_t second = text.find(',', first + 1);
+    std::string host = text.substr(0, first);
+    std::string user = text.substr(
+        first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+    if (second != std::string::npos &&
+        isStale(host, user, static_cast<pid_t>(std::atoi(text.c_str() + second + 1)))) {
+        ::unlink(lockPath.c_str());
+        return true;
+    }
+    int answer =
+        runAlert("Open", "The mailbox %s is currently locked by %s on host %s.", "Open Anyway",
+                 "Cancel", nullptr, path.c_str(), user.c_str(), host.c_str());
+    if (answer != kAlertDefault) return false;
+    ::unlink(lockPath.c_str());
+    return true;
+}
+
+bool lockMailbox(const std::string& path, bool& wroteLock) {
+    std::string lockPath = path + "/.lock";
+    wroteLock = false;
+    if (::access(lockPath.c_str(), F_OK) == 0 && !checkLock(path, lockPath)) return false;
+    wroteLock = writeLock(lockPath);
+    return true;
+}
+
+UniqueFile openMailFile(const std::string& path, const char* mode) {
+    bool readMode = std::strcmp(mode, "r") == 0;
+    UniqueFile file = UniqueFile::open(path, readMode ? "r+" : mode);
+    if (file) {
+        bool known = false;
+        if (onNfs(::fileno(file.get()), known) || !known) return file;
+        if (lockToEnd(::fileno(file.get())) == 0) return file;
+        int err = errno;
+        file.close();
+        if (err == EAGAIN || err == EACCES) {
+            runAlert(
+                "Open",
+                "%s is already in use.\nPlease exit the other mail reader before invoking Quill.",
+                "OK", nullptr, nullptr, path.c_str());
+        } else {
+            Error::shared().badFile(path, kFileLock, err);
+        }
+        return {};
+    }
+    if (readMode) {
+        if (UniqueFile ro = UniqueFile::open(path, "r")) return ro;
+    }
+    Error::shared().badFile(path, kFileOpen);
+    return {};
+}
+
+}  // namespace quill
