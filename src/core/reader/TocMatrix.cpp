@@ -1,0 +1,293 @@
+#include "reader/TocMatrix.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "message/date.h"
+#include "platform/Diagnostics.h"
+#include "platform/Localized.h"
+#include "settings/Defaults.h"
+
+namespace quill {
+namespace {
+
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+std::string_view withoutPrefix(const std::string& text, std::string_view prefix) {
+    std::string_view v = text;
+    if (v.substr(0, prefix.size()) == prefix) v.remove_prefix(prefix.size());
+    return v;
+}
+
+int compareNoCase(std::string_view a, std::string_view b) {
+    size_t n = std::min(a.size(), b.size());
+    int c = ::strncasecmp(a.data(), b.data(), n);
+    if (c != 0 || a.size() == b.size()) return c;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+// Ties of the text sorts go to the date, then the index.
+bool byDateThenIndex(const MailCell& a, const MailCell& b) {
+    if (a.dateVal() != b.dateVal()) return a.dateVal() < b.dateVal();
+    return a.msgId() < b.msgId();
+}
+
+unsigned priorityRank(std::uint32_t priority) {
+    return static_cast<std::uint8_t>(priority - 1) % 16;  // 1 first, none (0) last
+}
+
+TocMatrix::Comparison comparisonFor(TocMatrix::SortKey key) {
+    using K = TocMatrix::SortKey;
+    switch (key) {
+        case K::Date:
+            return byDateThenIndex;
+        case K::Name:
+            return [](const MailCell& a, const MailCell& b) {
+                int c =
+                    compareNoCase(withoutPrefix(a.from(), "To: "), withoutPrefix(b.from(), "To: "));
+                return c != 0 ? c < 0 : byDateThenIndex(a, b);
+            };
+        case K::Subject:
+            return [](const MailCell& a, const MailCell& b) {
+                if (a.hasSubject() != b.hasSubject()) return !a.hasSubject();
+                int c = compareNoCase(withoutPrefix(a.subject(), "Re: "),
+                                      withoutPrefix(b.subject(), "Re: "));
+                return c != 0 ? c < 0 : byDateThenIndex(a, b);
+            };
+        case K::Size:
+            return [](const MailCell& a, const MailCell& b) { return a.size() < b.size(); };
+        case K::Priority:
+            return [](const MailCell& a, const MailCell& b) {
+                return priorityRank(a.priority()) < priorityRank(b.priority());
+            };
+        case K::Number:
+            break;
+    }
+    return [](const MailCell& a, const MailCell& b) { return a.msgId() < b.msgId(); };
+}
+
+}  // namespace
+
+TocMatrix::TocMatrix(SubjectLoader loader)
+    : m_loader(std::move(loader)),
+      m_showDeletions(Defaults::shared().showDeletions()),
+      m_showSizes(Defaults::shared().showSizes()) {}
+
+bool TocMatrix::listed(const MsgListRecord& record) const {
+    if (m_focus && !m_focus->count(record.index)) return false;
+    return m_showDeletions || !(record.flags & kMsgDeleted);
+}
+
+void TocMatrix::loadToc(const MsgList* list, bool atStart) {
+    if (!list) return;
+    if (atStart) {
+        m_rows.clear();
+        m_cellTab.clear();
+        m_subjectTab.clear();
+        m_selected.clear();
+    }
+    for (const MsgListRecord& record : *list) {
+        if (!listed(record)) continue;
+        m_cellTab[record.index] = static_cast<int>(m_rows.size());
+        m_rows.emplace_back(record);
+    }
+    if (atStart && m_sortKey != SortKey::Number) sortBy(m_sortKey);
+    changed();
+}
+
+const std::string* TocMatrix::intern(const std::string& text) {
+    return &*m_subjectTab.insert(text).first;
+}
+
+std::string TocMatrix::dateText(std::uint32_t packedDate) {
+    int month = packedMonth(static_cast<std::int32_t>(packedDate));
+    int day = packedDay(static_cast<std::int32_t>(packedDate));
+    const char* name = month >= 1 && month <= 12 ? kMonths[month - 1] : "???";
+    std::string format = localized(kUITable, "%b %d");
+    std::string text;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() &&
+            (format[i + 1] == 'b' || format[i + 1] == 'd')) {
+            text += format[i + 1] == 'b' ? std::string(name) : formatString("%02d", day);
+            ++i;
+        } else {
+            text += format[i];
+        }
+    }
+    // A zero that opens a number is dropped: "Mar 05" reads "Mar 5".
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        bool opensNumber = i == 0 || !std::isdigit(static_cast<unsigned char>(text[i - 1]));
+        if (text[i] == '0' && opensNumber &&
+            std::isdigit(static_cast<unsigned char>(text[i + 1]))) {
+            text.erase(i, 1);
+            break;
+        }
+    }
+    return text;
+}
+
+void TocMatrix::loadCell(MailCell& cell) {
+    std::string subject, from;
+    m_loader(cell.msgId(), subject, from);
+    cell.setFrom(intern(from));
+    cell.setSubject(intern(subject));
+    cell.setDate(intern(dateText(cell.dateVal())));
+    cell.setLoaded(true);
+}
+
+void TocMatrix::loadAllCells() {
+    for (MailCell& cell : m_rows) {
+        if (!cell.isLoaded()) loadCell(cell);
+    }
+}
+
+MailCell& TocMatrix::cellAtRow(int row) { return m_rows.at(static_cast<size_t>(row)); }
+
+const MailCell& TocMatrix::loadedCellAtRow(int row) {
+    MailCell& cell = cellAtRow(row);
+    if (!cell.isLoaded()) loadCell(cell);
+    return cell;
+}
+
+MailCell* TocMatrix::cellForMsgId(int msgId) {
+    int row = rowForMsgId(msgId);
+    return row < 0 ? nullptr : &m_rows[static_cast<size_t>(row)];
+}
+
+int TocMatrix::rowForMsgId(int msgId) const {
+    auto it = m_cellTab.find(msgId);
+    return it == m_cellTab.end() ? -1 : it->second;
+}
+
+std::string TocMatrix::subjectForMsgId(int msgId) {
+    MailCell* cell = cellForMsgId(msgId);
+    if (!cell) return {};
+    if (!cell->isLoaded()) loadCell(*cell);
+    return cell->subject();
+}
+
+void TocMatrix::rebuildIndex() {
+    m_cellTab.clear();
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        m_cellTab[m_rows[row].msgId()] = static_cast<int>(row);
+    }
+}
+
+void TocMatrix::sortBy(SortKey key) {
+    m_sortKey = key;
+    sortProc(comparisonFor(key));
+}
+
+void TocMatrix::sortProc(const Comparison& less) {
+    std::vector<int> selectedIds = getSelection();
+    resetLoadedCell();
+    loadAllCells();
+    std::stable_sort(m_rows.begin(), m_rows.end(), less);
+    rebuildIndex();
+    selectMsgIds(selectedIds);
+    changed();
+}
+
+bool TocMatrix::setShowDeletions(bool on) {
+    if (m_showDeletions == on) return false;
+    m_showDeletions = on;
+    changed();
+    return true;
+}
+
+bool TocMatrix::setShowSizes(bool on) {
+    if (m_showSizes == on) return false;
+    m_showSizes = on;
+    changed();
+    return true;
+}
+
+void TocMatrix::selectRow(int row, bool extend) {
+    if (!extend) m_selected.clear();
+    if (row >= 0 && row < rowCount()) m_selected.insert(row);
+}
+
+void TocMatrix::selectRows(const std::set<int>& rows) {
+    m_selected.clear();
+    for (int row : rows) selectRow(row, true);
+}
+
+void TocMatrix::selectMsgIds(const std::vector<int>& msgIds) {
+    m_selected.clear();
+    for (int id : msgIds) selectRow(rowForMsgId(id), true);
+}
+
+std::vector<int> TocMatrix::getSelection() const {
+    std::vector<int> ids;
+    for (int row : m_selected) ids.push_back(m_rows[static_cast<size_t>(row)].msgId());
+    return ids;
+}
+
+std::vector<int> TocMatrix::getAll() const {
+    std::vector<int> ids;
+    ids.reserve(m_rows.size());
+    for (const MailCell& c : m_rows) ids.push_back(c.msgId());
+    return ids;
+}
+
+std::vector<int> TocMatrix::deleteSelection() {
+    std::vector<int> ids = getSelection();
+    if (m_showDeletions) {
+        for (int row : m_selected) m_rows[static_cast<size_t>(row)].setDeleted(true);
+    } else {
+        for (auto it = m_selected.rbegin(); it != m_selected.rend(); ++it) {
+            if (!m_rows[static_cast<size_t>(*it)].isDeleted()) m_rows.erase(m_rows.begin() + *it);
+        }
+        m_selected.clear();
+        rebuildIndex();
+    }
+    resetLoadedCell();
+    m_idlist = ids;
+    changed();
+    return ids;
+}
+
+void TocMatrix::msgRead(int msgId) {
+    if (MailCell* cell = cellForMsgId(msgId)) {
+        cell->setRead(true);
+        changed();
+    }
+}
+
+int TocMatrix::nextMsgId(bool skipDeleted) const {
+    if (m_selected.empty()) return -1;
+    auto acceptable = [&](int row) {
+        return !skipDeleted || !m_rows[static_cast<size_t>(row)].isDeleted();
+    };
+    for (int row = *m_selected.rbegin() + 1; row < rowCount(); ++row) {
+        if (acceptable(row)) return m_rows[static_cast<size_t>(row)].msgId();
+        if (!skipDeleted) break;
+    }
+    if (!skipDeleted) return -1;
+    if (m_showDeletions && !Defaults::shared().deleteAlwaysSelects()) return -1;
+    for (int row = *m_selected.begin() - 1; row >= 0; --row) {
+        if (acceptable(row)) return m_rows[static_cast<size_t>(row)].msgId();
+    }
+    return -1;
+}
+
+int TocMatrix::findUnread(int afterRow) const {
+    int n = rowCount();
+    for (int step = 1; step <= n; ++step) {
+        int row = ((afterRow + step) % n + n) % n;
+        const MailCell& c = m_rows[static_cast<size_t>(row)];
+        if (!c.isRead() && !c.isDeleted()) return row;
+    }
+    return -1;
+}
+
+void TocMatrix::setFocus(std::optional<std::set<int>> msgIds) { m_focus = std::move(msgIds); }
+
+void TocMatrix::changed() {
+    if (onChanged) onChanged();
+}
+
+}  // namespace quill

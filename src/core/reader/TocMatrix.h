@@ -1,0 +1,105 @@
+// TocMatrix: the message list of a mailbox window. Rows are built from the
+// mailbox's message-list records; sender, subject and date texts are loaded
+// lazily through the window, and equal texts are stored once. The list sorts,
+// hides deleted messages, narrows to a focus set and keeps the selection. The
+// Qt view asks it only for the rows it draws.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "reader/MailCell.h"
+
+namespace quill {
+
+class TocMatrix {
+  public:
+    // Fills a message's subject and display-form sender (the mailbox's loadSubject).
+    using SubjectLoader = std::function<void(int msgId, std::string& subject, std::string& from)>;
+    using Comparison = std::function<bool(const MailCell&, const MailCell&)>;
+    enum class SortKey { Number, Date, Name, Subject, Size, Priority };
+
+    explicit TocMatrix(SubjectLoader loader);
+
+    // Rebuilds the rows from the records (atStart) or appends rows for them.
+    void loadToc(const MsgList* list, bool atStart);
+    void loadCell(MailCell& cell);
+    void loadAllCells();
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    MailCell& cellAtRow(int row);
+    // The cell of a row, loading its texts first.
+    const MailCell& loadedCellAtRow(int row);
+
+    MailCell* cellForMsgId(int msgId);
+    int rowForMsgId(int msgId) const;
+    std::string subjectForMsgId(int msgId);
+    // The date text of a packed date: "%b %d" with the day's leading zero removed.
+    static std::string dateText(std::uint32_t packedDate);
+
+    void sortBy(SortKey key);
+    void sortProc(const Comparison& less);
+    SortKey sortKey() const { return m_sortKey; }
+
+    bool showDeletions() const { return m_showDeletions; }
+    bool setShowDeletions(bool on);
+    bool showSizes() const { return m_showSizes; }
+    bool setShowSizes(bool on);
+
+    // Selection, by row.
+    void selectRow(int row, bool extend = false);
+    void selectRows(const std::set<int>& rows);
+    void selectMsgIds(const std::vector<int>& msgIds);
+    void clearSelection() { m_selected.clear(); }
+    const std::set<int>& selectedRows() const { return m_selected; }
+    int selectedRow() const { return m_selected.empty() ? -1 : *m_selected.begin(); }
+    // Message indices of the selection in row order.
+    std::vector<int> getSelection() const;
+    std::vector<int> getAll() const;
+    bool haveMultipleSelection() const { return m_selected.size() > 1; }
+    // Takes the selection for deletion (hiding or marking the rows); answers its indices.
+    std::vector<int> deleteSelection();
+    const std::vector<int>& idlist() const { return m_idlist; }
+
+    void msgRead(int msgId);
+    // The message to show after the selected row, or -1.
+    int nextMsgId(bool skipDeleted) const;
+    // The next unread, undeleted row after `afterRow`, wrapping; -1 when none.
+    int findUnread(int afterRow) const;
+
+    void setFocus(std::optional<std::set<int>> msgIds);
+    bool isFocused() const { return m_focus.has_value(); }
+    std::size_t focusCount() const { return m_focus ? m_focus->size() : 0; }
+
+    void resetLoadedCell() { m_loadedCellRow = -1; }
+    void markLoadedCell(int row) { m_loadedCellRow = row; }
+    int loadedCell() const { return m_loadedCellRow; }
+
+    // Called whenever rows change, so the view redraws.
+    std::function<void()> onChanged;
+
+  private:
+    const std::string* intern(const std::string& text);
+    bool listed(const MsgListRecord& record) const;
+    void rebuildIndex();
+    void changed();
+
+    SubjectLoader m_loader;
+    std::vector<MailCell> m_rows;
+    std::unordered_set<std::string> m_subjectTab;
+    std::unordered_map<int, int> m_cellTab;  // message index → row
+    std::set<int> m_selected;
+    std::vector<int> m_idlist;
+    std::optional<std::set<int>> m_focus;
+    bool m_showDeletions = false;
+    bool m_showSizes = true;
+    int m_loadedCellRow = -1;
+    SortKey m_sortKey = SortKey::Number;
+};
+
+}  // namespace quill
