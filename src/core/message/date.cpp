@@ -1,5 +1,7 @@
 #include "message/date.h"
 
+#include <strings.h>
+
 #include <array>
 #include <cmath>
 
@@ -19,15 +21,30 @@ constexpr std::array<const char*, 5> kResultTexts = {"Valid date", "Invalid mont
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 bool isSeparator(char c) {
     return c == '\t' || c == ' ' || c == ',' || c == '/' || c == '-' || c == '+';
 }
 
+bool isListGap(char c) { return c == ':' || c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
+    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// Calls visit(start, token) for each maximal run of non-gap characters until
+// it answers false; answers whether every token was visited.
+template <class IsGap, class Visit>
+bool eachToken(std::string_view text, IsGap isGap, Visit visit) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (isGap(text[pos])) {
+            ++pos;
+            continue;
+        }
+        std::size_t start = pos;
+        while (pos < text.size() && !isGap(text[pos])) ++pos;
+        if (!visit(start, text.substr(start, pos - start))) return false;
+    }
     return true;
 }
 
@@ -123,17 +140,12 @@ int parseToken(std::string_view text, std::size_t start, std::string_view token,
 
 int parseDate(std::string_view text, std::tm* record, DateSlots& slots) {
     *record = std::tm{};
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (isSeparator(text[pos])) {
-            ++pos;
-            continue;
-        }
-        std::size_t start = pos;
-        while (pos < text.size() && !isSeparator(text[pos])) ++pos;
-        int result = parseToken(text, start, text.substr(start, pos - start), record, slots);
-        if (result != kValidDate) return result;
-    }
+    int result = kValidDate;
+    eachToken(text, isSeparator, [&](std::size_t start, std::string_view token) {
+        result = parseToken(text, start, token, record, slots);
+        return result == kValidDate;
+    });
+    if (result != kValidDate) return result;
     record->tm_wday = slots.weekday;
     if (slots.day >= 0) record->tm_mday = slots.day;
     if (slots.month >= 0) record->tm_mon = slots.month;
@@ -172,20 +184,13 @@ std::string sizeString(long long bytes) {
 }
 
 int ordinalValue(std::string_view list, std::string_view name, int defaultValue) {
-    auto isGap = [](char c) { return c == ':' || c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
     int position = 0;
-    std::size_t pos = 0;
-    while (pos < list.size()) {
-        if (isGap(list[pos])) {
-            ++pos;
-            continue;
-        }
-        std::size_t start = pos;
-        while (pos < list.size() && !isGap(list[pos])) ++pos;
-        if (equalsIgnoringCase(list.substr(start, pos - start), name)) return position;
+    bool found = !eachToken(list, isListGap, [&](std::size_t, std::string_view word) {
+        if (equalsIgnoringCase(word, name)) return false;
         ++position;
-    }
-    return defaultValue;
+        return true;
+    });
+    return found ? position : defaultValue;
 }
 
 std::optional<std::int32_t> packedDate(std::string_view text) {

@@ -1,5 +1,7 @@
 #include "message/fieldutil.h"
 
+#include <strings.h>
+
 #include "platform/UserInfo.h"
 #include "settings/Defaults.h"
 
@@ -14,10 +16,7 @@ char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
+    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 void trimTrailingSpace(std::string& text) {

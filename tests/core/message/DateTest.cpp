@@ -1,0 +1,189 @@
+// Dates, zones, sizes and the priority word list.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "message/date.h"
+#include "platform/Localized.h"
+#include "support/QuillTest.h"
+
+namespace quill {
+namespace {
+
+struct DateRow {
+    const char* name;
+    const char* text;
+    int result;
+    int mday, mon, year, wday, hour, min, sec;
+};
+
+// Well-formed dates in the forms mail actually carries.
+const DateRow kValidDates[] = {
+    {"rfc822", "Thu, 13 Mar 1997 10:02:07 -0800", 0, 13, 2, 97, 4, 10, 2, 7},
+    {"envelope", "Thu Mar 13 10:02:07 1997", 0, 13, 2, 97, 4, 10, 2, 7},
+    {"two_digit_year", "13 Mar 97", 0, 13, 2, 97, -1, 0, 0, 0},
+    {"after_2000", "13 Mar 2003", 0, 13, 2, 103, -1, 0, 0, 0},
+    {"no_seconds", "Mon, 1 Dec 1997 9:05 +0100", 0, 1, 11, 97, 1, 9, 5, 0},
+    {"obsolete_zone_ignored", "Fri, 31 Oct 1997 23:59:59 PST", 0, 31, 9, 97, 5, 23, 59, 59},
+    {"zone_comment_ignored", "Sat, 1 Jan 2000 00:00:00 +0000 (UTC)", 0, 1, 0, 100, 6, 0, 0, 0},
+    {"meridian_glued_to_seconds", "2 Feb 1998 10:20:30pm", 0, 2, 1, 98, -1, 10, 20, 30},
+    {"full_names", "Wednesday, 4 February 1998", 0, 4, 1, 98, 3, 0, 0, 0},
+    {"lower_case_names", "tue, 7 apr 1998", 0, 7, 3, 98, 2, 0, 0, 0},
+    {"empty_time_parts", "1 May 1999 12::", 0, 1, 4, 99, -1, 12, 0, 0},
+    {"no_date_at_all", "hello world", 0, 0, 0, 0, -1, 0, 0, 0},
+    {"empty", "", 0, 0, 0, 0, -1, 0, 0, 0},
+};
+
+struct InvalidDateRow {
+    const char* name;
+    const char* text;
+    int result;
+};
+
+// Broken numeric tokens stop the parse with their code.
+const InvalidDateRow kInvalidDates[] = {
+    {"year_too_short", "13 Mar 03", 3},
+    {"us_order_month_as_year", "3/13/97", 3},
+    {"zone_before_year", "Thu Mar 13 10:02:07 -0800 1997", 3},
+    {"minutes_out_of_range", "13 Mar 1997 10:61", 4},
+    {"hours_out_of_range", "13 Mar 1997 24:00", 4},
+    {"letters_in_minutes", "13 Mar 1997 10:02pm", 4},
+    {"day_out_of_range", "32 Mar 1997", 2},
+    {"day_zero", "0 Mar 1997", 2},
+    {"day_with_letters", "13th Mar 1997", 2},
+    {"year_in_1800s", "13 Mar 1850", 3},
+    {"year_beyond_range", "13 Mar 100001", 3},
+    {"huge_number", "99999999999999999999 Mar", 2},
+};
+
+TEST(DateTest, ParsesWellFormedDates) {
+    for (const DateRow& row : kValidDates) {
+        SCOPED_TRACE(row.name);
+        std::tm tm;
+        std::memset(&tm, 0x55, sizeof tm);
+        ASSERT_EQ(parseFullDate(row.text, &tm), row.result);
+        EXPECT_EQ(tm.tm_mday, row.mday);
+        EXPECT_EQ(tm.tm_mon, row.mon);
+        EXPECT_EQ(tm.tm_year, row.year);
+        EXPECT_EQ(tm.tm_wday, row.wday);
+        EXPECT_EQ(tm.tm_hour, row.hour);
+        EXPECT_EQ(tm.tm_min, row.min);
+        EXPECT_EQ(tm.tm_sec, row.sec);
+        EXPECT_EQ(tm.tm_yday, 0);
+        EXPECT_EQ(tm.tm_isdst, 0);
+    }
+}
+
+TEST(DateTest, ReportsTheFirstInvalidToken) {
+    for (const InvalidDateRow& row : kInvalidDates) {
+        SCOPED_TRACE(row.name);
+        std::tm tm;
+        EXPECT_EQ(parseFullDate(row.text, &tm), row.result);
+    }
+}
+
+TEST(DateTest, TimeFieldsStoredBeforeAFailureRemain) {
+    std::tm tm;
+    ASSERT_EQ(parseFullDate("10:20:30 32 Mar", &tm), kInvalidDay);
+    EXPECT_EQ(tm.tm_hour, 10);
+    EXPECT_EQ(tm.tm_sec, 30);
+    EXPECT_EQ(tm.tm_mday, 0);
+}
+
+TEST(DateTest, ResultTexts) {
+    EXPECT_STREQ(getDateParse(0), "Valid date");
+    EXPECT_STREQ(getDateParse(1), "Invalid month");
+    EXPECT_STREQ(getDateParse(4), "Invalid time");
+    EXPECT_EQ(getDateParse(5), nullptr);
+    EXPECT_EQ(getDateParse(-1), nullptr);
+}
+
+TEST(DateTest, ZoneTextFollowsRfc822Sign) {
+    EXPECT_EQ(rfc822zone(0), "GMT");
+    EXPECT_EQ(rfc822zone(28800), "-0800");
+    EXPECT_EQ(rfc822zone(-3600), "+0100");
+    EXPECT_EQ(rfc822zone(-19800), "+0530");  // India, half an hour
+    EXPECT_EQ(rfc822zone(12600), "-0330");   // Newfoundland
+}
+
+TEST(DateTest, SizeText) {
+    EXPECT_EQ(sizeString(0), "0KB");
+    EXPECT_EQ(sizeString(1), "1KB");
+    EXPECT_EQ(sizeString(1024), "1KB");
+    EXPECT_EQ(sizeString(1025), "2KB");
+    EXPECT_EQ(sizeString(999 * 1024), "999KB");
+    EXPECT_EQ(sizeString(1000 * 1024), "1.0MB");
+    EXPECT_EQ(sizeString(2000000), "1.9MB");
+    EXPECT_EQ(sizeString(5LL * 1024 * 1024 * 1024), "5120.0MB");
+}
+
+TEST(DateTest, SizeFormatsComeFromTheUITable) {
+    setTranslator(
+        [](const std::string& table, const std::string& text) -> std::optional<std::string> {
+            if (table == "UI" && text == "%dKB") return "%d Ko";
+            return std::nullopt;
+        });
+    EXPECT_EQ(sizeString(2048), "2 Ko");
+    EXPECT_EQ(sizeString(2000000), "1.9MB");
+    setTranslator(nullptr);
+}
+
+TEST(DateTest, OrdinalValueFindsWholeNamesIgnoringCase) {
+    const char* list = "Low Normal:High  :: Urgent";
+    EXPECT_EQ(ordinalValue(list, "low", -1), 0);
+    EXPECT_EQ(ordinalValue(list, "HIGH", -1), 2);
+    EXPECT_EQ(ordinalValue(list, "urgent", -1), 3);
+    EXPECT_EQ(ordinalValue(list, "Norm", -1), -1);
+    EXPECT_EQ(ordinalValue(list, "Normality", 7), 7);
+    EXPECT_EQ(ordinalValue("", "low", 5), 5);
+}
+
+TEST(DateTest, PackedDateLayout) {
+    constexpr std::int32_t packed = packDate(1997, 3, 13);
+    static_assert(packed == 1997 * 512 + 3 * 32 + 13);
+    EXPECT_EQ(packedYear(packed), 1997);
+    EXPECT_EQ(packedMonth(packed), 3);
+    EXPECT_EQ(packedDay(packed), 13);
+}
+
+TEST(DateTest, PackedDateNeedsACompleteDate) {
+    EXPECT_EQ(packedDate("Thu Mar 13 10:02:07 1997"), packDate(1997, 3, 13));
+    EXPECT_EQ(packedDate("Sat Jan  1 00:00:00 2000"), packDate(2000, 1, 1));
+    EXPECT_EQ(packedDate("31 Dec 9999"), packDate(9999, 12, 31));
+    EXPECT_EQ(packedDate("31 Dec 10000"), std::nullopt);  // the index would refuse it
+    EXPECT_EQ(packedDate("Thu 13 1997"), std::nullopt);   // no month
+    EXPECT_EQ(packedDate("Thu Mar 1997"), std::nullopt);  // the year taken as day fails
+    EXPECT_EQ(packedDate("Thu Mar 13 10:02:07"), std::nullopt);
+    EXPECT_EQ(packedDate("32 Mar 1997"), std::nullopt);
+}
+
+TEST(DateTest, PackedTodayIsAPlausibleDate) {
+    std::int32_t today = packedToday();
+    EXPECT_GE(packedYear(today), 2000);
+    EXPECT_GE(packedMonth(today), 1);
+    EXPECT_LE(packedMonth(today), 12);
+    EXPECT_GE(packedDay(today), 1);
+    EXPECT_LE(packedDay(today), 31);
+}
+
+TEST(DateTest, EnvelopeLinesOfTheCorpus) {
+    auto mbox = test::corpusFile("mbox/lkml-210.mbox");
+    if (!mbox) GTEST_SKIP() << "corpus absent";
+    std::string text = test::slurp(*mbox);
+    int lines = 0;
+    for (std::size_t pos = 0; (pos = text.find("From ", pos)) != std::string::npos; ++pos) {
+        if (pos != 0 && text[pos - 1] != '\n') continue;
+        std::size_t end = text.find('\n', pos);
+        std::string line = text.substr(pos + 5, end - pos - 5);
+        std::string afterSender = line.substr(line.find(' ') + 1);
+        SCOPED_TRACE(line);
+        auto packed = packedDate(afterSender);
+        ASSERT_TRUE(packed.has_value());
+        EXPECT_GE(packedYear(*packed), 1970);
+        ++lines;
+    }
+    EXPECT_GT(lines, 0);
+}
+
+}  // namespace
+}  // namespace quill
