@@ -101,13 +101,38 @@ std::optional<int> yearSince1900(std::string_view token) {
     return int(*value - 1900);
 }
 
+// The first three letters folded to lower case in one integer, so that the
+// day and month names are matched without a string comparison per name
+// (every envelope line of a mailbox goes through here).
+constexpr std::uint32_t nameKey(std::string_view name) {
+    std::uint32_t key = 0;
+    for (std::size_t i = 0; i < 3; ++i)
+        key = key << 8 | (static_cast<unsigned char>(name[i]) | 0x20);
+    return key;
+}
+
+template <std::size_t N>
+constexpr std::array<std::uint32_t, N> nameKeys(const std::array<std::string_view, N>& names) {
+    std::array<std::uint32_t, N> keys{};
+    for (std::size_t i = 0; i < N; ++i) keys[i] = nameKey(names[i]);
+    return keys;
+}
+
+constexpr auto kDayKeys = nameKeys(kDayNames);
+constexpr auto kMonthKeys = nameKeys(kMonthNames);
+
+template <std::size_t N>
+int positionOf(std::uint32_t key, const std::array<std::uint32_t, N>& keys) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (keys[i] == key) return int(i);
+    return -1;
+}
+
 void matchName(std::string_view token, DateSlots& slots) {
-    if (token.size() < 3) return;
-    std::string_view head = token.substr(0, 3);
-    for (std::size_t i = 0; slots.weekday < 0 && i < kDayNames.size(); ++i)
-        if (equalsIgnoringCase(head, kDayNames[i])) slots.weekday = int(i);
-    for (std::size_t i = 0; slots.month < 0 && i < kMonthNames.size(); ++i)
-        if (equalsIgnoringCase(head, kMonthNames[i])) slots.month = int(i);
+    if (token.size() < 3 || !isLetter(token[1]) || !isLetter(token[2])) return;
+    std::uint32_t key = nameKey(token);
+    if (slots.weekday < 0) slots.weekday = positionOf(key, kDayKeys);
+    if (slots.month < 0) slots.month = positionOf(key, kMonthKeys);
 }
 
 bool isNumericZone(std::string_view text, std::size_t start, std::string_view token) {
