@@ -1,0 +1,107 @@
+#include "formats/uuencode.h"
+
+#include <cstring>
+
+namespace quill {
+namespace {
+
+constexpr int kLineBytes = 45;
+constexpr char kZero = '`';
+
+char encodeValue(int v) { return v ? static_cast<char>((v & 077) + ' ') : kZero; }
+
+int decodeValue(char c) { return (static_cast<unsigned char>(c) - ' ') & 077; }
+
+// Reads like fgets into a buffer of max + 1 bytes: up to `max` bytes, stopping
+// after a newline. Answers false at the end of input with nothing read.
+bool readPiece(std::istream& in, std::string& line, size_t max) {
+    line.clear();
+    int c;
+    while (line.size() < max && (c = in.get()) != EOF) {
+        line.push_back(static_cast<char>(c));
+        if (c == '\n') break;
+    }
+    return !line.empty();
+}
+
+// "begin 644 name\n": the octal mode and the rest of the line as the name.
+void parseBeginLine(const std::string& line, std::string* name, int* mode) {
+    size_t p = 6;
+    while (p < line.size() && line[p] == ' ') ++p;
+    if (mode) {
+        *mode = 0;
+        for (size_t q = p; q < line.size() && line[q] >= '0' && line[q] <= '7'; ++q) {
+            *mode = *mode * 8 + (line[q] - '0');
+        }
+    }
+    while (p < line.size() && line[p] >= '0' && line[p] <= '9') ++p;
+    while (p < line.size() && line[p] == ' ') ++p;
+    if (name) {
+        size_t end = line.size();
+        if (end > p && line[end - 1] == '\n') --end;
+        *name = line.substr(p, end - p);
+    }
+}
+
+// Decodes one data line; answers 1 at the line of no bytes, -1 for a group
+// cut short, 0 to go on.
+int decodeLine(std::string line, std::ostream& out) {
+    // Transport may strip trailing blanks, and a blank decodes like the grave accent.
+    if (!line.empty() && line.back() == '\n') line.replace(line.size() - 1, 1, "  ");
+    int n = decodeValue(line[0]);
+    if (n == 0) return 1;
+    const char* p = line.c_str() + 1;
+    while (n > 0 && *p) {
+        if (!p[1] || (n >= 2 && !p[2]) || (n >= 3 && !p[3])) return -1;
+        int c0 = decodeValue(p[0]), c1 = decodeValue(p[1]);
+        out.put(static_cast<char>(c0 << 2 | c1 >> 4));
+        if (n >= 2) out.put(static_cast<char>(c1 << 4 | decodeValue(p[2]) >> 2));
+        if (n >= 3) out.put(static_cast<char>(decodeValue(p[2]) << 6 | decodeValue(p[3])));
+        n -= 3;
+        p += 4;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool uuencode(std::istream& in, std::ostream& out, const std::string& name, int mode) {
+    char mbuf[32];
+    std::snprintf(mbuf, sizeof mbuf, "%o", static_cast<unsigned>(mode));
+    out << "begin " << mbuf << ' ' << name << '\n';
+    // A short last group encodes whatever the buffer still holds from the line
+    // before, as the format always did; decoders ignore those characters.
+    unsigned char buf[kLineBytes + 2] = {};
+    for (;;) {
+        in.read(reinterpret_cast<char*>(buf), kLineBytes);
+        int n = static_cast<int>(in.gcount());
+        std::string line(1, n ? static_cast<char>(n + ' ') : kZero);
+        for (int i = 0; i < n; i += 3) {
+            line += encodeValue(buf[i] >> 2);
+            line += encodeValue(((buf[i] << 4) & 060) | ((buf[i + 1] >> 4) & 017));
+            line += encodeValue(((buf[i + 1] << 2) & 074) | ((buf[i + 2] >> 6) & 03));
+            line += encodeValue(buf[i + 2] & 077);
+        }
+        line += '\n';
+        out << line;
+        if (n == 0) break;
+    }
+    out << "end\n";
+    return true;
+}
+
+bool uudecode(std::istream& in, std::ostream& out, std::string* name, int* mode) {
+    std::string line;
+    do {
+        if (!readPiece(in, line, 255)) return false;
+    } while (line.compare(0, 6, "begin ") != 0);
+    parseBeginLine(line, name, mode);
+    if (in.peek() == EOF) return false;
+    while (readPiece(in, line, 253)) {
+        int result = decodeLine(line, out);
+        if (result != 0) return result > 0;
+    }
+    return true;
+}
+
+}  // namespace quill

@@ -1,0 +1,28 @@
+// uuencode: binary data to and from the uuencoded text block that native
+// attachments travel in and Sun attachments may arrive in.
+//
+//   begin <mode in octal> <name>
+//   <length char><4 chars per 3 bytes>      full lines carry 45 bytes ("M")
+//   `                                        a line of no bytes
+//   end
+//
+// Each 6-bit value v is written as v + 32, except 0, which is the grave accent.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace quill {
+
+// Writes the whole block for everything left in `in`. Answers true.
+bool uuencode(std::istream& in, std::ostream& out, const std::string& name, int mode);
+
+// Skips text up to the first "begin " line, then decodes the data lines up to
+// the line of no bytes (or the end of input; no "end" line is needed). `name`
+// and `mode` receive the begin line's values when given. Answers false for a
+// missing begin line, nothing after it, or a group of characters cut short.
+bool uudecode(std::istream& in, std::ostream& out, std::string* name = nullptr,
+              int* mode = nullptr);
+
+}  // namespace quill
