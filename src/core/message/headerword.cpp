@@ -52,16 +52,15 @@ class WordDecoder {
     }
 
     // Diagnostics quote the text as given, so keep it before overwriting.
-    const std::string& original() {
+    void saveOriginal() {
         if (!m_saved) m_original.assign(m_text, m_length);
         m_saved = true;
-        return m_original;
     }
 
     // Reads "=?charset?E?" and the encoded text up to "?="; false when the
     // text ends before the charset does, which ends the output.
     bool decodeWord() {
-        original();
+        saveOriginal();
         std::size_t start = m_in + 2;
         const void* mark = std::memchr(m_text + start, '?', m_length - start);
         if (!mark) {

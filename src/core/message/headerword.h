@@ -1,7 +1,8 @@
 // Header words: decoding RFC 1522 encoded words ("=?charset?Q?text?=") in
-// header values. Only ISO 8859-1 quoted-printable words are decoded; other
-// charsets are decoded byte for byte with a diagnostic, and base64 words keep
-// their encoded text. Diagnostics are plain lines on the diagnostics sink.
+// header values. The system's set is ISO 8859-1, so "Q" words give their
+// bytes as they are; a word in another charset is decoded the same way after a
+// diagnostic, and "B" words keep their base64 text. Diagnostics are plain
+// lines ("Header charset %s is unsupported\n", ...) on the diagnostics sink.
 #pragma once
 
 #include <cstddef>
