@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Diagnostics.h"
+
 namespace quill {
 namespace {
 
@@ -197,6 +199,45 @@ bool RichText::hasFormattingOtherThan(const CharFormat& base) const {
         const Style& s = m_styles[index];
         return s.chr != base || s.para != kDefaultParagraph;
     });
+}
+
+namespace {
+
+std::string describeParagraph(const ParagraphFormat& p) {
+    static const char* const kNames[] = {"left", "right", "center", "justified"};
+    std::string out = "<";
+    out += p.alignment >= 0 && p.alignment < 4 ? kNames[p.alignment] : "?";
+    if (p.firstIndent != 0.0f || p.indent != 0.0f) {
+        out += formatString(" fi%g li%g", double(p.firstIndent), double(p.indent));
+    }
+    return out + ">";
+}
+
+std::string describeChar(const CharFormat& f) {
+    std::string out;
+    if (f.traits & kBoldTrait) out += " b";
+    if (f.traits & kItalicTrait) out += " i";
+    if (f.traits & kUnderlineTrait) out += " u";
+    if (f.size != kDefaultChar.size) out += formatString(" s%g", double(f.size));
+    if (f.baseline != 0.0f) out += formatString(" %+g", double(f.baseline));
+    if (f.font != kDefaultChar.font) out += " f=" + f.font;
+    return out.empty() ? out : out.substr(1);
+}
+
+}  // namespace
+
+std::string RichText::describe() const {
+    std::string out;
+    for (const Paragraph& p : paragraphs()) {
+        if (*p.format != kDefaultParagraph) out += describeParagraph(*p.format);
+        for (const Run& run : runs(p.start, p.length)) {
+            std::string text =
+                run.attachment ? "[" + run.attachment->name + "]" : std::string(run.text);
+            std::string format = describeChar(*run.format);
+            out += format.empty() ? text : "{" + format + "|" + text + "}";
+        }
+    }
+    return out;
 }
 
 bool RichText::operator==(const RichText& other) const {

@@ -140,6 +140,11 @@ class RichText {
     const Margins& margins() const { return m_margins; }
     void setMargins(const Margins& margins) { m_margins = margins; }
 
+    // A compact description for diagnostics and tests: a paragraph with a
+    // format of its own starts "<center fi36 li36>", a run with a format other
+    // than the default reads "{b i u s14 +4 f=Courier|text}", a cell "[name]".
+    std::string describe() const;
+
     // Same bytes, same formats, same cells, same margins.
     bool operator==(const RichText& other) const;
 
