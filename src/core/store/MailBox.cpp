@@ -372,21 +372,20 @@ int MailBox::find(std::string_view pattern, long start, long end, long locs[2], 
         int c = std::getc(f);
         if (c == EOF) return 0;
         if (static_cast<char>(c) != pattern[0]) continue;
-        std::size_t k = 1;
-        for (; k < pattern.size(); ++k) {
+        std::size_t extra = 0;  // bytes read past the candidate
+        bool matched = true;
+        for (std::size_t k = 1; matched && k < pattern.size(); ++k) {
             int d = std::getc(f);
-            if (d == EOF || static_cast<char>(d) != pattern[k]) {
-                if (d != EOF) ++k;
-                break;
-            }
+            if (d != EOF) ++extra;
+            matched = d != EOF && static_cast<char>(d) == pattern[k];
         }
-        if (k == pattern.size()) {
+        if (matched) {
             locs[0] = pos;
             locs[1] = pos + static_cast<long>(pattern.size());
             return 1;
         }
         // Resume one byte after the candidate start.
-        ::fseeko(f, -static_cast<off_t>(k - 1), SEEK_CUR);
+        ::fseeko(f, -static_cast<off_t>(extra), SEEK_CUR);
     }
 }
 

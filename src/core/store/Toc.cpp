@@ -152,15 +152,15 @@ int Toc::openTocFor(MailBox& mailbox) {
         char raw[kHeaderSize];
         ssize_t n = ::pread(fd.get(), raw, sizeof raw, 0);
         Header header = decodeHeader(raw);
+        // A negative count can only come from damage: rebuild rather than refuse.
         if (n != static_cast<ssize_t>(kHeaderSize) || header.magic != kMagic ||
-            header.time != mtimeOf(mailbox.mailFileName())) {
+            header.time != mtimeOf(mailbox.mailFileName()) || header.count < 0) {
             fd.reset();
             count = writeFileFor(mailbox);
         } else {
             ::lseek(fd.get(), kHeaderSize, SEEK_SET);
             m_tocFile = std::move(fd);
             count = header.count;
-            if (count < 0) errno = EINVAL;
         }
     }
     if (count < 0) fileError(kFileOpen);

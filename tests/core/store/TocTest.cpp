@@ -1,0 +1,354 @@
+// The index file: golden bytes, the scan that rebuilds it, loading older and
+// corrupt files, and the in-place writes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "StoreFixture.h"
+#include "store/MboxScanner.h"
+#include "store/TocFormat.h"
+
+namespace quill::test {
+namespace {
+
+using namespace tocformat;
+
+const std::string kGolden = std::string(QUILL_SOURCE_DIR) + "/tests/core/store/data/small.toc";
+
+// The header time follows the file system; everything else is fixed.
+std::string masked(std::string toc) {
+    if (toc.size() >= kHeaderSize) toc.replace(kTimeOffset, 4, 4, '\0');
+    return toc;
+}
+
+class TocTest : public StoreTest {
+  protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        store->set("PriorityHeader", "X-Priority");
+        store->set("PriorityValues", "Highest High Normal Low Lowest");
+    }
+    // Boundaries (offset, length) of every entry.
+    std::vector<std::pair<int, int>> boundaries(MailBox& box) {
+        std::vector<std::pair<int, int>> out;
+        for (std::uint32_t i = 0; i < box.toc().length(); ++i) {
+            out.emplace_back(box.tocInfoAt(i).offset, box.tocInfoAt(i).length);
+        }
+        return out;
+    }
+    std::unique_ptr<MailBox> openSmall() {
+        makeBox(smallMbox());
+        auto box = open();
+        EXPECT_TRUE(box);
+        return box;
+    }
+};
+
+TEST_F(TocTest, IndexOfSmallMailboxMatchesGoldenBytes) {
+    auto box = openSmall();
+    ASSERT_TRUE(box);
+    std::string toc = masked(tocBytes());
+    if (std::getenv("QUILL_UPDATE_GOLDEN")) spit(kGolden, toc);
+    EXPECT_EQ(toc, slurp(kGolden));
+    EXPECT_EQ(logCount("Notes.attach"), 1);  // the missing attachment directory
+}
+
+TEST_F(TocTest, EntriesOfSmallMailbox) {
+    auto box = openSmall();
+    ASSERT_TRUE(box);
+    ASSERT_EQ(box->toc().length(), 4u);
+    std::string mbox = smallMbox();
+    const TocEntry& first = box->tocInfoAt(0);
+    EXPECT_EQ(first.offset, static_cast<int>(mbox.find("From alice")));  // preamble skipped
+    EXPECT_EQ(first.offset + first.length, static_cast<int>(mbox.find("From bob")));
+    EXPECT_EQ(first.date, std::uint32_t(1997 * 512 + 3 * 32 + 13));
+    // The correct Content-Length keeps "From here on" inside the second message.
+    EXPECT_EQ(box->tocInfoAt(1).offset + box->tocInfoAt(1).length,
+              static_cast<int>(mbox.find("From tester")));
+    EXPECT_EQ(box->tocInfoAt(1).type, 'm');
+    EXPECT_EQ(box->tocInfoAt(1).priority, 2u);
+    EXPECT_EQ(box->tocInfoAt(3).type, 'r');
+    EXPECT_EQ(box->tocInfoAt(3).encrypted, 'e');
+    EXPECT_EQ(box->tocInfoAt(3).offset + box->tocInfoAt(3).length, static_cast<int>(mbox.size()));
+
+    std::string subject, from;
+    box->loadSubject(1, subject, from);
+    EXPECT_EQ(subject, "Caf\xe9 plans");
+    EXPECT_EQ(from, "Bob");
+    box->loadSubject(2, subject, from);
+    EXPECT_EQ(from, "To: Bob");  // stored as "(To: Bob <bob@example.com>)"
+    box->loadSubject(3, subject, from);
+    EXPECT_EQ(from, "Carol C");
+    EXPECT_EQ(box->toc().loadAttach(3), "Notes.attach");
+}
+
+TEST_F(TocTest, EmptyMboxGivesBareHeader) {
+    makeBox("");
+    auto box = open();
+    ASSERT_TRUE(box);
+    std::string toc = tocBytes();
+    ASSERT_EQ(toc.size(), kHeaderSize);
+    EXPECT_EQ(getU32(toc.data()), kMagic);
+    EXPECT_EQ(getI32(toc.data() + kCountOffset), 0);
+    EXPECT_TRUE(panels->progress().empty());  // nothing to scan, no panel
+}
+
+TEST_F(TocTest, ContentLengthOnlyTrustedWhenItLandsOnFromLine) {
+    std::string body = "line\nFrom the desk of Bob\nmore\n";
+    auto mbox = [&](const std::string& length) {
+        return "From a Thu Mar 13 10:02:07 1997\nContent-Length: " + length + "\n\n" + body +
+               "\nFrom b Thu Mar 13 10:02:07 1997\nSubject: b\n\nx\n";
+    };
+    makeBox(mbox("999999"), "Plain.mbox");  // wrong and beyond the end: reached the end
+    makeBox(mbox("7"), "Wrong.mbox");       // wrong: lands mid-body
+    makeBox(mbox("x"), "None.mbox");        // not a number
+    makeBox(mbox(std::to_string(body.size())), "Right.mbox");
+    auto none = open("None.mbox");
+    auto wrong = open("Wrong.mbox");
+    auto right = open("Right.mbox");
+    auto plain = open("Plain.mbox");
+    ASSERT_TRUE(none && wrong && right && plain);
+    EXPECT_EQ(none->toc().length(), 3u);
+    EXPECT_EQ(boundaries(*wrong), boundaries(*none));
+    EXPECT_EQ(right->toc().length(), 2u);
+    EXPECT_EQ(plain->toc().length(), 1u);
+}
+
+TEST_F(TocTest, HeaderEndsAtFromLineAndLongLinesAreCut) {
+    std::string longLine = "Subject: " + std::string(3000, 'a') + "\n";
+    makeBox("From a Thu Mar 13 10:02:07 1997\n" + longLine +
+            "From b Thu Mar 13 10:02:07 1997\nTo: x\n\n");
+    auto box = open();
+    ASSERT_TRUE(box);
+    ASSERT_EQ(box->toc().length(), 2u);
+    std::string subject, from;
+    box->loadSubject(0, subject, from);
+    EXPECT_EQ(subject.size(), 1023u - 9u);
+    EXPECT_EQ(from, "a");
+}
+
+TEST_F(TocTest, SunAndVoiceTypes) {
+    makeBox(
+        "From a Thu Mar 13 10:02:07 1997\nContent-Type: X-sun-attachment\n\nx\n"
+        "From b Thu Mar 13 10:02:07 1997\nContent-Type: text/plain; charset=x\n\nx\n"
+        "From c Thu Mar 13 10:02:07 1997\nZell-Reference: .voxclip, 1/1\n\nx\n");
+    auto box = open();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->tocInfoAt(0).type, 's');
+    EXPECT_EQ(box->tocInfoAt(1).type, ' ');
+    EXPECT_EQ(box->tocInfoAt(2).type, 'v');
+    EXPECT_EQ(box->tocInfoAt(2).encrypted, ' ');
+}
+
+TEST_F(TocTest, ValidIndexIsLoadedWithoutScanning) {
+    openSmall().reset();
+    std::string before = tocBytes();
+    // A changed "mbox" with the same time is not rescanned: the index is trusted.
+    struct stat st;
+    ::stat((boxPath() + "/mbox").c_str(), &st);
+    spit(boxPath() + "/mbox", smallMbox() + "From z Thu Mar 13 10:02:07 1997\n\n");
+    touchMbox(st.st_mtime);
+    auto box = open();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->toc().length(), 4u);
+    EXPECT_EQ(tocBytes(), before);
+}
+
+TEST_F(TocTest, TimeOneSecondOffRebuildsWithPanel) {
+    openSmall().reset();
+    struct stat st;
+    ::stat((boxPath() + "/mbox").c_str(), &st);
+    touchMbox(st.st_mtime + 1);
+    auto box = open();
+    ASSERT_TRUE(box);
+    ASSERT_EQ(panels->progress().size(), 2u);
+    EXPECT_EQ(panels->progress()[1].title, "Open Mailbox");
+    EXPECT_EQ(panels->progress()[1].messages.at(0),
+              "Rebuilding table of contents for " + boxPath() + ".  Please wait...");
+    EXPECT_EQ(getI32(tocBytes().data() + kTimeOffset), st.st_mtime + 1);
+}
+
+TEST_F(TocTest, CancelledRebuildFailsTheOpening) {
+    makeBox(smallMbox());
+    panels->cancelProgressAfter(2);
+    panels->answer(0);  // the index cannot be opened
+    panels->answer(0);  // nor, therefore, the mailbox
+    EXPECT_FALSE(open());
+    EXPECT_NE(::access((boxPath() + "/.lock").c_str(), F_OK), 0);
+    EXPECT_EQ(panels->alerts().at(0).title, "File system error");
+    // A second opening rebuilds from scratch.
+    EXPECT_TRUE(open());
+}
+
+// Every byte of a good index flipped, and the file cut at every length: the
+// mailbox still opens, and a rejected index is rebuilt once with two log lines.
+TEST_F(TocTest, CorruptIndexNeverCrashesAndRebuildsOnce) {
+    auto box = openSmall();
+    box.reset();
+    ::mkdir((boxPath() + "/Notes.attach").c_str(), 0755);  // so a rebuild logs only its two lines
+    const std::string good = tocBytes();
+    struct stat st;
+    ::stat((boxPath() + "/mbox").c_str(), &st);
+    auto tryOpen = [&](const std::string& toc, const std::string& what) {
+        SCOPED_TRACE(what);
+        spit(tocPath(), toc);
+        touchMbox(st.st_mtime);
+        logLines.clear();
+        auto b = open();
+        ASSERT_TRUE(b);
+        EXPECT_EQ(b->toc().length(), 4u);
+        int rebuilt = logCount("Rebuilding table of contents: " + tocPath());
+        EXPECT_LE(rebuilt, 1);
+        if (rebuilt) {
+            EXPECT_EQ(logLines.size(), 2u);
+        }
+        panels->clear();
+    };
+    for (std::size_t i = 0; i < good.size(); ++i) {
+        for (unsigned char mask : {0x01, 0xff}) {
+            std::string bad = good;
+            bad[i] = static_cast<char>(bad[i] ^ mask);
+            tryOpen(bad, "flip " + std::to_string(i) + " by " + std::to_string(mask));
+        }
+    }
+    for (std::size_t n = 0; n < good.size(); ++n)
+        tryOpen(good.substr(0, n), "cut at " + std::to_string(n));
+}
+
+TEST_F(TocTest, ImpossibleDatesAndOffsetsAreRejected) {
+    openSmall().reset();
+    const std::string good = tocBytes();
+    struct stat st;
+    ::stat((boxPath() + "/mbox").c_str(), &st);
+    auto dateOf = [](int y, int m, int d) {
+        return static_cast<std::uint32_t>(y * 512 + m * 32 + d);
+    };
+    struct Row {
+        const char* name;
+        std::size_t field;
+        std::uint32_t value;
+    } rows[] = {
+        {"month 13", kDateOffset, dateOf(1997, 13, 1)},
+        {"day 0", kDateOffset, dateOf(1997, 3, 0)},
+        {"year 10000", kDateOffset, dateOf(10000, 3, 1)},
+        {"beyond the file", kLengthOffset, 1u << 30},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string bad = good;
+        putU32(bad.data() + kHeaderSize + row.field, row.value);
+        spit(tocPath(), bad);
+        touchMbox(st.st_mtime);
+        logLines.clear();
+        ASSERT_TRUE(open());
+        EXPECT_EQ(logCount("Date of message corrupt"), 1);
+        EXPECT_EQ(masked(tocBytes()), masked(good));
+    }
+}
+
+// An index of an earlier version: records stop after their strings.
+std::string oldIndex(const std::string& good, std::int32_t time) {
+    std::string out = good.substr(0, kHeaderSize);
+    putU32(out.data() + kTimeOffset, static_cast<std::uint32_t>(time));
+    std::size_t p = kHeaderSize;
+    while (p < good.size()) {
+        std::uint32_t length = getU32(good.data() + p);
+        std::string rec = good.substr(p, length - 12);
+        putU32(rec.data(), static_cast<std::uint32_t>(rec.size()));
+        out += rec;
+        p += length;
+    }
+    return out;
+}
+
+TEST_F(TocTest, OlderRecordsLoadAndAreUpgraded) {
+    openSmall().reset();
+    struct stat st;
+    ::stat((boxPath() + "/mbox").c_str(), &st);
+    ::mkdir((boxPath() + "/Notes.attach").c_str(), 0755);
+    spit(boxPath() + "/Notes.attach/index.rtf", "{\\rtf1 notes}");
+    std::string old = oldIndex(tocBytes(), static_cast<std::int32_t>(st.st_mtime));
+    spit(tocPath(), old);
+    touchMbox(st.st_mtime);
+    auto box = open();
+    ASSERT_TRUE(box);
+    // Loaded as written, then upgraded: only the "r" record gains its words.
+    std::string now = tocBytes();
+    EXPECT_EQ(now.size(), old.size() + 8);
+    EXPECT_FALSE(box->toc().needUpdate());
+    const TocEntry& e = box->tocInfoAt(3);
+    EXPECT_EQ(e.recordLength, getI32(now.data() + e.tocPosition));
+    EXPECT_GT(e.size, e.length);  // the directory's disk usage was added
+    EXPECT_NE(e.attachTime, 0);
+    EXPECT_EQ(box->tocInfoAt(1).priority, 0u);  // older records have none
+    EXPECT_EQ(box->checkAttachmentSizeForMessageAt(3), 0);
+}
+
+TEST_F(TocTest, StatusWritesGoToTheRecordInPlace) {
+    auto box = openSmall();
+    ASSERT_TRUE(box);
+    auto statusInFile = [&](int i) {
+        return tocBytes()[box->tocInfoAt(i).tocPosition + kStatusOffset];
+    };
+    EXPECT_EQ(box->setState('u', 0, true), ' ');
+    EXPECT_EQ(statusInFile(0), 'u');
+    box->deleteMessages({1, 2});
+    box->setCurMsg(2);
+    EXPECT_EQ(statusInFile(2), 'D');
+    box->setCurMsg(0);
+    EXPECT_EQ(statusInFile(2), 'd');
+    EXPECT_EQ(statusInFile(0), '>');
+    EXPECT_EQ(box->toc().selectedMsg(), 0);
+    EXPECT_EQ(box->undeleteMsg(), 2);
+    box->setCurMsg(-1);
+    EXPECT_EQ(box->toc().selectedMsg(), -1);
+
+    MailboxStatus s = box->getMailboxStatus();
+    EXPECT_EQ(s.count, 4);
+    EXPECT_EQ(s.deletedCount, 2);
+    EXPECT_EQ(s.unreadCount, 0);
+    const MsgList& list = box->getMsgList();
+    ASSERT_EQ(list.count(), 4u);
+    EXPECT_EQ(list.at(1).flags, kMsgRead | kMsgDeleted | kMsgMime);
+    EXPECT_EQ(list.at(3).flags, kMsgRead | kMsgAttachment | kMsgEncrypted);
+    box->rmEncr(3);
+    EXPECT_EQ(tocBytes()[box->tocInfoAt(3).tocPosition + kEncryptedOffset], ' ');
+}
+
+TEST_F(TocTest, AppendedMailIsIndexedAfterTheOldEnd) {
+    auto box = openSmall();
+    ASSERT_TRUE(box);
+    box->setState('f', 0, true);
+    const MsgList* list =
+        box->getMail("From dave@example.com Mon Mar 17 10:00:00 1997\nSubject: New\n\nhello\n");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->count(), 5u);
+    EXPECT_EQ(list->at(0).flags & kMsgFlagged, kMsgFlagged);  // kept, not rebuilt
+    std::string toc = tocBytes();
+    EXPECT_EQ(getI32(toc.data() + kCountOffset), 5);
+    box.reset();
+    panels->clear();
+    box = open();  // the index matches the new "mbox" without a rebuild
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(panels->progress().empty());
+    EXPECT_EQ(box->toc().length(), 5u);
+    EXPECT_EQ(box->getStateForMsg(0), 'f');
+}
+
+TEST_F(TocTest, ScannerAloneFindsFromLinesAnywhereForTheFirstMessage) {
+    std::string text = "xxFrom a\nbody\nFrom b\n";
+    MboxScanner scanner(text, {});
+    ASSERT_TRUE(scanner.seekFirst(0));
+    ScannedMessage m;
+    ASSERT_TRUE(scanner.next(m));
+    EXPECT_EQ(m.record.offset, 2);
+    EXPECT_EQ(m.record.length, 12);
+    ASSERT_TRUE(scanner.next(m));
+    EXPECT_EQ(m.record.sender, "b");
+    EXPECT_FALSE(scanner.next(m));
+    EXPECT_EQ(findFromLine("\n\nFrom x", 0), 1u);
+    EXPECT_EQ(findFromLine("\nFrom", 0), std::string_view::npos);
+}
+
+}  // namespace
+}  // namespace quill::test
