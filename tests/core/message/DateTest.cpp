@@ -157,15 +157,6 @@ TEST(DateTest, PackedDateNeedsACompleteDate) {
     EXPECT_EQ(packedDate("32 Mar 1997"), std::nullopt);
 }
 
-TEST(DateTest, PackedTodayIsAPlausibleDate) {
-    std::int32_t today = packedToday();
-    EXPECT_GE(packedYear(today), 2000);
-    EXPECT_GE(packedMonth(today), 1);
-    EXPECT_LE(packedMonth(today), 12);
-    EXPECT_GE(packedDay(today), 1);
-    EXPECT_LE(packedDay(today), 31);
-}
-
 // Every "Date:" header and the envelope date of every message in the corpus
 // mailboxes give a complete date.
 TEST(DateTest, DatesOfTheCorpusMailboxes) {
