@@ -1,0 +1,23 @@
+// The commands of quilltool, one function each, listed in main.cpp's table.
+// Each takes the arguments after the command name and answers the exit status.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quill::tool {
+
+using Args = std::vector<std::string>;
+
+inline constexpr int kUsageError = 2;
+
+// toc [--rebuild] [--count] [--yes] MAILBOX
+int runToc(const Args& args);
+// dump-toc FILE
+int runDumpToc(const Args& args);
+
+// The packed date of the index as YYYY-MM-DD.
+std::string packedDateText(std::uint32_t packed);
+
+}  // namespace quill::tool
