@@ -231,9 +231,12 @@ std::string RichText::describe() const {
     for (const Paragraph& p : paragraphs()) {
         if (*p.format != kDefaultParagraph) out += describeParagraph(*p.format);
         for (const Run& run : runs(p.start, p.length)) {
-            std::string text =
-                run.attachment ? "[" + run.attachment->name + "]" : std::string(run.text);
+            if (run.attachment) {
+                out += "[" + run.attachment->name + "]";
+                continue;
+            }
             std::string format = describeChar(*run.format);
+            std::string text(run.text);
             out += format.empty() ? text : "{" + format + "|" + text + "}";
         }
     }

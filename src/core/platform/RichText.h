@@ -142,7 +142,8 @@ class RichText {
 
     // A compact description for diagnostics and tests: a paragraph with a
     // format of its own starts "<center fi36 li36>", a run with a format other
-    // than the default reads "{b i u s14 +4 f=Courier|text}", a cell "[name]".
+    // than the default reads "{b i u s14 +4 f=Courier|text}", a cell "[name]"
+    // whatever its format.
     std::string describe() const;
 
     // Same bytes, same formats, same cells, same margins.

@@ -100,6 +100,8 @@ class Parser {
     void controlWord();
     void controlSymbol(char c);
     void text(char c, bool raw);
+    void addText(char c);
+    void releaseHeld();
     void flush();
     void finish();
     void emitCell();
@@ -114,6 +116,7 @@ class Parser {
     size_t m_paraStart = 0;
     int m_skip = 0;          // fallback characters still to skip after \uN
     bool m_swallow = false;  // a cell group just ended: its blank and 0xAC byte follow
+    std::string m_held;      // blanks seen while m_swallow
     std::map<int, std::string> m_fonts;
     int m_fontNumber = 0;
     std::string m_fontName;
@@ -168,7 +171,10 @@ const std::unordered_map<std::string_view, Parser::Handler>& wordTable() {
         {"line", [](Parser& p, bool, int) { p.paragraphBreak(); }},
         {"row", [](Parser& p, bool, int) { p.paragraphBreak(); }},
         {"sect", [](Parser& p, bool, int) { p.paragraphBreak(); }},
-        {"u", [](Parser& p, bool, int v) { p.unicode(v); }},
+        {"u",
+         [](Parser& p, bool has, int v) {
+             if (has) p.unicode(v);
+         }},
         {"uc", [](Parser& p, bool, int v) { p.top().uc = std::max(v, 0); }},
         {"bin", [](Parser& p, bool, int v) { p.skipBinary(v); }},
         {"margl", [](Parser& p, bool, int v) { p.m_margins.left = v / 20.0f; }},
@@ -343,16 +349,31 @@ void Parser::text(char c, bool raw) {
         return;
     }
     if (m_swallow) {
-        m_swallow = false;
-        if (raw && c == kAttachmentChar) return;
         if (raw && isBlank(c)) {
-            m_swallow = true;
+            m_held += c;
             return;
         }
+        m_swallow = false;
+        if (raw && c == kAttachmentChar) {  // the cell's own byte, with its separator
+            m_held.clear();
+            return;
+        }
+        releaseHeld();
     }
-    if (!m_pending.empty() && m_pendingFormat != g.chr) flush();
-    if (m_pending.empty()) m_pendingFormat = g.chr;
+    addText(c);
+}
+
+void Parser::addText(char c) {
+    if (!m_pending.empty() && m_pendingFormat != top().chr) flush();
+    if (m_pending.empty()) m_pendingFormat = top().chr;
     m_pending += c;
+}
+
+// Blanks after a cell that turned out not to be followed by its 0xAC byte are text.
+void Parser::releaseHeld() {
+    std::string held = std::move(m_held);
+    m_held.clear();
+    for (char h : held) addText(h);
 }
 
 void Parser::flush() {
@@ -363,6 +384,8 @@ void Parser::flush() {
 
 // Adds what is pending and gives the last paragraph its format.
 void Parser::finish() {
+    if (m_swallow) releaseHeld();
+    m_swallow = false;
     flush();
     if (m_out.length() > m_paraStart) {
         m_out.setParagraphFormat(m_paraStart, m_out.length() - m_paraStart, top().para);
@@ -370,8 +393,9 @@ void Parser::finish() {
 }
 
 void Parser::paragraphBreak() {
-    flush();
+    if (m_swallow) releaseHeld();
     m_swallow = false;
+    flush();
     m_out.append("\n", top().chr, top().para);
     m_out.setParagraphFormat(m_paraStart, m_out.length() - m_paraStart, top().para);
     m_paraStart = m_out.length();
@@ -388,6 +412,7 @@ void Parser::startCell(const char* directive) {
 }
 
 void Parser::emitCell() {
+    if (m_swallow) releaseHeld();
     flush();
     Attachment cell;
     cell.directive = m_cellDirective;
@@ -396,6 +421,7 @@ void Parser::emitCell() {
     cell.height = m_cellHeight;
     m_out.replaceWithAttachment(m_out.length(), 0, cell, top().chr, top().para);
     m_swallow = true;
+    m_held.clear();
 }
 
 }  // namespace
