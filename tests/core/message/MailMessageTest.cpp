@@ -9,6 +9,7 @@
 #include <random>
 
 #include "message/MailMessage.h"
+#include "store/MailBox.h"
 #include "support/QuillTest.h"
 
 namespace quill {
@@ -155,6 +156,37 @@ TEST_F(MailMessageTest, MailboxWriteEscapesFromLinesAndRestoresState) {
     loaded->headers().setFromSpace(false);
     EXPECT_EQ(headerText(*loaded), headerText(*message));
     EXPECT_EQ(loaded->stringBody(), ">From x\nFrom\nsee From y\nFrom ");
+}
+
+// The seam with the store: what appendMessage hands to getMail, and what
+// loadMessageAt builds from the stored text.
+TEST_F(MailMessageTest, AppendedMessagesLoadBackFromAMailbox) {
+    std::string path = mailDir() + "/Seam.mbox";
+    ASSERT_EQ(makeMailbox(path), 0);
+    auto box = MailBox::newMailBox(path);
+    ASSERT_TRUE(box);
+    auto first = read("From: joe@x.org\nSubject: first\n\nFrom x\nbody\n");
+    auto second = read("Subject: second\n\nno newline at the end");
+    for (MailMessage* message : {first.get(), second.get()}) {
+        ByteSink sink;
+        ASSERT_TRUE(message->writeToStreamMailbox(sink, box->dirname()));
+        ASSERT_TRUE(box->getMail(sink.bytes()));
+    }
+    struct Row {
+        MailMessage* original;
+        const char* body;
+    } rows[] = {{first.get(), ">From x\nbody\n"}, {second.get(), "no newline at the end"}};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        std::optional<std::string_view> text = box->loadMessageTextAt(i);
+        ASSERT_TRUE(text);
+        ByteSource source(*text);
+        auto loaded = MailMessage::newFromStream(source, box->dirname());
+        ASSERT_NE(loaded, nullptr);
+        loaded->headers().setFromSpace(false);
+        EXPECT_EQ(headerText(*loaded), headerText(*rows[i].original));
+        EXPECT_EQ(loaded->stringBody(), rows[i].body);
+    }
 }
 
 TEST_F(MailMessageTest, MailboxWriteKeepsAnExistingEnvelope) {
