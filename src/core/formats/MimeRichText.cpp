@@ -208,37 +208,21 @@ void MimeRichText::changeSize(float delta) {
     setFontSize(m_mimeFontSize);
 }
 
-void MimeRichText::applyIndent(int level, float sign) {
+// Indent and outdent: a level each; an end closes the block with a line break
+// and each sets the paragraph indent from its own level only.
+void MimeRichText::blockCommand(bool start, int& level, const char* name, float sign) {
+    if (start) {
+        ++level;
+    } else {
+        if (level > 0) {
+            --level;
+        } else {
+            mismatchError(name);
+        }
+        endOfBlockBreak();
+    }
     float indent = sign * static_cast<float>(level) * m_mimeIndentStep * fontSize();
     setIndents(indent, indent);
-}
-
-void MimeRichText::rtIndent(bool start) {
-    if (start) {
-        ++m_mimeIndentLevel;
-    } else {
-        if (m_mimeIndentLevel > 0) {
-            --m_mimeIndentLevel;
-        } else {
-            mismatchError("indent");
-        }
-        endOfBlockBreak();
-    }
-    applyIndent(m_mimeIndentLevel, 1.0f);
-}
-
-void MimeRichText::rtOutdent(bool start) {
-    if (start) {
-        ++m_mimeOutdentLevel;
-    } else {
-        if (m_mimeOutdentLevel > 0) {
-            --m_mimeOutdentLevel;
-        } else {
-            mismatchError("outdent");
-        }
-        endOfBlockBreak();
-    }
-    applyIndent(m_mimeOutdentLevel, -1.0f);
 }
 
 void MimeRichText::rtExcerpt(bool start) {

@@ -42,8 +42,8 @@ class MimeRichText : public TextView {
     void rtCenter(bool start) { rtSetJustification(start, kAlignCenter); }
     void rtFlushLeft(bool start) { rtSetJustification(start, kAlignLeft); }
     void rtFlushRight(bool start) { rtSetJustification(start, kAlignRight); }
-    void rtIndent(bool start);
-    void rtOutdent(bool start);
+    void rtIndent(bool start) { blockCommand(start, m_mimeIndentLevel, "indent", 1.0f); }
+    void rtOutdent(bool start) { blockCommand(start, m_mimeOutdentLevel, "outdent", -1.0f); }
     void rtExcerpt(bool start);
     void rtParagraph(bool start);
     void rtComment(bool start) { m_mimeInsideComment = start; }
@@ -75,7 +75,7 @@ class MimeRichText : public TextView {
     void lineBreak();
     void endOfBlockBreak();
     void changeSize(float delta);
-    void applyIndent(int level, float sign);
+    void blockCommand(bool start, int& level, const char* name, float sign);
 
     static constexpr int kStackDepth = 100;
     static constexpr size_t kPendingLimit = 99;
