@@ -44,18 +44,31 @@ void RichText::splice(size_t start, size_t count, std::string_view text,
     keepParagraphFormat(start, text.size());
 }
 
-// New bytes that continue a paragraph with bytes before them take that
-// paragraph's format, so the paragraph stays uniform.
+// Keeps every paragraph uniform (all its bytes carry its format) after the
+// bytes [start, start + count) were put in: new bytes that continue a paragraph
+// take its format up to their first newline, and old bytes after them that now
+// continue the last new paragraph take that one's. Appending costs nothing
+// extra; an edit inside a paragraph costs the rest of that paragraph.
 void RichText::keepParagraphFormat(size_t start, size_t count) {
-    if (start == 0 || m_text[start - 1] == '\n') return;
-    const ParagraphFormat para = styleAt(paragraphStart(start)).para;
-    for (size_t i = start; i < start + count; ++i) {
+    size_t end = start + count;
+    if (start > 0 && m_text[start - 1] != '\n') {
+        size_t stop = m_text.find('\n', start);
+        setParagraphRange(start, std::min(end, stop == std::string::npos ? end : stop + 1),
+                          styleAt(start - 1).para);
+    }
+    if (end > 0 && end < m_text.size() && m_text[end - 1] != '\n') {
+        size_t stop = m_text.find('\n', end);
+        setParagraphRange(end, stop == std::string::npos ? m_text.size() : stop + 1,
+                          styleAt(end - 1).para);
+    }
+}
+
+void RichText::setParagraphRange(size_t from, size_t to, const ParagraphFormat& para) {
+    for (size_t i = from; i < to; ++i) {
+        if (styleAt(i).para == para) continue;
         Style s = styleAt(i);
-        if (s.para != para) {
-            s.para = para;
-            m_styleOf[i] = intern(s);
-        }
-        if (m_text[i] == '\n') break;
+        s.para = para;
+        m_styleOf[i] = intern(s);
     }
 }
 
@@ -117,8 +130,9 @@ const CharFormat& RichText::charFormatAt(size_t index) const {
 }
 
 ParagraphFormat RichText::paragraphFormatAt(size_t index) const {
-    size_t start = paragraphStart(index);
-    return start < m_text.size() ? styleAt(start).para : kDefaultParagraph;
+    if (index < m_text.size()) return styleAt(index).para;
+    if (!m_text.empty() && m_text.back() != '\n') return styleAt(m_text.size() - 1).para;
+    return kDefaultParagraph;  // the empty paragraph after a final newline
 }
 
 const Attachment* RichText::attachmentAt(size_t index) const {
@@ -147,11 +161,7 @@ void RichText::changeParagraphFormat(size_t start, size_t count,
         size_t pe = paragraphEnd(p);
         ParagraphFormat para = styleAt(p).para;
         edit(para);
-        for (size_t i = p; i < pe; ++i) {
-            Style s = styleAt(i);
-            s.para = para;
-            m_styleOf[i] = intern(s);
-        }
+        setParagraphRange(p, pe, para);
         p = pe;
     }
 }

@@ -4,11 +4,11 @@
 // format (alignment, indents). An attached file is a cell that stands in the
 // text as the single byte 0xAC and carries the file's name and path.
 //
-// A paragraph is the text up to and including a newline. The paragraph format
-// that counts is the one of the paragraph's first byte, so giving new text a
-// paragraph format never reformats a paragraph that already has text before the
-// insertion point; whole-range operations set every byte of the paragraphs they
-// touch.
+// A paragraph is the text up to and including a newline, and all its bytes
+// carry the same paragraph format. Text inserted where a paragraph already has
+// bytes before the insertion point takes that paragraph's format, so giving
+// new text a paragraph format never reformats a paragraph that has text;
+// whole-range operations set every byte of the paragraphs they touch.
 #pragma once
 
 #include <compare>
@@ -163,6 +163,7 @@ class RichText {
     size_t paragraphEnd(size_t index) const;
     void splice(size_t start, size_t count, std::string_view text, std::vector<uint32_t> styles);
     void keepParagraphFormat(size_t start, size_t count);
+    void setParagraphRange(size_t from, size_t to, const ParagraphFormat& para);
     // Styles of from's bytes [start, start + count), re-interned here with their cells copied.
     std::vector<uint32_t> adopt(const RichText& from, size_t start, size_t count);
 

@@ -167,5 +167,21 @@ TEST(RichText, EditingAtTheEdgesKeepsFormatsInStep) {
     EXPECT_EQ(empty.charFormatAt(5).size, 12.0f);
 }
 
+TEST(RichText, JoiningAndSplittingParagraphsKeepsEachUniform) {
+    TextView view;
+    view.replaceSel("first\n");
+    view.setAlignment(kAlignRight);
+    view.replaceSel("second");
+    RichText text = view.richText();
+    text.erase(5, 1);  // joined: the first paragraph's format wins
+    EXPECT_EQ(text.describe(), "firstsecond");
+    ParagraphFormat centred;
+    centred.alignment = kAlignCenter;
+    text.replace(5, 0, "\n", CharFormat(), centred);  // split again: both halves keep it
+    EXPECT_EQ(text.describe(), "first\nsecond");
+    text.replace(0, 0, "new ", CharFormat(), centred);  // text that begins a paragraph sets it
+    EXPECT_EQ(text.describe(), "<center>new first\nsecond");
+}
+
 }  // namespace
 }  // namespace quill
