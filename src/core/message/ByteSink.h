@@ -29,6 +29,8 @@ class ByteSink {
     // Sends buffered bytes to the descriptor; false once anything failed.
     bool flush();
     bool ok() const { return !m_failed; }
+    // Room for n bytes in memory, for callers that know the size ahead.
+    void reserve(size_t n) { m_bytes.reserve(n); }
 
     // The collected bytes of a memory sink.
     const std::string& bytes() const { return m_bytes; }
