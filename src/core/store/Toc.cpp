@@ -1,7 +1,6 @@
 #include "store/Toc.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -197,15 +196,14 @@ int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
     ScanSettings settings{defaults.priorityHeader(), defaults.priorityValues(), newMail};
     std::FILE* mail = mailbox.mailFile();
     off_t start = ::ftello(mail);
-    Mapping map = Mapping::ofFd(::fileno(mail));
-    if (!map.valid()) return -1;
-    if (map.size() > 0) {
-        ::madvise(const_cast<char*>(map.data()), map.size(), MADV_SEQUENTIAL);
-    }
-    Progress progress(rebuilding && map.size() > 0,
+    struct stat st;
+    if (::fstat(::fileno(mail), &st) != 0) return -1;
+    std::size_t size = static_cast<std::size_t>(st.st_size);
+    Progress progress(rebuilding && size > 0,
                       "Rebuilding table of contents for %s.  Please wait...", mailbox.dirname(),
-                      map.size());
-    MboxScanner scanner(map.view(), settings);
+                      size);
+    MboxWindow window(::fileno(mail), size);
+    MboxScanner scanner(window, settings);
     std::string out;
     int count = 0;
     ScannedMessage msg;
@@ -227,7 +225,7 @@ int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
         }
     }
     if (!writeAll(m_tocFile.get(), out)) return -1;
-    ::fseeko(mail, static_cast<off_t>(map.size()), SEEK_SET);
+    ::fseeko(mail, static_cast<off_t>(window.size()), SEEK_SET);
     if (progress.cancelled()) {
         errno = ENOENT;
         return -1;
@@ -235,8 +233,12 @@ int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
     return count;
 }
 
+// Entries grow by doubling for appended mail; the first load takes exactly
+// what it needs, since a large mailbox is mostly opened and read.
 void Toc::ensureLength(std::uint32_t needed) {
-    if (needed > m_data.capacity()) m_data.reserve(std::size_t(needed) * 2);
+    if (needed > m_data.capacity()) {
+        m_data.reserve(m_data.empty() ? needed : std::size_t(needed) * 2);
+    }
     if (needed > m_data.size()) m_data.resize(needed);
 }
 

@@ -1,10 +1,12 @@
 // The index file: golden bytes, the scan that rebuilds it, loading older and
 // corrupt files, and the in-place writes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "StoreFixture.h"
+#include "platform/FileHandles.h"
 #include "store/MboxScanner.h"
 #include "store/TocFormat.h"
 
@@ -337,7 +339,8 @@ TEST_F(TocTest, AppendedMailIsIndexedAfterTheOldEnd) {
 
 TEST_F(TocTest, ScannerAloneFindsFromLinesAnywhereForTheFirstMessage) {
     std::string text = "xxFrom a\nbody\nFrom b\n";
-    MboxScanner scanner(text, {});
+    MboxWindow window(text);
+    MboxScanner scanner(window, {});
     ASSERT_TRUE(scanner.seekFirst(0));
     ScannedMessage m;
     ASSERT_TRUE(scanner.next(m));
@@ -348,6 +351,41 @@ TEST_F(TocTest, ScannerAloneFindsFromLinesAnywhereForTheFirstMessage) {
     EXPECT_FALSE(scanner.next(m));
     EXPECT_EQ(findFromLine("\n\nFrom x", 0), 1u);
     EXPECT_EQ(findFromLine("\nFrom", 0), std::string_view::npos);
+}
+
+// The file is read in 4 MB pieces: "From " lines, header lines and long lines
+// that straddle a piece boundary are found as in one piece.
+TEST_F(TocTest, ScanAcrossReadBoundaries) {
+    std::string mbox;
+    const std::size_t piece = 4 << 20;
+    auto message = [&](const std::string& subject) {
+        mbox += "From a Thu Mar 13 10:02:07 1997\nSubject: " + subject + "\n\n";
+    };
+    for (int i = 0; mbox.size() < 3 * piece; ++i) {
+        message("m" + std::to_string(i));
+        mbox += std::string(1000 + 37 * (i % 50), 'x') + "\n\n";
+    }
+    message("long");  // a line longer than a piece
+    mbox += std::string(piece + 100, 'y') + "\n\n";
+    message("last");
+    std::string path = writeFile("big", mbox);
+    MboxWindow inMemory(mbox);
+    UniqueFd fd = openFile(path, O_RDONLY);
+    MboxWindow fromFile(fd.get(), mbox.size());
+    MboxScanner a(inMemory, {}), b(fromFile, {});
+    ASSERT_TRUE(a.seekFirst(0) && b.seekFirst(0));
+    ScannedMessage ma, mb;
+    int n = 0;
+    while (a.next(ma)) {
+        ASSERT_TRUE(b.next(mb));
+        ASSERT_EQ(ma.record.offset, mb.record.offset);
+        ASSERT_EQ(ma.record.length, mb.record.length);
+        ASSERT_EQ(ma.record.subject, mb.record.subject);
+        ++n;
+    }
+    EXPECT_FALSE(b.next(mb));
+    EXPECT_EQ(ma.record.subject, "last");
+    EXPECT_GT(n, 3000);
 }
 
 }  // namespace
