@@ -128,6 +128,8 @@ class MailBox {
     MailBox* initMailBox(const std::string& path);
 
   private:
+    // New mail enters through here (store/Incorporation.h).
+    friend class Incorporation;
     void leaveCache();
     bool readAt(off_t offset, std::size_t count, std::string& into) const;
 

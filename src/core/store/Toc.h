@@ -137,6 +137,8 @@ class Toc {
     const std::string& tocName() const { return m_tocName; }
 
   private:
+    // New mail prepared by the fetch program enters through here.
+    friend class Incorporation;
     void ensureLength(std::uint32_t needed);
     bool reopen(int flags, int errorCode);
     std::string readRecord(int index) const;
