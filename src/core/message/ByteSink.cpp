@@ -14,6 +14,17 @@ ByteSink ByteSink::withCapacity(size_t maxBytes) {
     return sink;
 }
 
+ByteSink& ByteSink::operator=(ByteSink&& other) noexcept {
+    if (this != &other) {
+        flush();
+        m_bytes = std::move(other.m_bytes);
+        m_fd = std::exchange(other.m_fd, -1);
+        m_capacity = other.m_capacity;
+        m_failed = other.m_failed;
+    }
+    return *this;
+}
+
 bool ByteSink::write(std::string_view bytes) {
     if (m_failed) return false;
     if (m_bytes.size() + bytes.size() > m_capacity) {

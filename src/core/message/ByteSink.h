@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace quill {
 
@@ -19,8 +20,13 @@ class ByteSink {
     // A memory sink that refuses bytes past maxBytes, as a full disk would.
     static ByteSink withCapacity(size_t maxBytes);
     ~ByteSink() { flush(); }
-    ByteSink(ByteSink&&) = default;
-    ByteSink& operator=(ByteSink&&) = default;
+    // A moved-from sink forgets its descriptor, so only one of the two flushes.
+    ByteSink(ByteSink&& other) noexcept
+        : m_bytes(std::move(other.m_bytes)),
+          m_fd(std::exchange(other.m_fd, -1)),
+          m_capacity(other.m_capacity),
+          m_failed(other.m_failed) {}
+    ByteSink& operator=(ByteSink&& other) noexcept;
     ByteSink(const ByteSink&) = delete;
     ByteSink& operator=(const ByteSink&) = delete;
 

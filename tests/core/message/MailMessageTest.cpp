@@ -1,6 +1,7 @@
 // The message model: format selection, reading and writing (mailbox escaping
 // and the wrapping writer), the trace header, attachment directory names and
 // the signature.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <random>
 
 #include "message/MailMessage.h"
+#include "platform/FileHandles.h"
 #include "store/MailBox.h"
 #include "support/QuillTest.h"
 
@@ -206,6 +208,25 @@ TEST_F(MailMessageTest, EightBitHeaderValuesAreTransliterated) {
     ByteSink sink;
     ASSERT_TRUE(message->writeToStream(sink));
     EXPECT_EQ(sink.bytes(), "Subject: CafE naAEve\n\nx\n");
+}
+
+TEST_F(MailMessageTest, DescriptorSinksWriteThroughOnce) {
+    std::string path = tmp() + "/out.txt";
+    auto message = read("Subject: s\n\n" + std::string(200000, 'b'));
+    {
+        UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_TRUE(fd);
+        ByteSink sink(fd.get());
+        ASSERT_TRUE(message->writeToStream(sink));
+        ByteSink moved(std::move(sink));  // only the new owner flushes
+        EXPECT_TRUE(moved.flush());
+    }
+    EXPECT_EQ(test::slurp(path), "Subject: s\n\n" + std::string(200000, 'b'));
+
+    UniqueFd readOnly = openFile(path, O_RDONLY);
+    ByteSink refused(readOnly.get());
+    EXPECT_FALSE(message->writeToStream(refused) && refused.flush());
+    EXPECT_FALSE(refused.ok());
 }
 
 TEST_F(MailMessageTest, ShortWritesFail) {
