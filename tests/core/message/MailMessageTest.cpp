@@ -149,15 +149,6 @@ TEST_F(MailMessageTest, MailboxWriteEscapesFromLinesAndRestoresState) {
     EXPECT_EQ(bytes.find('\n'), MailHeaders::fromSpaceUser().size() + 5 + 1 + 24);
     EXPECT_FALSE(message->headers().hasFromSpace());
     EXPECT_FALSE(MailMessage::escapeFromLines());
-
-    // Loading it back, as a mailbox does without the separating newline.
-    ByteSource stored(std::string_view(bytes).substr(0, bytes.size() - 1));
-    auto loaded = MailMessage::newFromStream(stored, "/mail/In.mbox");
-    ASSERT_NE(loaded, nullptr);
-    EXPECT_TRUE(loaded->headers().hasFromSpace());
-    loaded->headers().setFromSpace(false);
-    EXPECT_EQ(headerText(*loaded), headerText(*message));
-    EXPECT_EQ(loaded->stringBody(), ">From x\nFrom\nsee From y\nFrom ");
 }
 
 // The seam with the store: what appendMessage hands to getMail, and what
@@ -418,15 +409,6 @@ TEST_F(MailMessageTest, UniqueFileNamesKeepTheSuffix) {
     EXPECT_EQ(same, free);
 }
 
-TEST_F(MailMessageTest, MkdirsCreatesAncestors) {
-    EXPECT_EQ(mkdirs(tmp() + "/a/b/c", 0755), 0);
-    struct stat st;
-    EXPECT_EQ(::stat((tmp() + "/a/b/c").c_str(), &st), 0);
-    EXPECT_EQ(mkdirs(tmp() + "/a/b/c", 0755), -1);  // the last component exists
-    writeFile("file", "x");
-    EXPECT_EQ(mkdirs(tmp() + "/file/x/y", 0755), -1);
-}
-
 TEST_F(MailMessageTest, SignatureIsAppendedAfterANewline) {
     auto message = withBody("Hello");
     EXPECT_TRUE(message->addSignature());
@@ -453,25 +435,6 @@ TEST_F(MailMessageTest, LoadsFilesThroughAMapping) {
     EXPECT_EQ(MailMessage::initFromFile(tmp() + "/missing.eml"), nullptr);
     ASSERT_EQ(panels->alerts().size(), 1u);
     EXPECT_EQ(panels->alerts()[0].title, "File system error");
-}
-
-TEST_F(MailMessageTest, RichBodyIsTriState) {
-    struct View : MailMessage::BodyView {
-        std::string plainText() const override { return "typed text"; }
-        bool isRichText() const override { return rich; }
-        bool rich = false;
-    } view;
-    MailMessage message;
-    message.setBodyText(&view);
-    EXPECT_EQ(message.stringBody(), "typed text");
-    EXPECT_FALSE(message.isRichBody());
-    view.rich = true;
-    EXPECT_TRUE(message.isRichBody());
-    message.setRichBody(false);
-    EXPECT_FALSE(message.isRichBody());
-    message.resetBody();
-    EXPECT_EQ(message.bodyText(), nullptr);
-    EXPECT_EQ(message.bodyLength(), 0u);
 }
 
 TEST_F(MailMessageTest, CorpusMessagesRoundTripThroughAMailboxWrite) {
