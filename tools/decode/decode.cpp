@@ -2,17 +2,27 @@
 // standard output; text before the "begin" line is skipped. Exits 1 when no
 // uuencoded data could be read.
 #include <cstdio>
-#include <iostream>
+#include <string>
 
 #include "formats/uuencode.h"
+#include "platform/FileHandles.h"
 
 int main() {
-    std::ios::sync_with_stdio(false);
-    bool ok = quill::uudecode(std::cin, std::cout);
-    std::cout.flush();
+    std::string text;
+    if (!quill::readAll(0, text)) {
+        std::perror("decode: standard input");
+        return 1;
+    }
+    quill::ByteSource in(text);
+    quill::ByteSink out(1);
+    bool ok = quill::uudecode(in, out);
+    if (!out.flush()) {
+        std::perror("decode: standard output");
+        return 1;
+    }
     if (!ok) {
         std::fputs("decode: no complete uuencoded data on standard input\n", stderr);
         return 1;
     }
-    return std::cout ? 0 : 1;
+    return 0;
 }

@@ -171,7 +171,7 @@ const char* checkMember(const Member& m, const std::set<std::string>& symlinks) 
 }
 
 bool validate(const std::string& archive) {
-    std::ostringstream listing;
+    quill::ByteSink listing;
     int status = RunCommand::runPipeWithOutputTo(
         {{"tar", "-tvP", "--quoting-style=c", "--numeric-owner", "-f", archive}}, listing);
     if (status != 0) {
@@ -180,7 +180,7 @@ bool validate(const std::string& archive) {
     }
     std::vector<Member> members;
     std::set<std::string> symlinks;
-    std::istringstream lines(listing.str());
+    std::istringstream lines(listing.bytes());
     std::string line;
     while (std::getline(lines, line)) {
         Member m;

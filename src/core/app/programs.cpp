@@ -43,14 +43,10 @@ std::optional<std::string> run(const std::vector<std::string>& argv, std::string
     return output;
 }
 
-std::optional<std::string> run(const std::vector<std::string>& argv, std::istream& input,
+std::optional<std::string> run(const std::vector<std::string>& argv, ByteSource& input,
                                size_t length) {
-    std::string bytes(length, '\0');
-    input.read(bytes.data(), static_cast<std::streamsize>(length));
-    if (static_cast<size_t>(input.gcount()) != length) {
-        reportSystemError("read error");
-        bytes.resize(static_cast<size_t>(input.gcount()));
-    }
+    std::string_view bytes = input.remaining().substr(0, length);
+    input.seek(input.position() + bytes.size());
     return run(argv, bytes);
 }
 

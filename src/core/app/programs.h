@@ -4,13 +4,13 @@
 // without the child-exit watch taking its status.
 #pragma once
 
-#include <istream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "compose/ChildProcess.h"
+#include "message/ByteSource.h"
 
 namespace quill {
 
@@ -20,7 +20,7 @@ namespace quill {
 // block the other. The child is left to the child-exit watch to collect.
 std::optional<std::string> run(const std::vector<std::string>& argv, std::string_view input);
 // The same with the next `length` bytes of a stream as input.
-std::optional<std::string> run(const std::vector<std::string>& argv, std::istream& input,
+std::optional<std::string> run(const std::vector<std::string>& argv, ByteSource& input,
                                size_t length);
 
 // In a freshly forked child: `in` becomes standard input, `out` standard

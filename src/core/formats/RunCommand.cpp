@@ -40,32 +40,45 @@ pid_t spawn(const CArgv& args, int in, int out) {
     return pid;
 }
 
-InputPuller pullFrom(std::istream* input) {
-    return [input](char* buffer, size_t size) -> size_t {
-        if (!input || !*input) return 0;
-        input->read(buffer, static_cast<std::streamsize>(size));
-        return static_cast<size_t>(input->gcount());
+InputPuller pullFrom(std::istream& input) {
+    return [&input](char* buffer, size_t size) -> size_t {
+        if (!input) return 0;
+        input.read(buffer, static_cast<std::streamsize>(size));
+        return static_cast<size_t>(input.gcount());
     };
 }
 
-OutputPusher pushTo(std::ostream* output) {
-    return [output](const char* bytes, size_t size) {
-        output->write(bytes, static_cast<std::streamsize>(size));
+InputPuller pullFrom(ByteSource& input) {
+    return [&input](char* buffer, size_t size) {
+        size_t n = input.remaining().copy(buffer, size);
+        input.seek(input.position() + n);
+        return n;
     };
 }
 
-void pump(UniqueFd feed, std::istream* input, UniqueFd drain, std::ostream* output) {
+OutputPusher pushTo(std::ostream& output) {
+    return [&output](const char* bytes, size_t size) {
+        output.write(bytes, static_cast<std::streamsize>(size));
+    };
+}
+
+OutputPusher pushTo(ByteSink& output) {
+    return [&output](const char* bytes, size_t size) { output.write({bytes, size}); };
+}
+
+void pump(UniqueFd feed, const InputPuller* input, UniqueFd drain, const OutputPusher* output) {
+    static const InputPuller kNothing = [](char*, size_t) -> size_t { return 0; };
+    static const OutputPusher kNowhere = [](const char*, size_t) {};
     const char* failed = nullptr;
-    if (!feedAndDrain(std::move(feed), pullFrom(input), std::move(drain), pushTo(output), kChunk,
-                      &failed)) {
+    if (!feedAndDrain(std::move(feed), input ? *input : kNothing, std::move(drain),
+                      output ? *output : kNowhere, kChunk, &failed)) {
         reportSystemError(failed);
     }
 }
 
-}  // namespace
-
-int RunCommand::runPipe(const std::vector<Argv>& commands, std::istream* input,
-                        std::ostream* output) {
+// The pipeline, fed by `input` and drained by `output` when they are given.
+int pipeline(const std::vector<RunCommand::Argv>& commands, const InputPuller* input,
+             const OutputPusher* output) {
     std::vector<std::unique_ptr<CArgv>> argvs;
     for (const auto& command : commands) argvs.push_back(std::make_unique<CArgv>(command));
 
@@ -93,9 +106,7 @@ int RunCommand::runPipe(const std::vector<Argv>& commands, std::istream* input,
         pids.push_back(pid);
         nextIn = std::move(outRead);  // our copies of the child's ends close here
     }
-    if (result == 0) {
-        pump(std::move(feed), input, output ? std::move(nextIn) : UniqueFd(), output);
-    }
+    if (result == 0) pump(std::move(feed), input, output ? std::move(nextIn) : UniqueFd(), output);
     feed.reset();
     nextIn.reset();
 
@@ -111,7 +122,8 @@ int RunCommand::runPipe(const std::vector<Argv>& commands, std::istream* input,
     return result;
 }
 
-int RunCommand::run(const std::string& command, std::istream* input, std::ostream* output) {
+// One command through the shell, fed or drained (never both).
+int shellCommand(const std::string& command, const InputPuller* input, const OutputPusher* output) {
     if (input && output) {
         logError("RunCommand",
                  "Internal Error: Simultaneous input and output is not yet supported.");
@@ -137,6 +149,47 @@ int RunCommand::run(const std::string& command, std::istream* input, std::ostrea
     }
     int status = 0;
     return waitForPid(pid, &status, 0) < 0 ? -1 : status;
+}
+
+}  // namespace
+
+int RunCommand::runPipe(const std::vector<Argv>& commands, std::istream* input,
+                        std::ostream* output) {
+    InputPuller in = input ? pullFrom(*input) : InputPuller();
+    OutputPusher out = output ? pushTo(*output) : OutputPusher();
+    return pipeline(commands, input ? &in : nullptr, output ? &out : nullptr);
+}
+
+int RunCommand::runPipe(const std::vector<Argv>& commands, ByteSource& input, ByteSink& output) {
+    InputPuller in = pullFrom(input);
+    OutputPusher out = pushTo(output);
+    return pipeline(commands, &in, &out);
+}
+
+int RunCommand::runPipeWithInputFrom(const std::vector<Argv>& commands, ByteSource& input) {
+    InputPuller in = pullFrom(input);
+    return pipeline(commands, &in, nullptr);
+}
+
+int RunCommand::runPipeWithOutputTo(const std::vector<Argv>& commands, ByteSink& output) {
+    OutputPusher out = pushTo(output);
+    return pipeline(commands, nullptr, &out);
+}
+
+int RunCommand::run(const std::string& command, std::istream* input, std::ostream* output) {
+    InputPuller in = input ? pullFrom(*input) : InputPuller();
+    OutputPusher out = output ? pushTo(*output) : OutputPusher();
+    return shellCommand(command, input ? &in : nullptr, output ? &out : nullptr);
+}
+
+int RunCommand::runWithInputFrom(const std::string& command, ByteSource& input) {
+    InputPuller in = pullFrom(input);
+    return shellCommand(command, &in, nullptr);
+}
+
+int RunCommand::runWithOutputTo(const std::string& command, ByteSink& output) {
+    OutputPusher out = pushTo(output);
+    return shellCommand(command, nullptr, &out);
 }
 
 pid_t RunCommand::spawnPipe(const Argv& argv, int in, int out) {

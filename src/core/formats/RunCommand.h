@@ -1,6 +1,7 @@
 // RunCommand: runs external programs (tar, compress, a shell) synchronously,
 // as a pipeline fed from one stream and drained into another, and reports the
-// first failing exit code. Also the small helpers that build what such
+// first failing exit code. Streams are standard streams or the message model's
+// ByteSource and ByteSink. Also the small helpers that build what such
 // programs are given: shell quoting and the removal of the process-specific
 // part of a temporary file name.
 #pragma once
@@ -12,6 +13,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "message/ByteSink.h"
+#include "message/ByteSource.h"
 
 namespace quill {
 
@@ -29,12 +33,15 @@ class RunCommand {
     // pipe could not be made. A program that cannot be started exits with 127.
     static int runPipe(const std::vector<Argv>& commands, std::istream* input,
                        std::ostream* output);
+    static int runPipe(const std::vector<Argv>& commands, ByteSource& input, ByteSink& output);
     static int runPipeWithInputFrom(const std::vector<Argv>& commands, std::istream& input) {
         return runPipe(commands, &input, nullptr);
     }
+    static int runPipeWithInputFrom(const std::vector<Argv>& commands, ByteSource& input);
     static int runPipeWithOutputTo(const std::vector<Argv>& commands, std::ostream& output) {
         return runPipe(commands, nullptr, &output);
     }
+    static int runPipeWithOutputTo(const std::vector<Argv>& commands, ByteSink& output);
 
     // One shell command fed from `input` or drained into `output` (not both:
     // that is logged as an internal error and answers -1). Answers the shell's
@@ -43,9 +50,11 @@ class RunCommand {
     static int runWithInputFrom(const std::string& command, std::istream& input) {
         return run(command, &input, nullptr);
     }
+    static int runWithInputFrom(const std::string& command, ByteSource& input);
     static int runWithOutputTo(const std::string& command, std::ostream& output) {
         return run(command, nullptr, &output);
     }
+    static int runWithOutputTo(const std::string& command, ByteSink& output);
 
     // Forks a child with `in` as its standard input and `out` as its standard
     // output (0 and 1 leave ours) and every other descriptor closed, and

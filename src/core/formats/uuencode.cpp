@@ -1,6 +1,6 @@
 #include "formats/uuencode.h"
 
-#include <cstring>
+#include "platform/Diagnostics.h"
 
 namespace quill {
 namespace {
@@ -11,18 +11,6 @@ constexpr char kZero = '`';
 char encodeValue(int v) { return v ? static_cast<char>((v & 077) + ' ') : kZero; }
 
 int decodeValue(char c) { return (static_cast<unsigned char>(c) - ' ') & 077; }
-
-// Reads like fgets into a buffer of max + 1 bytes: up to `max` bytes, stopping
-// after a newline. Answers false at the end of input with nothing read.
-bool readPiece(std::istream& in, std::string& line, size_t max) {
-    line.clear();
-    int c;
-    while (line.size() < max && (c = in.get()) != EOF) {
-        line.push_back(static_cast<char>(c));
-        if (c == '\n') break;
-    }
-    return !line.empty();
-}
 
 // "begin 644 name\n": the octal mode and the rest of the line as the name.
 void parseBeginLine(const std::string& line, std::string* name, int* mode) {
@@ -45,7 +33,7 @@ void parseBeginLine(const std::string& line, std::string* name, int* mode) {
 
 // Decodes one data line; answers 1 at the line of no bytes, -1 for a group
 // cut short, 0 to go on.
-int decodeLine(std::string line, std::ostream& out) {
+int decodeLine(std::string line, ByteSink& out) {
     // Transport may strip trailing blanks, and a blank decodes like the grave accent.
     if (!line.empty() && line.back() == '\n') line.replace(line.size() - 1, 1, "  ");
     int n = decodeValue(line[0]);
@@ -65,16 +53,16 @@ int decodeLine(std::string line, std::ostream& out) {
 
 }  // namespace
 
-bool uuencode(std::istream& in, std::ostream& out, const std::string& name, int mode) {
-    char mbuf[32];
-    std::snprintf(mbuf, sizeof mbuf, "%o", static_cast<unsigned>(mode));
-    out << "begin " << mbuf << ' ' << name << '\n';
+bool uuencode(ByteSource& in, ByteSink& out, const std::string& name, int mode) {
+    out.write(formatString("begin %o %s\n", static_cast<unsigned>(mode), name.c_str()));
     // A short last group encodes whatever the buffer still holds from the line
     // before, as the format always did; decoders ignore those characters.
     unsigned char buf[kLineBytes + 2] = {};
     for (;;) {
-        in.read(reinterpret_cast<char*>(buf), kLineBytes);
-        int n = static_cast<int>(in.gcount());
+        std::string_view piece = in.remaining().substr(0, kLineBytes);
+        in.seek(in.position() + piece.size());
+        piece.copy(reinterpret_cast<char*>(buf), piece.size());
+        int n = static_cast<int>(piece.size());
         std::string line(1, n ? static_cast<char>(n + ' ') : kZero);
         for (int i = 0; i < n; i += 3) {
             line += encodeValue(buf[i] >> 2);
@@ -83,22 +71,23 @@ bool uuencode(std::istream& in, std::ostream& out, const std::string& name, int 
             line += encodeValue(buf[i + 2] & 077);
         }
         line += '\n';
-        out << line;
+        out.write(line);
         if (n == 0) break;
     }
-    out << "end\n";
-    return true;
+    out.write("end\n");
+    return out.ok();
 }
 
-bool uudecode(std::istream& in, std::ostream& out, std::string* name, int* mode) {
-    std::string line;
+bool uudecode(ByteSource& in, ByteSink& out, std::string* name, int* mode) {
+    std::string_view line;
     do {
-        if (!readPiece(in, line, 255)) return false;
-    } while (line.compare(0, 6, "begin ") != 0);
-    parseBeginLine(line, name, mode);
-    if (in.peek() == EOF) return false;
-    while (readPiece(in, line, 253)) {
-        int result = decodeLine(line, out);
+        line = in.readLine(255);
+        if (line.empty()) return false;
+    } while (line.substr(0, 6) != "begin ");
+    parseBeginLine(std::string(line), name, mode);
+    if (in.atEnd()) return false;
+    while (!(line = in.readLine(253)).empty()) {
+        int result = decodeLine(std::string(line), out);
         if (result != 0) return result > 0;
     }
     return true;

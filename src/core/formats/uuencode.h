@@ -9,20 +9,21 @@
 // Each 6-bit value v is written as v + 32, except 0, which is the grave accent.
 #pragma once
 
-#include <istream>
-#include <ostream>
 #include <string>
+
+#include "message/ByteSink.h"
+#include "message/ByteSource.h"
 
 namespace quill {
 
-// Writes the whole block for everything left in `in`. Answers true.
-bool uuencode(std::istream& in, std::ostream& out, const std::string& name, int mode);
+// Writes the whole block for everything left in `in`. Answers true unless the
+// sink failed.
+bool uuencode(ByteSource& in, ByteSink& out, const std::string& name, int mode);
 
 // Skips text up to the first "begin " line, then decodes the data lines up to
 // the line of no bytes (or the end of input; no "end" line is needed). `name`
 // and `mode` receive the begin line's values when given. Answers false for a
 // missing begin line, nothing after it, or a group of characters cut short.
-bool uudecode(std::istream& in, std::ostream& out, std::string* name = nullptr,
-              int* mode = nullptr);
+bool uudecode(ByteSource& in, ByteSink& out, std::string* name = nullptr, int* mode = nullptr);
 
 }  // namespace quill

@@ -92,8 +92,8 @@ class MailerDuringSynchronousWait : public ChildWatchTest {
 TEST_F(MailerDuringSynchronousWait, PipelineLeavesTheMailerToTheWatch) {
     setSignal();
     pid_t mailer = startMailer();
-    std::istringstream in("x");
-    EXPECT_EQ(RunCommand::runPipe({{"cat"}, {"sh", "-c", waitingCommand(mailer)}}, &in, nullptr),
+    ByteSource in("x");
+    EXPECT_EQ(RunCommand::runPipeWithInputFrom({{"cat"}, {"sh", "-c", waitingCommand(mailer)}}, in),
               0);
     ASSERT_TRUE(allReported());
     EXPECT_EQ(WEXITSTATUS(reported[mailer]), 7);

@@ -80,7 +80,8 @@ class SafetarTest : public test::QuillTest {
         ::mkdir(target.c_str(), 0700);
     }
     int unpack(const std::vector<Entry>& entries) {
-        std::istringstream in(tarArchive(entries));
+        std::string inBytes = tarArchive(entries);
+        ByteSource in(inBytes);
         return RunCommand::runPipeWithInputFrom({{program, "xf", "-", "-C", target}}, in);
     }
 
@@ -143,13 +144,14 @@ TEST_F(SafetarTest, RefusesWritingThroughALinkTheArchiveMade) {
 TEST_F(SafetarTest, PacksAndUnpacksThroughStandardStreamsAsTheAttachmentPipelinesDo) {
     std::string source = writeFile("src/TXT.rtf", "{\\rtf0 text}");
     writeFile("src/file name.txt", "attached");
-    std::ostringstream packed;
+    ByteSink packed;
     ASSERT_EQ(
         RunCommand::runPipeWithOutputTo({{program, "cf", "-", "-C", tmp() + "/src", "."}}, packed),
         0);
 
     // Unpacking runs in the target directory, reading the archive from standard input.
-    std::istringstream in(packed.str());
+    std::string inBytes = packed.bytes();
+    ByteSource in(inBytes);
     std::string command = "cd " + shellQuote(target) + "; " + shellQuote(program) + " xf -";
     EXPECT_EQ(RunCommand::runPipeWithInputFrom({{"sh", "-c", command}}, in), 0);
     EXPECT_EQ(test::slurp(target + "/TXT.rtf"), "{\\rtf0 text}");

@@ -24,10 +24,10 @@ std::string randomBytes(size_t n) {
 class RunCommandTest : public test::QuillTest {
   protected:
     std::string output(const std::vector<Argv>& commands, int* status = nullptr) {
-        std::ostringstream out;
-        int s = RunCommand::runPipe(commands, nullptr, &out);
+        ByteSink out;
+        int s = RunCommand::runPipeWithOutputTo(commands, out);
         if (status) *status = s;
-        return out.str();
+        return out.bytes();
     }
 };
 
@@ -45,7 +45,7 @@ TEST_F(RunCommandTest, PipelineAnswersTheFirstFailingCodeInPipelineOrder) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        std::istringstream in("some input\n");
+        std::istringstream in("some input\n");  // standard streams work as well
         std::ostringstream out;
         EXPECT_EQ(RunCommand::runPipe(row.commands, &in, &out), row.status);
     }
@@ -55,25 +55,27 @@ TEST_F(RunCommandTest, TenMegabytesPassThroughWithInputAndOutputTogether) {
     std::string data = randomBytes(10 * 1024 * 1024);
     for (const auto& commands : {std::vector<Argv>{{"cat"}}, std::vector<Argv>{{"cat"}, {"cat"}}}) {
         SCOPED_TRACE(commands.size());
-        std::istringstream in(data);
-        std::ostringstream out;
-        EXPECT_EQ(RunCommand::runPipe(commands, &in, &out), 0);
-        EXPECT_TRUE(out.str() == data) << "got " << out.str().size() << " bytes";
+        std::string inBytes = data;
+        ByteSource in(inBytes);
+        ByteSink out;
+        EXPECT_EQ(RunCommand::runPipe(commands, in, out), 0);
+        EXPECT_TRUE(out.bytes() == data) << "got " << out.bytes().size() << " bytes";
     }
 }
 
 TEST_F(RunCommandTest, AProgramThatStopsReadingDoesNotEndUs) {
-    std::istringstream in(randomBytes(4 * 1024 * 1024));
-    std::ostringstream out;
-    EXPECT_EQ(RunCommand::runPipe({{"head", "-c", "10"}}, &in, &out), 0);
-    EXPECT_EQ(out.str().size(), 10u);
-    std::istringstream again("x");
+    std::string inBytes = randomBytes(4 * 1024 * 1024);
+    ByteSource in(inBytes);
+    ByteSink out;
+    EXPECT_EQ(RunCommand::runPipe({{"head", "-c", "10"}}, in, out), 0);
+    EXPECT_EQ(out.bytes().size(), 10u);
+    ByteSource again("x");
     EXPECT_EQ(RunCommand::runPipeWithInputFrom({{"true"}}, again), 0);
 }
 
 TEST_F(RunCommandTest, InputOnlyAndOutputOnly) {
     std::string file = tmp() + "/written";
-    std::istringstream in("to the file\n");
+    ByteSource in("to the file\n");
     EXPECT_EQ(
         RunCommand::runPipeWithInputFrom({{"tr", "a-z", "A-Z"}, shell("cat > '" + file + "'")}, in),
         0);
@@ -94,17 +96,18 @@ TEST_F(RunCommandTest, ChildrenInheritNoDescriptorsBeyondTheStandardThree) {
 }
 
 TEST_F(RunCommandTest, ShellCommandFeedsOrDrainsButNotBoth) {
-    std::ostringstream out;
+    ByteSink out;
     EXPECT_EQ(RunCommand::runWithOutputTo("printf hello; exit 3", out), 3 << 8);
-    EXPECT_EQ(out.str(), "hello");
+    EXPECT_EQ(out.bytes(), "hello");
 
     std::string file = tmp() + "/fed";
-    std::istringstream in("fed text");
+    ByteSource in("fed text");
     EXPECT_EQ(RunCommand::runWithInputFrom("cat > " + shellQuote(file), in), 0);
     EXPECT_EQ(test::slurp(file), "fed text");
 
     std::istringstream both("x");
-    EXPECT_EQ(RunCommand::run("cat", &both, &out), -1);
+    std::ostringstream sink;
+    EXPECT_EQ(RunCommand::run("cat", &both, &sink), -1);
     ASSERT_EQ(logLines.size(), 1u);
     EXPECT_EQ(logLines[0],
               "[*** RunCommand Error: Internal Error: Simultaneous input and output is not yet "
@@ -132,9 +135,9 @@ TEST_F(RunCommandTest, ShellQuoteKeepsNastyNamesOneLiteralWord) {
     };
     for (const auto& name : names) {
         SCOPED_TRACE(name);
-        std::ostringstream out;
+        ByteSink out;
         EXPECT_EQ(RunCommand::runWithOutputTo("printf '%s|' " + shellQuote(name), out), 0);
-        EXPECT_EQ(out.str(), name + "|");
+        EXPECT_EQ(out.bytes(), name + "|");
     }
     EXPECT_NE(::access(trap.c_str(), F_OK), 0) << "a quoted name ran a command";
 }

@@ -12,10 +12,11 @@ namespace quill {
 namespace {
 
 std::string encode(const std::string& data, const std::string& name = "x", int mode = 0644) {
-    std::istringstream in(data);
-    std::ostringstream out;
+    std::string inBytes = data;
+    ByteSource in(inBytes);
+    ByteSink out;
     EXPECT_TRUE(uuencode(in, out, name, mode));
-    return out.str();
+    return out.bytes();
 }
 
 struct Decoded {
@@ -26,11 +27,12 @@ struct Decoded {
 };
 
 Decoded decode(const std::string& text) {
-    std::istringstream in(text);
-    std::ostringstream out;
+    std::string inBytes = text;
+    ByteSource in(inBytes);
+    ByteSink out;
     Decoded d{};
     d.ok = uudecode(in, out, &d.name, &d.mode);
-    d.data = out.str();
+    d.data = out.bytes();
     return d;
 }
 
@@ -161,7 +163,8 @@ TEST_F(UuencodeInterop, SystemUudecodeReadsOurBlocks) {
     for (size_t n : {0, 1, 46, 5000}) {
         SCOPED_TRACE(n);
         std::string data = bytes(n, 7);
-        std::istringstream in(encode(data, "ignored"));
+        std::string inBytes = encode(data, "ignored");
+        ByteSource in(inBytes);
         std::string out = tmp() + "/out";
         ASSERT_EQ(RunCommand::runPipeWithInputFrom({{"/usr/bin/uudecode", "-o", out}}, in), 0);
         EXPECT_EQ(test::slurp(out), data);
@@ -173,10 +176,11 @@ TEST_F(UuencodeInterop, WeReadTheSystemUuencodersBlocks) {
     for (size_t n : {0, 2, 45, 5000}) {
         SCOPED_TRACE(n);
         std::string data = bytes(n, 9);
-        std::istringstream in(data);
-        std::ostringstream text;
-        ASSERT_EQ(RunCommand::runPipe({{"/usr/bin/uuencode", "a.tar"}}, &in, &text), 0);
-        Decoded d = decode(text.str());
+        std::string inBytes = data;
+        ByteSource in(inBytes);
+        ByteSink text;
+        ASSERT_EQ(RunCommand::runPipe({{"/usr/bin/uuencode", "a.tar"}}, in, text), 0);
+        Decoded d = decode(text.bytes());
         EXPECT_TRUE(d.ok);
         EXPECT_EQ(d.data, data);
         EXPECT_EQ(d.name, "a.tar");
@@ -187,14 +191,15 @@ TEST_F(UuencodeInterop, DecodeProgramIsAFilter) {
     std::string program = std::string(QUILL_BIN_DIR) + "/decode";
     if (!haveProgram(program.c_str())) GTEST_SKIP() << "decode is not built";
     std::string data = bytes(3000, 3);
-    std::istringstream in("Subject: x\n\n" + encode(data));
-    std::ostringstream out;
-    EXPECT_EQ(RunCommand::runPipe({{program}}, &in, &out), 0);
-    EXPECT_EQ(out.str(), data);
+    std::string inBytes = "Subject: x\n\n" + encode(data);
+    ByteSource in(inBytes);
+    ByteSink out;
+    EXPECT_EQ(RunCommand::runPipe({{program}}, in, out), 0);
+    EXPECT_EQ(out.bytes(), data);
 
-    std::istringstream garbage("no block here\n");
-    std::ostringstream nothing;
-    EXPECT_EQ(RunCommand::runPipe({{program}}, &garbage, &nothing), 1);
+    ByteSource garbage("no block here\n");
+    ByteSink nothing;
+    EXPECT_EQ(RunCommand::runPipe({{program}}, garbage, nothing), 1);
 }
 
 }  // namespace
