@@ -16,6 +16,8 @@ inline constexpr int kUsageError = 2;
 int runToc(const Args& args);
 // dump-toc FILE
 int runDumpToc(const Args& args);
+// incorporate [--spool FILE] [--fetched] MAILBOX
+int runIncorporate(const Args& args);
 
 // The packed date of the index as YYYY-MM-DD.
 std::string packedDateText(std::uint32_t packed);

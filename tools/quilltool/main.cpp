@@ -19,6 +19,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"toc", "toc [--rebuild] [--count] [--yes] MAILBOX", quill::tool::runToc},
     {"dump-toc", "dump-toc FILE", quill::tool::runDumpToc},
+    {"incorporate", "incorporate [--spool FILE] [--fetched] MAILBOX", quill::tool::runIncorporate},
 };
 
 int usage() {

@@ -1,0 +1,148 @@
+#include "store/AttachmentFilter.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "app/resources.h"
+#include "formats/RunCommand.h"
+#include "platform/Diagnostics.h"
+#include "store/MboxScanner.h"
+
+namespace quill {
+namespace {
+
+constexpr std::string_view kAttachmentHeader = "\nZell-Attachment: ";
+constexpr std::string_view kSentMarks[] = {"\nReceived: by Zell.Mailer",
+                                           "\nReceived: by Zell Mailer"};
+constexpr std::size_t kMaxAttachmentLine = 1023;
+constexpr const char* kUncompress = "/usr/bin/uncompress";
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool sentByPlatformMailer(std::string_view message) {
+    for (std::string_view mark : kSentMarks) {
+        if (message.find(mark) != std::string_view::npos) return true;
+    }
+    return false;
+}
+
+// ".tar.<number>.<name>" names the directory <name>; anything else itself.
+std::string directoryName(const std::string& name) {
+    if (name.rfind(".tar.", 0) != 0) return name;
+    std::size_t digits = 5;
+    while (digits < name.size() && std::isdigit(static_cast<unsigned char>(name[digits]))) {
+        ++digits;
+    }
+    if (digits == 5 || digits >= name.size() || name[digits] != '.' || digits + 1 == name.size()) {
+        return name;
+    }
+    return name.substr(digits + 1);
+}
+
+}  // namespace
+
+std::string joinBlankEndedLines(std::string_view body) {
+    std::string out;
+    out.reserve(body.size());
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        if (body[i] == ' ' && i + 1 < body.size() && body[i + 1] == '\n') {
+            ++i;
+            continue;
+        }
+        out += body[i];
+    }
+    return out;
+}
+
+bool AttachmentFilter::filterAttachments(std::string_view copy, std::string& out) {
+    std::size_t at = 0;
+    while (at < copy.size()) {
+        std::size_t next = findFromLine(copy, at + 1);
+        std::size_t end = next == std::string_view::npos ? copy.size() : next + 1;
+        std::string_view message = copy.substr(at, end - at);
+        std::size_t endHeader = message.find("\n\n");
+        if (endHeader == std::string_view::npos) {
+            logWarning("AttachmentFilter", "message at %zu has no end of header", at);
+            return false;
+        }
+        std::size_t attach = message.substr(0, endHeader + 1).find(kAttachmentHeader);
+        if (attach != std::string_view::npos) {
+            if (!writeAttachAt(message, attach + 1, endHeader + 1, out)) return false;
+        } else {
+            std::string_view body = message.substr(endHeader + 1);
+            out.append(message.substr(0, endHeader + 1));
+            if (sentByPlatformMailer(message)) {
+                out += joinBlankEndedLines(body);
+            } else {
+                out.append(body);
+            }
+        }
+        at = end;
+    }
+    return true;
+}
+
+// `attach` is the start of the attachment header line, `endHeader` the
+// position after the header's last newline.
+bool AttachmentFilter::writeAttachAt(std::string_view message, std::size_t attach,
+                                     std::size_t endHeader, std::string& out) {
+    std::size_t lineEnd = message.find('\n', attach);
+    std::string_view line = message.substr(attach, std::min(lineEnd - attach, kMaxAttachmentLine));
+    std::string directory;
+    AttachmentInfo info;
+    std::string reference = getAttachmentInfo(line, directory, info);
+    std::size_t firstLineEnd = message.find('\n') + 1;
+    out.append(message.substr(0, firstLineEnd));
+    out += reference;
+    out.append(message.substr(firstLineEnd, attach - firstLineEnd));
+    if (lineEnd + 1 < endHeader) out.append(message.substr(lineEnd + 1, endHeader - lineEnd - 1));
+    std::string_view data = message.substr(endHeader + 1);
+    std::size_t endMark = data.find("\nend\n");
+    data = data.substr(0, endMark == std::string_view::npos ? data.size() : endMark + 5);
+    if (!writeDataFile(directory, data)) return false;
+    out += '\n';
+    return true;
+}
+
+std::string AttachmentFilter::getAttachmentInfo(std::string_view line, std::string& directory,
+                                                AttachmentInfo& info) const {
+    std::string value(line.substr(line.find(':') + 1));
+    std::size_t start = value.find_first_not_of(' ');
+    std::size_t comma = value.find(',', start);
+    info.name = value.substr(start, comma == std::string::npos ? comma : comma - start);
+    if (comma != std::string::npos) {
+        std::sscanf(value.c_str() + comma + 1, "%ld, %d/%d, %ld, %ld", &info.attachFileSize,
+                    &info.part, &info.parts, &info.dataSize, &info.msgSize);
+    }
+    std::string base = directoryName(info.name);
+    if (info.parts != 1) base += formatString(".%d", info.part);
+    directory = getUniqueDir(base);
+    return formatString("Zell-Reference: %s, %d/%d             \n", directory.c_str(), info.part,
+                        info.parts);
+}
+
+std::string AttachmentFilter::getUniqueDir(const std::string& name) const {
+    std::string candidate = name;
+    for (int n = 1; exists(m_dir + "/" + candidate); ++n) candidate = name + std::to_string(n);
+    return candidate;
+}
+
+bool AttachmentFilter::writeDataFile(const std::string& directory, std::string_view data) {
+    std::string path = m_dir + "/" + directory;
+    if (::mkdir(path.c_str(), 0755) != 0) return false;
+    std::istringstream input{std::string(data)};
+    int status = RunCommand::runPipe({{getResourceDir("decode")},
+                                      {kUncompress},
+                                      {getResourceDir("safetar"), "xf", "-", "-C", path}},
+                                     &input, nullptr);
+    if (status != 0)
+        logWarning("AttachmentFilter", "unpacking %s ended with %d", path.c_str(), status);
+    return true;
+}
+
+}  // namespace quill

@@ -1,0 +1,168 @@
+#include "store/IncomingFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "store/TocFormat.h"
+
+namespace quill {
+namespace {
+
+using namespace tocformat;
+
+constexpr std::size_t kMarkInode = 8;
+constexpr std::size_t kMarkSize = 16;
+
+std::uint64_t get64(const char* p) { return (std::uint64_t(getU32(p)) << 32) | getU32(p + 4); }
+void put64(char* p, std::uint64_t v) {
+    putU32(p, static_cast<std::uint32_t>(v >> 32));
+    putU32(p + 4, static_cast<std::uint32_t>(v));
+}
+
+bool writeAt(int fd, std::string_view bytes, std::uint64_t position) {
+    while (!bytes.empty()) {
+        ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(position));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+        position += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+std::uint64_t sizeOf(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+// Whether fd still is the file at path: incorporation removes the file it
+// held locked, and a lock on a removed file guards nothing.
+bool stillNamed(int fd, const std::string& path) {
+    struct stat a, b;
+    return ::fstat(fd, &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_ino == b.st_ino &&
+           a.st_dev == b.st_dev;
+}
+
+}  // namespace
+
+bool lockWholeFile(int fd, bool wait) {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    int rc;
+    do {
+        rc = ::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool syncDirectory(const std::string& dir) {
+    UniqueFd fd = openFile(dir, O_RDONLY | O_DIRECTORY);
+    return fd && ::fsync(fd.get()) == 0;
+}
+
+bool IncomingFiles::open(bool wait) {
+    std::string mail = path(kIncomingMail);
+    for (;;) {
+        m_mail = openFile(mail, O_RDWR | O_CREAT, 0644);
+        if (!m_mail || !lockWholeFile(m_mail.get(), wait)) return false;
+        if (stillNamed(m_mail.get(), mail)) break;
+    }
+    m_toc = openFile(path(kIncomingToc), O_RDWR | O_CREAT, 0644);
+    return m_toc.valid();
+}
+
+bool IncomingFiles::repair() {
+    std::string toc;
+    ::lseek(m_toc.get(), 0, SEEK_SET);
+    if (!readAll(m_toc.get(), toc)) return false;
+    char header[kHeaderSize] = {};
+    std::memcpy(header, toc.data(), std::min(toc.size(), kHeaderSize));
+    std::int32_t claimed = getI32(header + kCountOffset);
+    m_mark = {get64(header + kMarkInode), get64(header + kMarkSize)};
+    std::uint64_t mailSize = sizeOf(m_mail.get());
+    std::size_t at = kHeaderSize;
+    std::uint64_t sum = 0;
+    int valid = 0;
+    while (valid < claimed && at + kFixedSize <= toc.size()) {
+        std::int32_t recordLength = getI32(toc.data() + at);
+        std::int32_t length = getI32(toc.data() + at + kLengthOffset);
+        if (recordLength < static_cast<std::int32_t>(kFixedSize) ||
+            at + recordLength > toc.size() || length < 0 || sum + length > mailSize) {
+            break;
+        }
+        sum += static_cast<std::uint64_t>(length);
+        at += static_cast<std::size_t>(recordLength);
+        ++valid;
+    }
+    m_count = valid;
+    m_mailSize = sum;
+    m_tocSize = at;
+    if ((mailSize != sum && ::ftruncate(m_mail.get(), static_cast<off_t>(sum)) != 0) ||
+        (toc.size() != at && ::ftruncate(m_toc.get(), static_cast<off_t>(at)) != 0)) {
+        return false;
+    }
+    return (valid == claimed && toc.size() >= kHeaderSize) || writeHeader(m_mark);
+}
+
+bool IncomingFiles::settleCopy() {
+    if (m_mark.inode == 0) return true;
+    char header[kHeaderSize] = {};
+    put64(header + kMarkInode, m_mark.inode);
+    put64(header + kMarkSize, m_mark.size);
+    settleCopyFromHeader(m_dir, header);
+    return writeHeader({});
+}
+
+void IncomingFiles::settleCopyFromHeader(const std::string& dir, const char header[32]) {
+    CopyMark mark{get64(header + kMarkInode), get64(header + kMarkSize)};
+    if (mark.inode == 0) return;
+    std::string copy = dir + "/" + kSpoolCopy;
+    CopyMark now = copyMarkOf(copy);
+    if (now.inode == mark.inode && now.size == mark.size) {
+        ::unlink(copy.c_str());
+        syncDirectory(dir);
+    }
+}
+
+IncomingFiles::CopyMark IncomingFiles::copyMarkOf(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_size)};
+}
+
+bool IncomingFiles::writeHeader(CopyMark copy) {
+    char header[kHeaderSize] = {};
+    putU32(header, kMagic);
+    putU32(header + kCountOffset, static_cast<std::uint32_t>(m_count));
+    put64(header + kMarkInode, copy.inode);
+    put64(header + kMarkSize, copy.size);
+    if (!writeAt(m_toc.get(), {header, kHeaderSize}, 0) || ::fsync(m_toc.get()) != 0) return false;
+    m_mark = copy;
+    return true;
+}
+
+// Messages first, then their records, then the header that makes them count:
+// a death at any point leaves a state that repair() cuts back cleanly.
+bool IncomingFiles::append(std::string_view mail, std::string_view records, int count,
+                           CopyMark copy) {
+    if (!writeAt(m_mail.get(), mail, m_mailSize) || ::fsync(m_mail.get()) != 0 ||
+        !writeAt(m_toc.get(), records, m_tocSize)) {
+        return false;
+    }
+    int before = m_count;
+    m_count += count;
+    if (!writeHeader(copy)) {
+        m_count = before;
+        return false;
+    }
+    m_mailSize += mail.size();
+    m_tocSize += records.size();
+    return true;
+}
+
+}  // namespace quill

@@ -1,0 +1,251 @@
+#include "store/Incorporation.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "platform/Error.h"
+#include "platform/Panels.h"
+#include "store/AttachmentFilter.h"
+#include "store/IncomingFiles.h"
+#include "store/MailBox.h"
+#include "store/SpoolLock.h"
+
+namespace quill {
+namespace {
+
+using namespace tocformat;
+
+constexpr std::size_t kCopyBlock = 8192;
+constexpr auto kSpoolPatience = std::chrono::seconds(10);
+
+bool preadAll(int fd, char* into, std::size_t count, off_t at) {
+    while (count > 0) {
+        ssize_t n = ::pread(fd, into, count, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        into += n, at += n, count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool pwriteAll(int fd, const char* from, std::size_t count, off_t at) {
+    while (count > 0) {
+        ssize_t n = ::pwrite(fd, from, count, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        from += n, at += n, count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+off_t sizeOf(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+void alertInUse(const std::string& path) {
+    runAlert("Open",
+             "%s is already in use.\nPlease exit the other mail reader before invoking Quill.",
+             "OK", nullptr, nullptr, path.c_str());
+}
+
+// Sets each record's offset from the running offset; answers the end of the
+// last record walked and the number walked.
+int renumber(int fd, std::int32_t start, off_t& end) {
+    char header[kHeaderSize] = {};
+    ssize_t got = ::pread(fd, header, kHeaderSize, 0);
+    std::int32_t claimed = got > 0 ? getI32(header + kCountOffset) : 0;
+    std::int32_t offset = start;
+    end = kHeaderSize;
+    int n = 0;
+    for (; n < claimed; ++n) {
+        char fixed[kFixedSize];
+        if (!preadAll(fd, fixed, kFixedSize, end)) break;
+        std::int32_t recordLength = getI32(fixed);
+        if (recordLength < static_cast<std::int32_t>(kFixedSize)) break;
+        putU32(fixed + kOffsetOffset, static_cast<std::uint32_t>(offset));
+        offset += getI32(fixed + kLengthOffset);
+        if (!pwriteAll(fd, fixed, kFixedSize, end)) return -1;
+        end += recordLength;
+    }
+    return n;
+}
+
+}  // namespace
+
+bool Incorporation::incomingIdle(const std::string& dir) {
+    UniqueFd fd = openFile(dir + "/" + kIncomingMail, O_RDWR);
+    return fd && lockWholeFile(fd.get(), false);
+}
+
+bool Incorporation::appendToMbox(MailBox& mailbox, int fromFd, std::uint64_t count) {
+    UniqueFd out = openFile(mailbox.m_mailFileName, O_WRONLY | O_APPEND);
+    if (!out) return false;
+    char block[kCopyBlock];
+    for (std::uint64_t done = 0; done < count;) {
+        std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, count - done));
+        if (!preadAll(fromFd, block, n, static_cast<off_t>(done)) ||
+            !writeAll(out.get(), {block, n})) {
+            return false;
+        }
+        done += n;
+    }
+    return ::fsync(out.get()) == 0 && out.close() == 0;
+}
+
+const MsgList* Incorporation::incorporateMailAtStart(MailBox& mailbox, bool* atStart) {
+    std::string incomingPath = mailbox.dirname() + "/" + kIncomingMail;
+    if (sizeOf(incomingPath) < 0) return nullptr;
+    IncomingFiles incoming(mailbox.dirname());
+    if (!incoming.open(false)) {
+        if (errno == EAGAIN || errno == EACCES) {
+            alertInUse(incomingPath);
+        } else {
+            Error::shared().badFile(incomingPath, kFileOpen);
+        }
+        return nullptr;
+    }
+    // Only what the fetch program committed counts; the copy it took in is
+    // dropped now, before the index file that names it goes.
+    if (!incoming.repair() || !incoming.settleCopy()) {
+        Error::shared().badFile(incomingPath, kFileWrite);
+        return nullptr;
+    }
+    const MsgList* list = nullptr;
+    if (incoming.count() > 0) {
+        UniqueFd mail = openFile(incomingPath, O_RDONLY);
+        std::int32_t start = mailbox.m_mailLength;
+        if (!mail || sizeOf(mailbox.m_mailFileName) != start) {
+            mailbox.fileError(kFileRead);
+            return mailbox.fatal();
+        }
+        if (!appendToMbox(mailbox, mail.get(), incoming.mailSize())) {
+            Error::shared().badFile(mailbox.dirname(), kFileWrite);
+            return mailbox.fatal();
+        }
+        mailbox.m_mailLength = static_cast<std::int32_t>(sizeOf(mailbox.m_mailFileName));
+        if (!incorporateMail(mailbox, start)) return mailbox.fatal();
+        if (atStart) *atStart = mailbox.toc().atStart();
+        list = &mailbox.getMsgList();
+    }
+    ::unlink((mailbox.dirname() + "/" + kIncomingToc).c_str());
+    ::unlink(incomingPath.c_str());
+    syncDirectory(mailbox.dirname());
+    return list;
+}
+
+int Incorporation::incorporateToc(MailBox& mailbox, std::int32_t start) {
+    std::string path = mailbox.dirname() + "/" + kIncomingToc;
+    UniqueFd prepared = openFile(path, O_RDWR);
+    if (!prepared) return -1;
+    off_t end = 0;
+    int count = renumber(prepared.get(), start, end);
+    std::string records(static_cast<std::size_t>(end - kHeaderSize), '\0');
+    UniqueFd index = openFile(mailbox.toc().tocName(), O_WRONLY | O_APPEND);
+    if (count < 0 || !preadAll(prepared.get(), records.data(), records.size(), kHeaderSize) ||
+        !index || !writeAll(index.get(), records) || ::fsync(index.get()) != 0) {
+        Error::shared().badFile(mailbox.dirname(), kFileWrite);
+        mailbox.fatal();
+        return -1;
+    }
+    ::unlink(path.c_str());
+    return count;
+}
+
+Toc* Incorporation::incorporateMail(MailBox& mailbox, std::int32_t start) {
+    Toc& toc = mailbox.toc();
+    if (toc.m_tocFile && toc.m_tocFile.close() != 0) {
+        toc.fileError(kFileClose);
+        return nullptr;
+    }
+    off_t oldSize = sizeOf(toc.m_tocName);
+    if (oldSize < 0) {
+        toc.fileError(kFileStat);
+        return nullptr;
+    }
+    toc.m_loadAtStart = false;
+    int added = incorporateToc(mailbox, start);
+    if (added < 0) return nullptr;
+    return loadAppended(toc, mailbox, added, oldSize);
+}
+
+// As the end of repairToc: load the new records, reload safely when one is
+// bad, and record the new count and the time of "mbox".
+Toc* Incorporation::loadAppended(Toc& toc, MailBox& mailbox, int added, off_t oldSize) {
+    if (!toc.reopen(O_RDONLY, kFileOpen)) return nullptr;
+    ::lseek(toc.m_tocFile.get(), oldSize, SEEK_SET);
+    std::uint32_t first = toc.m_length;
+    toc.m_hadError = false;
+    try {
+        toc.loadToc(mailbox, added, static_cast<int>(first));
+        toc.loadMsgListAt(static_cast<int>(first), added);
+    } catch (const MailBadTOC&) {
+        toc.m_hadError = true;
+    }
+    if (toc.m_hadError) {
+        if (!toc.safeLoadToc(mailbox)) return nullptr;
+        toc.loadMsgListAt(0, static_cast<int>(toc.m_length));
+    }
+    if (!toc.reopen(O_RDWR, kFileOpen)) return nullptr;
+    char word[4];
+    putU32(word, toc.m_length);
+    bool ok = toc.writeAt(kCountOffset, word, 4);
+    struct stat st;
+    putU32(word, ::stat(mailbox.m_mailFileName.c_str(), &st) == 0
+                     ? static_cast<std::uint32_t>(st.st_mtime)
+                     : 0xffffffffu);
+    ok = ok && toc.writeAt(kTimeOffset, word, 4);
+    if (!ok) {
+        toc.fileError(kFileWrite);
+        return nullptr;
+    }
+    return toc.flushFile();
+}
+
+const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart,
+                                         const std::string& spool) {
+    if (sizeOf(spool) <= 0) {
+        runAlert("New Mail", "No new mail.", "OK", nullptr, nullptr);
+        return nullptr;
+    }
+    std::unique_ptr<SpoolLock> lock = SpoolLock::lock(spool, kSpoolPatience);
+    if (!lock) {
+        Error::shared().badFile(spool, kFileLock);
+        return nullptr;
+    }
+    // The copy beside "mbox" keeps the mail safe until the index has it.
+    std::string copyPath = mailbox.m_mailFileName + "~";
+    std::string spoolText, stored;
+    if (!readAll(lock->fd(), spoolText)) {
+        Error::shared().badFile(spool, kFileRead);
+        return mailbox.fatal();
+    }
+    {
+        UniqueFd copy = openFile(copyPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!copy || !writeAll(copy.get(), spoolText) || ::fsync(copy.get()) != 0) {
+            Error::shared().badFile(copyPath, kFileWrite);
+            return mailbox.fatal();
+        }
+    }
+    UniqueFd mbox = openFile(mailbox.m_mailFileName, O_WRONLY | O_APPEND);
+    if (!AttachmentFilter(mailbox.dirname()).filterAttachments(spoolText, stored) || !mbox ||
+        !writeAll(mbox.get(), stored) || ::fsync(mbox.get()) != 0) {
+        Error::shared().badFile(mailbox.m_mailFileName, kFileWrite);
+        return mailbox.fatal();
+    }
+    mbox.reset();
+    const MsgList* list = mailbox.repairTocFile(mailbox.m_mailLength);
+    if (!list) return mailbox.fatal();
+    if (::ftruncate(lock->fd(), 0) != 0 || ::fsync(lock->fd()) != 0) {
+        Error::shared().badFile(spool, kFileTruncate);
+    }
+    ::unlink(copyPath.c_str());
+    if (atStart) *atStart = mailbox.toc().atStart();
+    return list;
+}
+
+}  // namespace quill
