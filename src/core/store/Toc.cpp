@@ -4,7 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -35,23 +40,43 @@ std::int32_t mtimeOf(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int32_t>(st.st_mtime) : -1;
 }
 
-// Reads from `fd`'s position to the end of the file.
-bool readRest(int fd, std::unique_ptr<char[]>& buf, std::size_t& size, off_t& position) {
-    struct stat st;
-    position = ::lseek(fd, 0, SEEK_CUR);
-    if (position < 0 || ::fstat(fd, &st) != 0) return false;
-    size = st.st_size > position ? static_cast<std::size_t>(st.st_size - position) : 0;
-    buf.reset(new char[size + 1]);
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd, buf.get() + done, size - done, position + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
+constexpr std::size_t kReadPiece = 1 << 20;
+// No record this program can hold is longer (its length is kept in 16 bits).
+constexpr std::int32_t kMaxRecordLength = 32767;
+
+// Reads the index from a descriptor's position a piece at a time through one
+// small buffer, so loading never holds the whole file in memory.
+class PieceReader {
+  public:
+    explicit PieceReader(int fd)
+        : m_fd(fd), m_pos(::lseek(fd, 0, SEEK_CUR)), m_buffer(new char[kReadPiece]) {}
+    // At least n bytes at the read position, or nullptr when the file ends first.
+    const char* need(std::size_t n) {
+        if (m_end - m_begin >= n) return m_buffer.get() + m_begin;
+        std::memmove(m_buffer.get(), m_buffer.get() + m_begin, m_end - m_begin);
+        m_end -= m_begin;
+        m_begin = 0;
+        while (m_end < n) {
+            ssize_t r = ::pread(m_fd, m_buffer.get() + m_end, kReadPiece - m_end,
+                                m_pos + static_cast<off_t>(m_end));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return nullptr;
+            m_end += static_cast<std::size_t>(r);
+        }
+        return m_buffer.get();
     }
-    size = done;
-    return true;
-}
+    void consume(std::size_t n) {
+        m_begin += n;
+        m_pos += static_cast<off_t>(n);
+    }
+    off_t position() const { return m_pos; }
+
+  private:
+    int m_fd;
+    off_t m_pos;  // file position of m_buffer + m_begin
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_begin = 0, m_end = 0;
+};
 
 // The ends of a record's three strings, or false when they overrun the record.
 bool skipStrings(const char* p, const char* end, const char*& after) {
@@ -63,6 +88,62 @@ bool skipStrings(const char* p, const char* end, const char*& after) {
     after = p;
     return true;
 }
+
+// Number of NUL bytes in [p, end); the 16 bytes before `end` must be readable.
+int countNuls(const char* p, const char* end) {
+#ifdef __SSE2__
+    // Sixteen bytes at a time; psadbw adds up the 0/1 bytes of each comparison.
+    static const char kTailMask[32] = {0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+                                       0,  0,  0,  0,  0,  -1, -1, -1, -1, -1, -1,
+                                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi8(1);
+    __m128i sum = zero;
+    auto add = [&](__m128i bytes, __m128i keep) {
+        __m128i nul = _mm_and_si128(_mm_cmpeq_epi8(bytes, zero), keep);
+        sum = _mm_add_epi64(sum, _mm_sad_epu8(_mm_and_si128(nul, one), zero));
+    };
+    for (; end - p >= 16; p += 16) add(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), one);
+    if (std::size_t left = static_cast<std::size_t>(end - p)) {
+        add(_mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16)),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(kTailMask + left)));
+    }
+    return _mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sum, sum));
+#else
+    return static_cast<int>(std::count(p, end, '\0'));
+#endif
+}
+
+// Where a record's optional words start. Records written now end with all
+// three words right after the third string's NUL; that common case is checked
+// with one count, and anything else takes the string by string walk.
+bool wordsOf(const char* rec, std::int32_t length, const char*& words) {
+    const char* full = rec + length - 4 * kOptionalWords;
+    if (length >= static_cast<std::int32_t>(kFixedSize + 3 + 4 * kOptionalWords) &&
+        full[-1] == '\0' && countNuls(rec + kFixedSize, full) == 3) {
+        words = full;
+        return true;
+    }
+    return skipStrings(rec + kFixedSize, rec + length, words);
+}
+
+constexpr std::array<std::uint8_t, 256> flagTable(
+    std::initializer_list<std::pair<char, std::uint8_t>> rows, std::uint8_t otherwise = 0) {
+    std::array<std::uint8_t, 256> t{};
+    for (auto& v : t) v = otherwise;
+    for (auto [c, f] : rows) t[static_cast<unsigned char>(c)] = f;
+    return t;
+}
+
+// Message-list flags by status, type and encryption character.
+constexpr auto kStatusFlags = flagTable({{'*', 0},
+                                         {'u', 0},
+                                         {'d', kMsgRead | kMsgDeleted},
+                                         {'D', kMsgRead | kMsgDeleted},
+                                         // "+" is the old flag mark; "f" is what a flag writes now.
+                                         {'+', kMsgRead | kMsgFlagged},
+                                         {'f', kMsgRead | kMsgFlagged}},
+                                        kMsgRead);
+constexpr auto kTypeFlags = flagTable({{'r', kMsgAttachment}, {'m', kMsgMime}, {'s', kMsgSun}});
 
 // The attachment directory's size and time as the index keeps them.
 void measureAttachment(const std::string& dir, std::int32_t& size, std::int32_t& time,
@@ -243,23 +324,16 @@ void Toc::ensureLength(std::uint32_t needed) {
 }
 
 void Toc::loadToc(MailBox& mailbox, int count, int start) {
-    std::unique_ptr<char[]> buf;
-    std::size_t size = 0;
-    off_t base = 0;
-    if (count < 0 || start < 0 || !readRest(m_tocFile.get(), buf, size, base)) {
-        throw MailBadTOC("Error reading mailfile");
-    }
+    if (count < 0 || start < 0) throw MailBadTOC("Error reading mailfile");
     ensureLength(static_cast<std::uint32_t>(start + count));
+    PieceReader in(m_tocFile.get());
     const std::int64_t mailLength = mailbox.mailLength();
-    const char* p = buf.get();
-    const char* end = p + size;
     for (int i = start; i < start + count; ++i) {
-        if (end - p < static_cast<std::ptrdiff_t>(kFixedSize)) {
-            throw MailBadTOC("Error reading mailfile");
-        }
+        const char* p = in.need(kFixedSize);
+        if (!p) throw MailBadTOC("Error reading mailfile");
         TocEntry& e = m_data[i];
         std::int32_t recordLength = getI32(p);
-        e.tocPosition = static_cast<std::int32_t>(base + (p - buf.get()));
+        e.tocPosition = static_cast<std::int32_t>(in.position());
         e.offset = getI32(p + kOffsetOffset);
         e.length = getI32(p + kLengthOffset);
         e.date = getU32(p + kDateOffset);
@@ -272,25 +346,25 @@ void Toc::loadToc(MailBox& mailbox, int count, int start) {
             std::int64_t(e.offset) + e.length > mailLength || p[kPadOffset] != ' ') {
             throw MailBadTOC("Date of message corrupt");
         }
-        const char* recordEnd = p + recordLength;
         const char* words = nullptr;
-        if (recordLength < static_cast<std::int32_t>(kFixedSize) || recordLength > end - p ||
-            !skipStrings(p + kFixedSize, recordEnd, words)) {
+        if (recordLength < static_cast<std::int32_t>(kFixedSize) ||
+            recordLength > kMaxRecordLength || !(p = in.need(recordLength)) ||
+            !wordsOf(p, recordLength, words)) {
             throw MailBadTOC("Error reading mailfile");
         }
         std::int32_t optional[kOptionalWords] = {};
-        std::size_t present = std::min<std::size_t>((recordEnd - words) / 4, kOptionalWords);
+        std::size_t present = std::min<std::size_t>((p + recordLength - words) / 4, kOptionalWords);
         for (std::size_t w = 0; w < present; ++w) optional[w] = getI32(words + 4 * w);
         if (e.type == 'r' && present == 0) m_needUpdate = true;
         e.size = e.length + optional[0];
         e.attachTime = optional[1];
         e.priority = static_cast<std::uint32_t>(optional[2]);
-        p = recordEnd;
+        in.consume(static_cast<std::size_t>(recordLength));
     }
     // Records beyond the count mean the header and the records disagree.
-    if (p != end) throw MailBadTOC("Error reading mailfile");
+    if (in.need(1)) throw MailBadTOC("Error reading mailfile");
     m_length = std::max<std::uint32_t>(m_length, static_cast<std::uint32_t>(start + count));
-    ::lseek(m_tocFile.get(), base + (p - buf.get()), SEEK_SET);
+    ::lseek(m_tocFile.get(), in.position(), SEEK_SET);
 }
 
 Toc* Toc::safeLoadToc(MailBox& mailbox) {
@@ -464,16 +538,9 @@ void Toc::updateMessageAt(int index, std::int32_t attachSize, std::int32_t attac
 }
 
 std::uint8_t Toc::flagsOf(const TocEntry& e) const {
-    std::uint8_t f = 0;
-    if (e.status != '*' && e.status != 'u') f |= kMsgRead;
-    if (e.type == 'r') f |= kMsgAttachment;
-    if (e.encrypted == 'e') f |= kMsgEncrypted;
-    if (e.status == 'd' || e.status == 'D') f |= kMsgDeleted;
-    if (e.type == 'm') f |= kMsgMime;
-    if (e.type == 's') f |= kMsgSun;
-    // "+" is the old flag mark; "f" is what this program writes for a flag.
-    if (e.status == '+' || e.status == 'f') f |= kMsgFlagged;
-    return f;
+    return kStatusFlags[static_cast<unsigned char>(e.status)] |
+           kTypeFlags[static_cast<unsigned char>(e.type)] |
+           (e.encrypted == 'e' ? kMsgEncrypted : 0);
 }
 
 void Toc::loadMsgListAt(int first, int count) {

@@ -1,0 +1,186 @@
+// The mailbox store on generated mailboxes of 10k and 100k messages, each
+// beside the yardstick it is judged against in the same run:
+//   rebuilding the index        vs  a plain memchr count of "\nFrom " lines
+//   opening with a valid index  vs  reading the index file into memory
+//   messageAt:containsRegExpr:  vs  one regexec per message on mapped bytes
+// Ratios are what matter; these machines are too noisy for absolute times.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <regex.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "platform/FileHandles.h"
+#include "store/MailBox.h"
+#include "support/MailboxGenerator.h"
+
+namespace {
+
+using namespace quill;
+
+const char* kPattern = "quarterly budget|^Subject: .*printer minutes";
+
+std::string tocOf(const std::string& box) { return box + "/table_of_contents"; }
+
+std::unique_ptr<MailBox> openBox(const std::string& box) {
+    auto mailbox = MailBox::newMailBox(box);
+    if (!mailbox) throw std::runtime_error("cannot open " + box);
+    return mailbox;
+}
+
+long procValue(const char* file, const char* key) {
+    std::ifstream in(file);
+    std::string k;
+    long v = 0;
+    while (in >> k) {
+        if (k == key) {
+            in >> v;
+            return v;
+        }
+    }
+    return 0;
+}
+
+long residentBytes() {
+    std::ifstream in("/proc/self/statm");
+    long size = 0, resident = 0;
+    in >> size >> resident;
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+long heapBytes() {
+    struct mallinfo2 m = ::mallinfo2();
+    return static_cast<long>(m.uordblks + m.hblkhd);
+}
+
+void YardstickMemchrFromCount(benchmark::State& state) {
+    std::string mbox = bench::benchMailbox(static_cast<int>(state.range(0))) + "/mbox";
+    std::unique_ptr<char[]> buf(new char[4 << 20]);
+    long count = 0;
+    for (auto _ : state) {
+        UniqueFd fd = openFile(mbox, O_RDONLY);
+        count = 0;
+        std::size_t carry = 0;
+        ssize_t n;
+        while ((n = ::read(fd.get(), buf.get() + carry, (4 << 20) - carry)) > 0) {
+            const char* end = buf.get() + carry + n;
+            const char* p = buf.get();
+            while ((p = static_cast<const char*>(std::memchr(p, '\n', end - p)))) {
+                if (end - p < 6) break;
+                count += std::memcmp(p + 1, "From ", 5) == 0;
+                ++p;
+            }
+            carry = p ? static_cast<std::size_t>(end - p) : 0;
+            std::memmove(buf.get(), end - carry, carry);
+        }
+        benchmark::DoNotOptimize(count);
+    }
+    state.counters["messages"] = static_cast<double>(count + 1);
+}
+
+void RebuildIndex(benchmark::State& state) {
+    std::string box = bench::benchMailbox(static_cast<int>(state.range(0)));
+    std::uint32_t count = 0;
+    for (auto _ : state) {
+        ::unlink(tocOf(box).c_str());
+        count = openBox(box)->toc().length();
+    }
+    state.counters["messages"] = count;
+}
+
+void YardstickReadIndex(benchmark::State& state) {
+    std::string box = bench::benchMailbox(static_cast<int>(state.range(0)));
+    openBox(box);  // makes sure the index is valid
+    std::size_t size = 0;
+    for (auto _ : state) {
+        // One read into a fresh buffer of the file's size: the least any opening must do.
+        UniqueFd fd = openFile(tocOf(box), O_RDONLY);
+        size = static_cast<std::size_t>(::lseek(fd.get(), 0, SEEK_END));
+        std::unique_ptr<char[]> bytes(new char[size]);
+        benchmark::DoNotOptimize(::pread(fd.get(), bytes.get(), size, 0));
+    }
+    state.counters["index_bytes"] = static_cast<double>(size);
+}
+
+void OpenWithValidIndex(benchmark::State& state) {
+    std::string box = bench::benchMailbox(static_cast<int>(state.range(0)));
+    openBox(box);
+    std::string index;
+    readFile(tocOf(box), index);
+    double rssPerMessage = 0, heapPerMessage = 0, extraRead = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        long rss = residentBytes(), heap = heapBytes();
+        long read = procValue("/proc/self/io", "rchar:");
+        state.ResumeTiming();
+        auto mailbox = openBox(box);
+        const MsgList& list = mailbox->getMsgList();
+        benchmark::DoNotOptimize(list.data());
+        state.PauseTiming();
+        double n = static_cast<double>(list.count());
+        extraRead = static_cast<double>(procValue("/proc/self/io", "rchar:") - read) -
+                    static_cast<double>(index.size());
+        rssPerMessage = static_cast<double>(residentBytes() - rss) / n;
+        heapPerMessage = static_cast<double>(heapBytes() - heap) / n;
+        mailbox.reset();
+        state.ResumeTiming();
+    }
+    state.counters["rss_per_msg"] = rssPerMessage;
+    state.counters["heap_per_msg"] = heapPerMessage;
+    state.counters["read_beyond_index"] = extraRead;
+}
+
+void YardstickRegexecPerMessage(benchmark::State& state) {
+    std::string box = bench::benchMailbox(static_cast<int>(state.range(0)));
+    auto mailbox = openBox(box);
+    Mapping map = Mapping::ofFile(box + "/mbox");
+    regex_t re;
+    ::regcomp(&re, kPattern, REG_EXTENDED | REG_NEWLINE);
+    long hits = 0;
+    for (auto _ : state) {
+        hits = 0;
+        for (std::uint32_t i = 0; i < mailbox->toc().length(); ++i) {
+            const TocEntry& e = mailbox->tocInfoAt(static_cast<int>(i));
+            regmatch_t m[1];
+            m[0].rm_so = 0;
+            m[0].rm_eo = e.length;
+            hits += ::regexec(&re, map.data() + e.offset, 1, m, REG_STARTEND) == 0;
+        }
+    }
+    ::regfree(&re);
+    state.counters["hits"] = static_cast<double>(hits);
+}
+
+void MessageAtContainsRegExpr(benchmark::State& state) {
+    std::string box = bench::benchMailbox(static_cast<int>(state.range(0)));
+    auto mailbox = openBox(box);
+    regex_t re;
+    compileFindExpression(re, kPattern, REG_EXTENDED);
+    long hits = 0;
+    for (auto _ : state) {
+        hits = 0;
+        for (std::uint32_t i = 0; i < mailbox->toc().length(); ++i) {
+            hits += mailbox->messageAt(static_cast<int>(i), re);
+        }
+    }
+    ::regfree(&re);
+    state.counters["hits"] = static_cast<double>(hits);
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    b->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+}  // namespace
+
+BENCHMARK(YardstickMemchrFromCount)->Apply(sizes);
+BENCHMARK(RebuildIndex)->Apply(sizes);
+BENCHMARK(YardstickReadIndex)->Apply(sizes);
+BENCHMARK(OpenWithValidIndex)->Apply(sizes);
+BENCHMARK(YardstickRegexecPerMessage)->Apply(sizes);
+BENCHMARK(MessageAtContainsRegExpr)->Apply(sizes);
