@@ -11,18 +11,36 @@
 // Reports go to the port registered as PORT: 1004 started, 1003 messages
 // taken in, 1000 done with a result code and an errno. While it runs it
 // holds the name "QuillFetch for LOGIN", so that only one fetch runs.
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/Diagnostics.h"
 #include "platform/NameService.h"
+#include "store/IncomingFiles.h"
 #include "store/SpoolFetcher.h"
+
+namespace {
+
+// QUILL_FETCH_DIE_AFTER=N: die by SIGKILL after the Nth step that leaves
+// something on disk, as a crash would. For the tests of recovery.
+long g_dieAfter = 0;
+void countStep() {
+    if (--g_dieAfter == 0) ::raise(SIGKILL);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace quill;
+    if (const char* n = std::getenv("QUILL_FETCH_DIE_AFTER")) {
+        g_dieAfter = std::strtol(n, nullptr, 10);
+        if (g_dieAfter > 0) setFetchStepHook(countStep);
+    }
     if (argc == 3 && std::strcmp(argv[1], "--look-up") == 0) {
         return NameService::lookUp(std::string("QuillFetch for ") + argv[2]) ? 0 : 1;
     }

@@ -47,7 +47,15 @@ bool stillNamed(int fd, const std::string& path) {
            a.st_dev == b.st_dev;
 }
 
+void (*g_stepHook)() = nullptr;
+
 }  // namespace
+
+void fetchStepDone() {
+    if (g_stepHook) g_stepHook();
+}
+
+void setFetchStepHook(void (*hook)()) { g_stepHook = hook; }
 
 bool lockWholeFile(int fd, bool wait) {
     struct flock fl {};
@@ -106,6 +114,7 @@ bool IncomingFiles::repair() {
         (toc.size() != at && ::ftruncate(m_toc.get(), static_cast<off_t>(at)) != 0)) {
         return false;
     }
+    fetchStepDone();
     return (valid == claimed && toc.size() >= kHeaderSize) || writeHeader(m_mark);
 }
 
@@ -126,6 +135,7 @@ void IncomingFiles::settleCopyFromHeader(const std::string& dir, const char head
     if (now.inode == mark.inode && now.size == mark.size) {
         ::unlink(copy.c_str());
         syncDirectory(dir);
+        fetchStepDone();
     }
 }
 
@@ -142,6 +152,7 @@ bool IncomingFiles::writeHeader(CopyMark copy) {
     put64(header + kMarkInode, copy.inode);
     put64(header + kMarkSize, copy.size);
     if (!writeAt(m_toc.get(), {header, kHeaderSize}, 0) || ::fsync(m_toc.get()) != 0) return false;
+    fetchStepDone();
     m_mark = copy;
     return true;
 }
@@ -150,10 +161,10 @@ bool IncomingFiles::writeHeader(CopyMark copy) {
 // a death at any point leaves a state that repair() cuts back cleanly.
 bool IncomingFiles::append(std::string_view mail, std::string_view records, int count,
                            CopyMark copy) {
-    if (!writeAt(m_mail.get(), mail, m_mailSize) || ::fsync(m_mail.get()) != 0 ||
-        !writeAt(m_toc.get(), records, m_tocSize)) {
-        return false;
-    }
+    if (!writeAt(m_mail.get(), mail, m_mailSize) || ::fsync(m_mail.get()) != 0) return false;
+    fetchStepDone();
+    if (!writeAt(m_toc.get(), records, m_tocSize)) return false;
+    fetchStepDone();
     int before = m_count;
     m_count += count;
     if (!writeHeader(copy)) {

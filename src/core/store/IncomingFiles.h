@@ -35,6 +35,11 @@ bool lockWholeFile(int fd, bool wait);
 // fsync of a directory, so that creations and removals in it last.
 bool syncDirectory(const std::string& dir);
 
+// Called after every step of a fetch that leaves something on disk; the
+// fetch program's crash tests die here on purpose, one step further each run.
+void fetchStepDone();
+void setFetchStepHook(void (*hook)());
+
 class IncomingFiles {
   public:
     struct CopyMark {

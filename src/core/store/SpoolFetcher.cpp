@@ -88,6 +88,7 @@ int SpoolFetcher::fetch(IncomingFiles& incoming) {
     if (!incoming.repair() || !incoming.settleCopy()) return fail(kFetchIncomingWrite);
     std::unique_ptr<SpoolLock> lock = SpoolLock::lock(m_spool, m_patience);
     if (!lock) return fail(kFetchSpoolLock);
+    fetchStepDone();
     if (!dropUncommittedCopy(*lock)) return fail(kFetchSpoolRead);
     if (IncomingFiles::copyMarkOf(m_copy).size > 0) {
         // Mail an earlier run took from the spool: into the mailbox first.
@@ -109,7 +110,9 @@ bool SpoolFetcher::dropUncommittedCopy(SpoolLock& lock) {
     std::string head;
     if (copy.empty() || (sizeOf(lock.fd()) >= copy.size() &&
                          readAt(lock.fd(), 0, copy.size(), head) && head == copy)) {
-        return ::unlink(m_copy.c_str()) == 0 && syncDirectory(m_dir);
+        bool dropped = ::unlink(m_copy.c_str()) == 0 && syncDirectory(m_dir);
+        fetchStepDone();
+        return dropped;
     }
     return true;
 }
@@ -128,13 +131,16 @@ int SpoolFetcher::copySpool(SpoolLock& lock) {
             return fail(kFetchSpoolRead);
         }
         if (!writeAll(out.get(), bytes)) return fail(kFetchCopyWrite);
+        fetchStepDone();
         copied = size;
     }
     if (!out) return kFetchDone;
     if (::fsync(out.get()) != 0 || out.close() != 0 || !syncDirectory(m_dir)) {
         return fail(kFetchCopyWrite);
     }
+    fetchStepDone();
     if (::ftruncate(lock.fd(), 0) != 0 || ::fsync(lock.fd()) != 0) return fail(kFetchSpoolTruncate);
+    fetchStepDone();
     return kFetchDone;
 }
 
@@ -152,6 +158,7 @@ int SpoolFetcher::takeInCopy(IncomingFiles& incoming) {
         mail.assign(text);
     }
     if (!mail.empty() && mail.back() != '\n') mail += '\n';
+    fetchStepDone();
     std::string records;
     int count = indexMail(m_dir, mail, records);
     if (!incoming.append(mail, records, count, mark) || !incoming.settleCopy()) {

@@ -1,0 +1,87 @@
+#include "NewMailTest.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/FileHandles.h"
+#include "store/Incorporation.h"
+#include "store/MailBox.h"
+#include "store/SpoolLock.h"
+
+namespace quill::test {
+
+void NewMailTest::SetUp() {
+    QuillTest::SetUp();
+    ::mkdir((tmp() + "/run").c_str(), 0700);
+    ::setenv("XDG_RUNTIME_DIR", (tmp() + "/run").c_str(), 1);
+    ASSERT_EQ(makeMailbox(activeDir()), 0);
+}
+
+void NewMailTest::TearDown() {
+    ::unsetenv("XDG_RUNTIME_DIR");
+    QuillTest::TearDown();
+}
+
+std::string NewMailTest::message(int n) {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "From sender%d@example.com Sun Dec  6 04:00:00 2026\n"
+                  "From: Sender %d <sender%d@example.com>\nSubject: message %d\n"
+                  "Message-ID: <%d@example.com>\n\nbody of message %d\n\n",
+                  n, n, n, n, n, n);
+    return text;
+}
+
+void NewMailTest::deliver(int first, int last) {
+    auto lock = SpoolLock::lock(spool(), std::chrono::seconds(60));
+    ASSERT_TRUE(lock);
+    std::string bytes;
+    for (int n = first; n < last; ++n) bytes += message(n);
+    ASSERT_EQ(::lseek(lock->fd(), 0, SEEK_END) >= 0, true);
+    ASSERT_TRUE(writeAll(lock->fd(), bytes));
+}
+
+pid_t NewMailTest::startFetch(const std::string& port, long dieAfter) {
+    std::string program = fetchProgram(), spoolPath = spool(), dir = activeDir();
+    std::string die = std::to_string(dieAfter);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(dir.c_str()) != 0) _exit(126);
+        ::setenv("QUILL_FETCH_DIE_AFTER", die.c_str(), 1);
+        ::execl(program.c_str(), program.c_str(), spoolPath.c_str(), "tester", "", port.c_str(),
+                static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+int NewMailTest::runFetch(const std::string& port, long dieAfter) {
+    int status = 0;
+    ::waitpid(startFetch(port, dieAfter), &status, 0);
+    return status;
+}
+
+std::map<int, int> NewMailTest::countMessages(const std::string& text) {
+    std::map<int, int> counts;
+    const std::string key = "\nSubject: message ";
+    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+        ++counts[std::atoi(text.c_str() + at + key.size())];
+    }
+    return counts;
+}
+
+int NewMailTest::incorporate() {
+    std::unique_ptr<MailBox> box = MailBox::newMailBox(activeDir());
+    if (!box) return -1;
+    bool atStart = true;
+    Incorporation::incorporateMailAtStart(*box, &atStart);
+    return static_cast<int>(box->toc().length());
+}
+
+}  // namespace quill::test
