@@ -1,0 +1,189 @@
+// Taking fetched mail into a mailbox, and the direct path from the spool.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "NewMailTest.h"
+#include "formats/RunCommand.h"
+#include "store/IncomingFiles.h"
+#include "store/Incorporation.h"
+#include "store/MailBox.h"
+#include "store/TocFormat.h"
+
+namespace quill::test {
+namespace {
+
+using namespace tocformat;
+
+class IncorporationTest : public NewMailTest {
+  protected:
+    bool exists(const std::string& name) const {
+        return ::access((activeDir() + "/" + name).c_str(), F_OK) == 0;
+    }
+};
+
+std::string preparedRecords(std::initializer_list<std::int32_t> lengths, std::int32_t start) {
+    std::string out;
+    for (std::int32_t length : lengths) {
+        Record r;
+        r.offset = start;
+        r.length = length;
+        r.date = 2026 * 512 + 12 * 32 + 6;
+        r.status = '*';
+        r.sender = "a@example.com";
+        r.subject = "s";
+        appendRecord(out, r);
+        if (start >= 0) start += length;
+    }
+    return out;
+}
+
+TEST_F(IncorporationTest, PreparedRecordsGetOffsetsCountedFromTheStart) {
+    auto box = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(box);
+    char header[kHeaderSize] = {};
+    putU32(header, kMagic);
+    putU32(header + kCountOffset, 3);
+    // Whatever offsets the fetch program wrote are replaced.
+    spit(activeDir() + "/Incoming_Table_of_Contents",
+         std::string(header, kHeaderSize) + preparedRecords({10, 20, 30}, -7));
+    std::string before = slurp(activeDir() + "/table_of_contents");
+
+    EXPECT_EQ(Incorporation::incorporateToc(*box, 1000), 3);
+
+    std::string after = slurp(activeDir() + "/table_of_contents");
+    ASSERT_EQ(after.substr(0, before.size()), before);
+    EXPECT_EQ(after.substr(before.size()), preparedRecords({10, 20, 30}, 1000));
+    EXPECT_FALSE(exists("Incoming_Table_of_Contents"));
+}
+
+TEST_F(IncorporationTest, FetchedMailIsAppendedToMboxAndIndexAsNew) {
+    spit(activeDir() + "/mbox", message(100));
+    deliver(0, 3);
+    ASSERT_TRUE(WIFEXITED(runFetch()));
+    {
+        auto box = MailBox::newMailBox(activeDir());
+        ASSERT_TRUE(box);
+        bool atStart = true;
+        const MsgList* list = Incorporation::incorporateMailAtStart(*box, &atStart);
+        ASSERT_TRUE(list);
+        EXPECT_EQ(list->count(), 4u);
+        EXPECT_FALSE(atStart);
+        std::int32_t offset = static_cast<std::int32_t>(message(100).size());
+        for (int i = 1; i <= 3; ++i) {
+            EXPECT_EQ(box->tocInfoAt(i).offset, offset);
+            EXPECT_EQ(box->tocInfoAt(i).status, '*');
+            offset += box->tocInfoAt(i).length;
+        }
+        EXPECT_EQ(box->mailLength(), offset);
+    }
+    EXPECT_EQ(slurp(activeDir() + "/mbox"), message(100) + message(0) + message(1) + message(2));
+    EXPECT_FALSE(exists("Incoming_Mail"));
+    EXPECT_FALSE(exists("Incoming_Table_of_Contents"));
+    // The index matches "mbox": reopening keeps the new statuses instead of rebuilding.
+    auto again = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(again);
+    ASSERT_EQ(again->toc().length(), 4u);
+    EXPECT_EQ(again->tocInfoAt(3).status, '*');
+}
+
+TEST_F(IncorporationTest, MailTheFetchProgramStillWritesIsLeftAlone) {
+    deliver(0, 1);
+    ASSERT_TRUE(WIFEXITED(runFetch()));
+    auto box = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(box);
+    {
+        IncomingFiles writer(activeDir());
+        ASSERT_TRUE(writer.open(false));
+        EXPECT_FALSE(Incorporation::incomingIdle(activeDir()));
+        panels->answer(0);
+        bool atStart = false;
+        EXPECT_EQ(Incorporation::incorporateMailAtStart(*box, &atStart), nullptr);
+        ASSERT_EQ(panels->alerts().size(), 1u);
+        EXPECT_NE(panels->alerts()[0].message.find("already in use"), std::string::npos);
+        EXPECT_EQ(box->toc().length(), 0u);
+    }
+    EXPECT_TRUE(Incorporation::incomingIdle(activeDir()));
+    bool atStart = false;
+    ASSERT_TRUE(Incorporation::incorporateMailAtStart(*box, &atStart));
+    EXPECT_EQ(box->toc().length(), 1u);
+}
+
+TEST_F(IncorporationTest, DirectPathJoinsBlankEndedLinesOnlyForPlatformMail) {
+    std::string platform =
+        "From a@example.com Sun Dec  6 04:00:00 2026\nReceived: by Zell.Mailer\n"
+        "Subject: joined\n\nline one \nline two\nkept \n\n";
+    std::string other =
+        "From b@example.com Sun Dec  6 04:00:00 2026\nSubject: plain\n\nkeep \nthis\n\n";
+    spit(spool(), platform + other);
+    auto box = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(box);
+    bool atStart = true;
+    ASSERT_TRUE(Incorporation::getNewMail(*box, &atStart, spool()));
+    EXPECT_EQ(slurp(activeDir() + "/mbox"),
+              "From a@example.com Sun Dec  6 04:00:00 2026\nReceived: by Zell.Mailer\n"
+              "Subject: joined\n\nline oneline two\nkept\n" +
+                  other);
+    EXPECT_EQ(box->toc().length(), 2u);
+    EXPECT_EQ(slurp(spool()), "");
+    EXPECT_FALSE(exists("mbox~"));
+}
+
+TEST_F(IncorporationTest, DirectPathWithAnEmptySpoolSaysSo) {
+    spit(spool(), "");
+    auto box = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(box);
+    panels->answer(0);
+    bool atStart = false;
+    EXPECT_EQ(Incorporation::getNewMail(*box, &atStart, spool()), nullptr);
+    ASSERT_EQ(panels->alerts().size(), 1u);
+    EXPECT_EQ(panels->alerts()[0].title, "New Mail");
+    EXPECT_EQ(panels->alerts()[0].message, "No new mail.");
+}
+
+// A native attachment is unpacked beside "mbox" and replaced by a reference
+// line, the same way whether the fetch program or the direct path took it.
+TEST_F(IncorporationTest, NativeAttachmentsAreStoredAlikeByBothPaths) {
+    for (const char* program : {"/usr/bin/compress", "/usr/bin/uuencode", "/usr/bin/uncompress"}) {
+        if (::access(program, X_OK) != 0) GTEST_SKIP() << program << " is not installed";
+    }
+    std::string source = tmp() + "/Report";
+    ::mkdir(source.c_str(), 0755);
+    spit(source + "/TXT.rtf", "{\\rtf1 attached report}\n");
+    std::ostringstream encoded;
+    ASSERT_EQ(
+        RunCommand::runPipe(
+            {{"tar", "cf", "-", "-C", source, "."}, {"compress", "-c"}, {"uuencode", "attachment"}},
+            nullptr, &encoded),
+        0);
+    std::string mail =
+        "From z@example.com Sun Dec  6 04:00:00 2026\nFrom: z@example.com\nSubject: message 1\n"
+        "Zell-Attachment: .tar.4711.Report, 10240, 1/1, 400, 800\nX-Other: kept\n\n" +
+        encoded.str() + "\n";
+    std::string otherDir = mailDir() + "/Other.mbox";
+    ASSERT_EQ(makeMailbox(otherDir), 0);
+
+    spit(spool(), mail);
+    ASSERT_TRUE(WIFEXITED(runFetch()));
+    EXPECT_EQ(incorporate(), 1);
+    spit(spool(), mail);
+    auto other = MailBox::newMailBox(otherDir);
+    ASSERT_TRUE(other);
+    bool atStart = false;
+    ASSERT_TRUE(Incorporation::getNewMail(*other, &atStart, spool()));
+
+    std::string stored = slurp(activeDir() + "/mbox");
+    EXPECT_EQ(stored,
+              "From z@example.com Sun Dec  6 04:00:00 2026\n"
+              "Zell-Reference: Report, 1/1             \n"
+              "From: z@example.com\nSubject: message 1\nX-Other: kept\n\n");
+    EXPECT_EQ(slurp(otherDir + "/mbox"), stored);
+    EXPECT_EQ(slurp(activeDir() + "/Report/TXT.rtf"), "{\\rtf1 attached report}\n");
+    EXPECT_EQ(slurp(otherDir + "/Report/TXT.rtf"), "{\\rtf1 attached report}\n");
+    EXPECT_EQ(other->tocInfoAt(0).type, 'r');
+}
+
+}  // namespace
+}  // namespace quill::test
