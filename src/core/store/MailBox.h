@@ -98,6 +98,9 @@ class MailBox {
     const MsgList& getMsgList();
     const TocEntry& tocInfoAt(int index) const { return m_toc->entry(index); }
     void viewsChanged(MailBoxWindow& window) { m_toc->viewsChanged(window); }
+    void getFrame(tocformat::WindowFrame& frame, float& height) const {
+        m_toc->getFrame(frame, height);
+    }
     MailboxStatus getMailboxStatus() const { return m_toc->getMailboxStatus(); }
     void deleteMessages(const std::vector<int>& list) { m_toc->deleteMessages(list); }
     int undeleteMsg() const { return m_toc->undeleteMsg(); }

@@ -54,6 +54,24 @@ bool onNfs(int fd, bool& known) {
     return known && fs.f_type == NFS_SUPER_MAGIC;
 }
 
+// Whether another holder has a record lock on the file. Asked through a
+// read-only descriptor, so that a held mailbox is never opened for writing.
+bool lockedByAnother(const std::string& path) {
+    UniqueFd fd = openFile(path, O_RDONLY);
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    bool known = false;
+    if (!fd || onNfs(fd.get(), known) || ::fcntl(fd.get(), F_OFD_GETLK, &fl) != 0) return false;
+    return fl.l_type != F_UNLCK;
+}
+
+void alertInUse(const std::string& path) {
+    runAlert("Open",
+             "%s is already in use.\nPlease exit the other mail reader before invoking Quill.",
+             "OK", nullptr, nullptr, path.c_str());
+}
+
 }  // namespace
 
 std::string lockFileContent() {
@@ -101,6 +119,10 @@ bool lockMailbox(const std::string& path, bool& wroteLock) {
 
 UniqueFile openMailFile(const std::string& path, const char* mode) {
     bool readMode = std::strcmp(mode, "r") == 0;
+    if (lockedByAnother(path)) {
+        alertInUse(path);
+        return {};
+    }
     UniqueFile file = UniqueFile::open(path, readMode ? "r+" : mode);
     if (file) {
         bool known = false;
@@ -109,10 +131,7 @@ UniqueFile openMailFile(const std::string& path, const char* mode) {
         int err = errno;
         file.close();
         if (err == EAGAIN || err == EACCES) {
-            runAlert(
-                "Open",
-                "%s is already in use.\nPlease exit the other mail reader before invoking Quill.",
-                "OK", nullptr, nullptr, path.c_str());
+            alertInUse(path);
         } else {
             Error::shared().badFile(path, kFileLock, err);
         }
