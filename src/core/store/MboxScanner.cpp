@@ -154,12 +154,17 @@ std::size_t MboxWindow::findByte(char c, std::size_t pos) {
 }
 
 MboxScanner::MboxScanner(std::string_view mbox, ScanSettings settings)
-    : MboxScanner(*new MboxWindow(mbox), std::move(settings)) {
-    m_ownWindow.reset(&m_mbox);
+    : m_ownWindow(std::make_unique<MboxWindow>(mbox)), m_mbox(*m_ownWindow) {
+    configure(std::move(settings));
 }
 
-MboxScanner::MboxScanner(MboxWindow& mbox, ScanSettings settings)
-    : m_mbox(mbox), m_settings(std::move(settings)), m_lastDate(packedToday()) {
+MboxScanner::MboxScanner(MboxWindow& mbox, ScanSettings settings) : m_mbox(mbox) {
+    configure(std::move(settings));
+}
+
+void MboxScanner::configure(ScanSettings settings) {
+    m_settings = std::move(settings);
+    m_lastDate = packedToday();
     for (const Prefix& p : kPrefixes) {
         m_interesting[std::tolower(static_cast<unsigned char>(p.text[0]))] = true;
     }

@@ -77,6 +77,7 @@ class MboxScanner {
         std::string_view text;  // cut at 1023 bytes, without its line end
         std::size_t next;       // position after the line's newline
     };
+    void configure(ScanSettings settings);
     Line lineAt(std::size_t pos);
     void readEnvelope(ScannedMessage& out);
     std::size_t readHeader(ScannedMessage& out, long& contentLength, bool& mime, bool& sun);
@@ -89,7 +90,7 @@ class MboxScanner {
     MboxWindow& m_mbox;
     ScanSettings m_settings;
     std::size_t m_pos = std::string_view::npos;
-    std::uint32_t m_lastDate;
+    std::uint32_t m_lastDate = 0;
     std::string m_recipient;
     std::string m_longLine;
     bool m_interesting[256] = {};
