@@ -21,11 +21,11 @@ bool isMainFile(const std::string& name) {
     return name == DocumentDirectory::kPlatformFile || name == DocumentDirectory::kWireFile;
 }
 
-bool listFiles(const std::string& dir, std::vector<std::string>& out) {
+bool listFiles(const std::string& dir, std::vector<std::string>& out, bool skipMainFiles = true) {
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (!isMainFile(name)) out.push_back(name);
+        if (!skipMainFiles || !isMainFile(name)) out.push_back(name);
     }
     if (ec) {
         errno = ec.value();
@@ -93,6 +93,24 @@ std::unique_ptr<DocumentDirectory> DocumentDirectory::fromRtf(const std::string&
     });
     if (!listFiles(dir, doc->m_files)) return nullptr;
     return doc;
+}
+
+bool DocumentDirectory::bringUpToDate(const std::string& dir, const RichText& text,
+                                      const std::vector<std::string>& keep) {
+    std::vector<std::string> wanted = keep;
+    for (const Attachment* cell : text.attachments()) {
+        if (!copyIn(dir, *cell)) return false;
+        if (cell->isFile()) wanted.push_back(cell->name);
+    }
+    std::vector<std::string> present;
+    if (!listFiles(dir, present, false)) return false;
+    for (const std::string& name : present) {
+        if (std::find(wanted.begin(), wanted.end(), name) != wanted.end()) continue;
+        std::error_code ec;
+        fs::remove_all(fs::path(dir) / name, ec);
+        if (ec) return fail(ec);
+    }
+    return true;
 }
 
 bool DocumentDirectory::save(const std::string& dir, const RichText& text, AttachmentForm form) {

@@ -38,6 +38,12 @@ class DocumentDirectory {
     static bool save(const std::string& dir, const RichText& text,
                      AttachmentForm form = AttachmentForm::Platform);
 
+    // Makes the files of dir match text: copies in every attached file not
+    // there yet and removes every entry that no cell names, except the names
+    // in keep (the main files, say). False, with errno set, when a step fails.
+    static bool bringUpToDate(const std::string& dir, const RichText& text,
+                              const std::vector<std::string>& keep);
+
     const std::string& path() const { return m_path; }
     AttachmentForm form() const { return m_form; }
     const RichText& text() const { return m_text; }

@@ -116,6 +116,10 @@ void TextView::setFontTraits(unsigned traits, unsigned mask) {
     changeSelection([=](CharFormat& f) { f.traits = (f.traits & ~mask) | (traits & mask); });
 }
 
+void TextView::toggleFontTraits(unsigned bits) {
+    changeSelection([=](CharFormat& f) { f.traits ^= bits; });
+}
+
 void TextView::setFontSize(float points) {
     changeSelection([=](CharFormat& f) { f.size = points; });
 }

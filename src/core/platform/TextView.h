@@ -56,6 +56,9 @@ class TextView {
     void setFontTraits(unsigned traits) { setFontTraits(traits, ~0u); }
     // Sets the bits of traits that are in mask and keeps the others.
     void setFontTraits(unsigned traits, unsigned mask);
+    // Flips the bits in every byte of the selection (italic becomes upright
+    // where it was italic) and in the typing format.
+    void toggleFontTraits(unsigned bits);
     float fontSize() const { return m_typing.size; }
     void setFontSize(float points);
     const std::string& fontName() const { return m_typing.font; }
@@ -88,6 +91,10 @@ class TextView {
     void setBaseFormat(const CharFormat& base);
     const CharFormat& baseFormat() const { return m_base; }
 
+    // Whether the user may edit the text; the core's own operations work either way.
+    bool isEditable() const { return m_editable; }
+    void setEditable(bool editable) { m_editable = editable; }
+
     // Whether the text has fonts or styles other than the base format, and
     // whether it holds attached files.
     bool hasFormatting() const { return m_text.hasFormattingOtherThan(m_base); }
@@ -114,6 +121,7 @@ class TextView {
     CharFormat m_typing;
     ParagraphFormat m_typingParagraph;
     bool m_plain = false;
+    bool m_editable = true;
     int m_updateDepth = 0;
     unsigned long m_revision = 0;
 };

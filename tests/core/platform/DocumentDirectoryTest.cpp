@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -75,6 +76,20 @@ TEST_F(DocumentDirectoryTest, LinksStayLinksAndFoldersAreCopiedWhole) {
     EXPECT_EQ(slurp(dir() + "/folder/inner/deep.txt"), "deep");
     EXPECT_TRUE(std::filesystem::is_symlink(dir() + "/link"));
     EXPECT_EQ(std::filesystem::read_symlink(dir() + "/link"), "/etc/hostname");
+}
+
+TEST_F(DocumentDirectoryTest, BringingUpToDateAddsNewFilesAndDropsForgottenOnes) {
+    writeFile("doc.attach/TXT.rtf", "{\\rtf1 old}");
+    writeFile("doc.attach/removed.ps", "gone");
+    writeFile("doc.attach/old/inner", "gone too");
+    TextView view = viewWithAttachment();
+    ASSERT_TRUE(DocumentDirectory::bringUpToDate(dir(), view.richText(), {"TXT.rtf", "index.rtf"}));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir())) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"TXT.rtf", "chart.tiff"}));
 }
 
 TEST_F(DocumentDirectoryTest, FailuresSayWhy) {

@@ -38,6 +38,16 @@ TEST(TextView, FormattingASelectionChangesItAndTheTypingFormat) {
     EXPECT_EQ(view.richText().describe(), "one {u +4|two}{u|!} three");
 }
 
+TEST(TextView, ToggledTraitsFlipPerRun) {
+    TextView view;
+    view.replaceSel("upright ");
+    view.setFontTraits(kItalicTrait | kBoldTrait);
+    view.replaceSel("slanted");
+    view.selectAll();
+    view.toggleFontTraits(kItalicTrait);
+    EXPECT_EQ(view.richText().describe(), "{i|upright }{b|slanted}");
+}
+
 TEST(TextView, SelectAllThenInsertReplacesEverything) {
     TextView view;
     view.replaceSel("old text\nmore");
