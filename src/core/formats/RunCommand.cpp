@@ -79,6 +79,7 @@ void pump(UniqueFd feed, const InputPuller* input, UniqueFd drain, const OutputP
 // The pipeline, fed by `input` and drained by `output` when they are given.
 int pipeline(const std::vector<RunCommand::Argv>& commands, const InputPuller* input,
              const OutputPusher* output) {
+    if (commands.empty()) return 0;
     std::vector<std::unique_ptr<CArgv>> argvs;
     for (const auto& command : commands) argvs.push_back(std::make_unique<CArgv>(command));
 
