@@ -6,10 +6,10 @@
 //
 // Run locally (HOST empty) it works in the current directory, the active
 // mailbox; run on another host through the remote shell it is given the
-// mailbox path and also writes its reports to standard output, one line
+// mailbox path and writes its reports to standard output instead, one line
 // "QuillFetch ID VALUE ERROR" each, for the remote shell to carry back.
-// Reports go to the port registered as PORT: 1004 started, 1003 messages
-// taken in, 1000 done with a result code and an errno. While it runs it
+// Locally reports go to the port registered as PORT: 1004 started, 1003
+// messages taken in, 1000 done with a result code and an errno. While it runs it
 // holds the name "QuillFetch for LOGIN", so that only one fetch runs.
 #include <signal.h>
 #include <unistd.h>
@@ -57,10 +57,13 @@ int main(int argc, char** argv) {
     bool remote = !host.empty();
     UniqueFd service = NameService::checkIn("QuillFetch for " + login);
     SpoolFetcher fetcher(".", spool, [&](int msgid, std::int32_t value, std::int32_t error) {
-        NameService::send(port, msgid, NameService::words(value, error));
+        // The port of a Quill on another host is out of reach: the remote
+        // shell carries the reports back instead.
         if (remote) {
             std::printf("QuillFetch %d %d %d\n", msgid, value, error);
             std::fflush(stdout);
+        } else {
+            NameService::send(port, msgid, NameService::words(value, error));
         }
     });
     int code = fetcher.run();

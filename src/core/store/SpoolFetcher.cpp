@@ -73,8 +73,12 @@ SpoolFetcher::SpoolFetcher(std::string mailboxDir, std::string spool, Report rep
 
 int SpoolFetcher::run() {
     m_report(kFetchStartedMsg, 0, 0);
-    IncomingFiles incoming(m_dir);
-    int code = incoming.open() ? fetch(incoming) : fail(kFetchIncomingOpen);
+    int code;
+    {
+        // The lock on "Incoming_Mail" goes before the report that invites Quill to take it.
+        IncomingFiles incoming(m_dir);
+        code = incoming.open() ? fetch(incoming) : fail(kFetchIncomingOpen);
+    }
     m_report(kFetchDoneMsg, code, code == kFetchDone ? 0 : m_errno);
     return code;
 }

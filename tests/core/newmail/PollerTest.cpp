@@ -1,0 +1,203 @@
+// The polling thread and the main thread's handling of the fetch port: when a
+// fetch starts, what is only announced or beeped, and how completions lead to
+// incorporation.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <memory>
+
+#include "NewMailTest.h"
+#include "app/MailPoller.h"
+#include "platform/NameService.h"
+#include "platform/RunLoop.h"
+#include "settings/Defaults.h"
+#include "store/Incorporation.h"
+#include "store/MailBox.h"
+#include "store/SpoolFetcher.h"
+
+namespace quill::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class PollerTest : public NewMailTest {
+  protected:
+    void SetUp() override {
+        NewMailTest::SetUp();
+        fakeFetch = writeFile("fakefetch", "#!/bin/sh\necho \"$@\" >> " + tmp() + "/fetches\n");
+        ::chmod(fakeFetch.c_str(), 0755);
+        store->set("MailDir", mailDir());
+    }
+    void TearDown() override {
+        poller.reset();
+        NewMailTest::TearDown();
+    }
+
+    // A poller with counting hooks, set up as start-up does.
+    void makePoller(const std::string& program) {
+        MailPoller::Hooks hooks;
+        hooks.newMailMsg = [this] { ++announced; };
+        hooks.beep = [this] { ++beeps; };
+        hooks.incomingMail = [this](int count) { progress = count; };
+        hooks.incorporateActive = [this] {
+            ++incorporated;
+            if (onIncorporate) onIncorporate();
+        };
+        hooks.activeWindowShown = [this] { return windowShown; };
+        poller = std::make_unique<MailPoller>(hooks);
+        poller->initMailInfo();
+        poller->setFetchProgram(program);
+        poller->setClock([this] { return now.load(); });
+        poller->start();
+    }
+    int fetches() const {
+        std::string log = slurp(tmp() + "/fetches");
+        return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+    }
+    // Serves the run loop until done() holds; files are looked at every few milliseconds.
+    bool serveUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 2000 && !done(); ++i) runLoop().runUntil(done, 10ms);
+        return done();
+    }
+    // Lets the thread finish what was posted: a beep-only check goes last.
+    void drain() {
+        int before = beeps;
+        spit(tmp() + "/empty", "");
+        poller->updateContext([this](MailPoller::Context& c) { c.spoolFile = tmp() + "/empty"; });
+        poller->checkNewMail("", true);
+        ASSERT_TRUE(serveUntil([&] { return beeps > before; }));
+        poller->updateContext([this](MailPoller::Context& c) { c.spoolFile = spool(); });
+    }
+
+    std::string fakeFetch;
+    std::unique_ptr<MailPoller> poller;
+    std::atomic<std::time_t> now{1000000};
+    int announced = 0, beeps = 0, progress = -1, incorporated = 0;
+    bool windowShown = true;
+    std::function<void()> onIncorporate;
+};
+
+TEST_F(PollerTest, TwoChecksWithinTwentySecondsStartOneFetch) {
+    deliver(0, 1);
+    makePoller(fakeFetch);
+    poller->checkNewMail("", true);
+    ASSERT_TRUE(serveUntil([&] { return fetches() == 1; }));
+    now += 19;
+    poller->checkNewMail("", true);
+    ASSERT_TRUE(serveUntil([&] { return beeps == 1; }));
+    EXPECT_EQ(fetches(), 1);
+    EXPECT_EQ(slurp(tmp() + "/fetches"),
+              spool() + " tester  " + poller->context().fetchPortName + "\n");
+    // A fetch that never said it started is forgotten after 20 seconds.
+    now += 1;
+    poller->checkNewMail("", false);
+    ASSERT_TRUE(serveUntil([&] { return fetches() == 2; }));
+}
+
+TEST_F(PollerTest, WithoutAutoFetchNewMailIsOnlyAnnouncedUntilAskedFor) {
+    store->set("AutoFetch", "NO");
+    deliver(0, 1);
+    makePoller(fakeFetch);
+    poller->checkNewMail("", false);
+    ASSERT_TRUE(serveUntil([&] { return announced == 1; }));
+    EXPECT_EQ(fetches(), 0);
+    poller->checkNewMail("", true);
+    ASSERT_TRUE(serveUntil([&] { return fetches() == 1; }));
+    EXPECT_EQ(beeps, 0);
+}
+
+TEST_F(PollerTest, NothingWaitingGivesABeepOnlyWhenAsked) {
+    makePoller(fakeFetch);
+    poller->checkNewMail("", false);
+    poller->checkNewMail("", true);
+    ASSERT_TRUE(serveUntil([&] { return beeps == 1; }));
+    EXPECT_EQ(announced, 0);
+    EXPECT_EQ(fetches(), 0);
+}
+
+TEST_F(PollerTest, WithoutAWindowForTheActiveMailboxMailIsOnlyAnnounced) {
+    windowShown = false;
+    deliver(0, 1);
+    makePoller(fakeFetch);
+    poller->quickCheck();
+    ASSERT_TRUE(serveUntil([&] { return announced == 1; }));
+    drain();
+    EXPECT_EQ(fetches(), 0);
+}
+
+TEST_F(PollerTest, ACompletionDuringIncorporationGivesExactlyOneMore) {
+    makePoller(fakeFetch);
+    PortMessage done{kFetchDoneMsg, NameService::words(0, 0)};
+    onIncorporate = [&] {
+        if (incorporated > 1) return;
+        // Two completions arrive while the first is handled (an alert was up).
+        poller->handleMsg(done);
+        poller->handleMsg(done);
+    };
+    poller->handleMsg(done);
+    EXPECT_EQ(incorporated, 2);
+    EXPECT_EQ(announced, 2);
+    onIncorporate = nullptr;
+    poller->handleMsg(done);
+    EXPECT_EQ(incorporated, 3);
+}
+
+TEST_F(PollerTest, AFailedFetchReportsTheFileErrorOnTheActiveMailbox) {
+    makePoller(fakeFetch);
+    panels->answer(0);
+    poller->handleMsg({kFetchDoneMsg, NameService::words(kFetchIncomingWrite, ENOSPC)});
+    ASSERT_EQ(panels->alerts().size(), 1u);
+    EXPECT_EQ(panels->alerts()[0].title, "File system error");
+    EXPECT_NE(panels->alerts()[0].message.find("Active.mbox"), std::string::npos);
+    // Codes outside the file-error list are not shown.
+    poller->handleMsg({kFetchDoneMsg, NameService::words(3, 0)});
+    EXPECT_EQ(panels->alerts().size(), 1u);
+    EXPECT_EQ(incorporated, 0);
+}
+
+// The whole road: the thread starts the real fetch program, whose reports come
+// back on the registered port, and the completion incorporates.
+TEST_F(PollerTest, FetchedMailReachesTheActiveMailbox) {
+    auto box = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(box);
+    onIncorporate = [&] {
+        bool atStart = false;
+        Incorporation::incorporateMailAtStart(*box, &atStart);
+    };
+    deliver(0, 4);
+    makePoller(fetchProgram());
+    ASSERT_TRUE(poller->bootCheckIn());
+    poller->checkNewMail("", false);
+    ASSERT_TRUE(serveUntil([&] { return announced == 1; }));
+    EXPECT_EQ(incorporated, 1);
+    EXPECT_EQ(progress, 4);
+    EXPECT_EQ(box->toc().length(), 4u);
+    EXPECT_EQ(poller->context().fetchPid, -1);
+}
+
+// "RemoteFetch" runs the fetch program through the remote shell, whose
+// output carries the reports back.
+TEST_F(PollerTest, RemoteFetchReportsOverTheRemoteShell) {
+    std::string rsh = writeFile("rsh", "#!/bin/sh\nshift\nexec /bin/sh -c \"$*\"\n");
+    ::chmod(rsh.c_str(), 0755);
+    store->set("RemoteFetch", std::string("otherhost:") + QUILL_BIN_DIR);
+    auto box = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(box);
+    onIncorporate = [&] {
+        bool atStart = false;
+        Incorporation::incorporateMailAtStart(*box, &atStart);
+    };
+    deliver(0, 2);
+    makePoller(fetchProgram());
+    poller->setRsh(rsh);
+    ASSERT_TRUE(poller->context().remote);
+    poller->checkNewMail("", false);
+    ASSERT_TRUE(serveUntil([&] { return announced == 1; }));
+    EXPECT_EQ(box->toc().length(), 2u);
+}
+
+}  // namespace
+}  // namespace quill::test
