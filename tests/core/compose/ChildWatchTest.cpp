@@ -8,7 +8,6 @@
 #include "app/programs.h"
 #include "compose/ChildWatch.h"
 #include "compose/PipeHandler.h"
-#include "compose/PortHandler.h"
 #include "compose/p2open.h"
 #include "core/compose/ProcessTesting.h"
 #include "support/QuillTest.h"
@@ -125,19 +124,6 @@ TEST_F(ChildWatchTest, PipeHandlerCallsItsFunctionFromTheRunLoop) {
     ASSERT_TRUE(serveUntil([&] { return calls == 2; }));
     EXPECT_EQ(seenFd, handler->readFd());
     EXPECT_NE(::fcntl(handler->writeFd(), F_GETFD) & FD_CLOEXEC, 0);
-}
-
-TEST_F(ChildWatchTest, PortHandlerPassesMessageAndUserData) {
-    int data = 0;
-    std::vector<int> ids;
-    auto handler = PortHandler::initWithPortFunction([&](const PortMessage& m, void* user) {
-        ids.push_back(m.msgid);
-        EXPECT_EQ(user, &data);
-    });
-    handler.setUserData(&data);
-    handler.handlePortMessage({1003, "x"});
-    PortHandler().handlePortMessage({1000, ""});  // no function: nothing happens
-    EXPECT_EQ(ids, std::vector<int>{1003});
 }
 
 TEST_F(ChildWatchTest, P2openTalksBothWaysAndP2closeAnswersTheStatus) {

@@ -119,6 +119,21 @@ TEST_F(SubprocessTest, TerminateStopsTheCommandsGroupAndNothingElse) {
     sub->terminate();  // after the end: nothing to signal
 }
 
+TEST_F(SubprocessTest, OutputIsServedDuringAModalWaitInsideAnotherEvent) {
+    // As a fetch panel does: an event handler starts the command and waits modally for it.
+    Recorder r;
+    bool handled = false;
+    runLoop().post([&] {
+        auto sub = Subprocess::init("echo one; read x; echo two", &r, false, true);
+        ASSERT_TRUE(serveUntil([&] { return !r.chunks.empty(); }));
+        sub->send("go");
+        ASSERT_TRUE(serveUntil([&] { return r.exited; }));
+        handled = true;
+    });
+    ASSERT_TRUE(serveUntil([&] { return handled; }));
+    EXPECT_EQ(r.output(), "one\ntwo\n");
+}
+
 TEST_F(SubprocessTest, ChildSeesOnlyTheStandardDescriptors) {
     EXPECT_EQ(runToEnd("ls -1 /proc/self/fd").output(), "0\n1\n2\n3\n");
 }
