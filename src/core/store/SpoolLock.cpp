@@ -11,6 +11,7 @@
 
 #include "formats/RunCommand.h"
 #include "platform/Diagnostics.h"
+#include "store/IncomingFiles.h"
 
 namespace quill {
 namespace {
@@ -33,17 +34,6 @@ int runDotlockProgram(const std::string& spool, const char* option) {
     return RunCommand::runPipe(
         {{"env", "MAIL=" + spool, dotlockProgram(), option, "-r", "0", "-q", "-m"}}, nullptr,
         nullptr);
-}
-
-bool recordLock(int fd) {
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    int rc;
-    do {
-        rc = ::fcntl(fd, F_SETLK, &fl);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0;
 }
 
 }  // namespace
@@ -103,7 +93,7 @@ std::unique_ptr<SpoolLock> SpoolLock::tryLock(const std::string& spool) {
     lock->m_lockPath = spool + ".lock";
     if (!lock->takeDotLock()) return nullptr;
     lock->m_spool = openFile(spool, O_RDWR | O_CREAT, 0600);
-    if (!lock->m_spool || !recordLock(lock->m_spool.get())) return nullptr;
+    if (!lock->m_spool || !lockWholeFile(lock->m_spool.get(), false)) return nullptr;
     return lock;
 }
 

@@ -53,6 +53,15 @@ class PollerTest : public NewMailTest {
         poller->setClock([this] { return now.load(); });
         poller->start();
     }
+    // The active mailbox, which each incorporation takes the fetched mail into.
+    std::shared_ptr<MailBox> openActiveMailbox() {
+        std::shared_ptr<MailBox> box = MailBox::newMailBox(activeDir());
+        onIncorporate = [weak = std::weak_ptr<MailBox>(box)] {
+            bool atStart = false;
+            if (auto open = weak.lock()) Incorporation::incorporateMailAtStart(*open, &atStart);
+        };
+        return box;
+    }
     int fetches() const {
         std::string log = slurp(tmp() + "/fetches");
         return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
@@ -161,12 +170,8 @@ TEST_F(PollerTest, AFailedFetchReportsTheFileErrorOnTheActiveMailbox) {
 // The whole road: the thread starts the real fetch program, whose reports come
 // back on the registered port, and the completion incorporates.
 TEST_F(PollerTest, FetchedMailReachesTheActiveMailbox) {
-    auto box = MailBox::newMailBox(activeDir());
+    auto box = openActiveMailbox();
     ASSERT_TRUE(box);
-    onIncorporate = [&] {
-        bool atStart = false;
-        Incorporation::incorporateMailAtStart(*box, &atStart);
-    };
     deliver(0, 4);
     makePoller(fetchProgram());
     ASSERT_TRUE(poller->bootCheckIn());
@@ -184,12 +189,8 @@ TEST_F(PollerTest, RemoteFetchReportsOverTheRemoteShell) {
     std::string rsh = writeFile("rsh", "#!/bin/sh\nshift\nexec /bin/sh -c \"$*\"\n");
     ::chmod(rsh.c_str(), 0755);
     store->set("RemoteFetch", std::string("otherhost:") + QUILL_BIN_DIR);
-    auto box = MailBox::newMailBox(activeDir());
+    auto box = openActiveMailbox();
     ASSERT_TRUE(box);
-    onIncorporate = [&] {
-        bool atStart = false;
-        Incorporation::incorporateMailAtStart(*box, &atStart);
-    };
     deliver(0, 2);
     makePoller(fetchProgram());
     poller->setRsh(rsh);
