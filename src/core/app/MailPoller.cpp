@@ -357,11 +357,11 @@ void MailPoller::watchRemoteOutput(int fd) {
             return;
         }
         auto id = std::make_shared<RunLoop::Id>(0);
-        *id = runLoop().watchReadable(fd, [this, fd, id] {
+        *id = runLoop().watchReadable(fd, [this, fd, id, alive] {
             char buffer[512];
             ssize_t n = ::read(fd, buffer, sizeof buffer);
             if (n < 0 && errno == EINTR) return;
-            if (n <= 0) {
+            if (n <= 0 || !*alive) {
                 runLoop().unwatch(*id);
                 ::close(fd);
                 return;

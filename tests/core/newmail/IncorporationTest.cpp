@@ -185,5 +185,19 @@ TEST_F(IncorporationTest, NativeAttachmentsAreStoredAlikeByBothPaths) {
     EXPECT_EQ(other->tocInfoAt(0).type, 'r');
 }
 
+TEST_F(IncorporationTest, QuilltoolIncorporateRunsTheDirectPath) {
+    std::string tool = std::string(QUILL_BIN_DIR) + "/quilltool";
+    if (::access(tool.c_str(), X_OK) != 0) GTEST_SKIP() << "quilltool is not built";
+    deliver(0, 2);
+    std::string command =
+        tool + " incorporate --spool " + spool() + " " + activeDir() + " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(slurp(activeDir() + "/mbox"), message(0) + message(1));
+    EXPECT_EQ(slurp(spool()), "");
+    // An empty spool is told and changes nothing.
+    EXPECT_NE(std::system(command.c_str()), 0);
+    EXPECT_EQ(incorporate(), 2);
+}
+
 }  // namespace
 }  // namespace quill::test
