@@ -16,6 +16,7 @@ using namespace tocformat;
 
 constexpr std::size_t kMarkInode = 8;
 constexpr std::size_t kMarkSize = 16;
+constexpr std::size_t kIncorporating = 24;
 
 std::uint64_t get64(const char* p) { return (std::uint64_t(getU32(p)) << 32) | getU32(p + 4); }
 void put64(char* p, std::uint64_t v) {
@@ -92,6 +93,7 @@ bool IncomingFiles::repair() {
     std::memcpy(header, toc.data(), std::min(toc.size(), kHeaderSize));
     std::int32_t claimed = getI32(header + kCountOffset);
     m_mark = {get64(header + kMarkInode), get64(header + kMarkSize)};
+    m_incorporating = get64(header + kIncorporating);
     std::uint64_t mailSize = sizeOf(m_mail.get());
     std::size_t at = kHeaderSize;
     std::uint64_t sum = 0;
@@ -145,12 +147,23 @@ IncomingFiles::CopyMark IncomingFiles::copyMarkOf(const std::string& path) {
     return {static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_size)};
 }
 
+bool IncomingFiles::markIncorporating(std::uint64_t mboxLength) {
+    m_incorporating = mboxLength + 1;
+    return writeHeader(m_mark);
+}
+
+bool IncomingFiles::incorporatingAt(std::uint64_t& mboxLength) const {
+    mboxLength = m_incorporating - 1;
+    return m_incorporating != 0;
+}
+
 bool IncomingFiles::writeHeader(CopyMark copy) {
     char header[kHeaderSize] = {};
     putU32(header, kMagic);
     putU32(header + kCountOffset, static_cast<std::uint32_t>(m_count));
     put64(header + kMarkInode, copy.inode);
     put64(header + kMarkSize, copy.size);
+    put64(header + kIncorporating, m_incorporating);
     if (!writeAt(m_toc.get(), {header, kHeaderSize}, 0) || ::fsync(m_toc.get()) != 0) return false;
     fetchStepDone();
     m_mark = copy;

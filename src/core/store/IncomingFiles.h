@@ -12,7 +12,11 @@
 //
 //    0  u32  magic 890712        4  i32  record count
 //    8  u64  inode of the spool copy taken in (0: none)
-//   16  u64  its size            24  eight zero bytes
+//   16  u64  its size
+//   24  u64  1 + the length "mbox" had when incorporation began (0: none)
+//
+// The last word makes incorporation safe against its own death: mail that
+// already stands at that place in "mbox" is not appended a second time.
 #pragma once
 
 #include <sys/types.h>
@@ -35,8 +39,8 @@ bool lockWholeFile(int fd, bool wait);
 // fsync of a directory, so that creations and removals in it last.
 bool syncDirectory(const std::string& dir);
 
-// Called after every step of a fetch that leaves something on disk; the
-// fetch program's crash tests die here on purpose, one step further each run.
+// Called after every step of a fetch or an incorporation that leaves
+// something on disk; crash tests die here on purpose, one step further each run.
 void fetchStepDone();
 void setFetchStepHook(void (*hook)());
 
@@ -61,6 +65,10 @@ class IncomingFiles {
     // Appends messages (mailbox text) and their `count` records; the commit
     // marks `copy` as taken in.
     bool append(std::string_view mail, std::string_view records, int count, CopyMark copy);
+    // Notes that the messages are being appended to an "mbox" of that length.
+    bool markIncorporating(std::uint64_t mboxLength);
+    // The "mbox" length an interrupted incorporation began at, if any.
+    bool incorporatingAt(std::uint64_t& mboxLength) const;
     int count() const { return m_count; }
     std::uint64_t mailSize() const { return m_mailSize; }
 
@@ -80,6 +88,7 @@ class IncomingFiles {
     std::uint64_t m_mailSize = 0;
     std::uint64_t m_tocSize = 32;
     CopyMark m_mark;
+    std::uint64_t m_incorporating = 0;
 };
 
 }  // namespace quill

@@ -82,11 +82,12 @@ bool Incorporation::incomingIdle(const std::string& dir) {
     return fd && lockWholeFile(fd.get(), false);
 }
 
-bool Incorporation::appendToMbox(MailBox& mailbox, int fromFd, std::uint64_t count) {
+bool Incorporation::appendToMbox(MailBox& mailbox, int fromFd, std::uint64_t from,
+                                 std::uint64_t count) {
     UniqueFd out = openFile(mailbox.m_mailFileName, O_WRONLY | O_APPEND);
     if (!out) return false;
     char block[kCopyBlock];
-    for (std::uint64_t done = 0; done < count;) {
+    for (std::uint64_t done = from; done < count;) {
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, count - done));
         if (!preadAll(fromFd, block, n, static_cast<off_t>(done)) ||
             !writeAll(out.get(), {block, n})) {
@@ -116,26 +117,61 @@ const MsgList* Incorporation::incorporateMailAtStart(MailBox& mailbox, bool* atS
         return nullptr;
     }
     const MsgList* list = nullptr;
-    if (incoming.count() > 0) {
+    std::uint64_t begun = 0;
+    if (incoming.count() > 0 && incoming.incorporatingAt(begun)) {
+        list = finishInterrupted(mailbox, incoming, begun);
+        if (!list) return mailbox.fatal();
+        if (atStart) *atStart = mailbox.toc().atStart();
+    } else if (incoming.count() > 0) {
         UniqueFd mail = openFile(incomingPath, O_RDONLY);
         std::int32_t start = mailbox.m_mailLength;
         if (!mail || sizeOf(mailbox.m_mailFileName) != start) {
             mailbox.fileError(kFileRead);
             return mailbox.fatal();
         }
-        if (!appendToMbox(mailbox, mail.get(), incoming.mailSize())) {
+        if (!incoming.markIncorporating(static_cast<std::uint64_t>(start)) ||
+            !appendToMbox(mailbox, mail.get(), 0, incoming.mailSize())) {
             Error::shared().badFile(mailbox.dirname(), kFileWrite);
             return mailbox.fatal();
         }
+        fetchStepDone();
         mailbox.m_mailLength = static_cast<std::int32_t>(sizeOf(mailbox.m_mailFileName));
         if (!incorporateMail(mailbox, start)) return mailbox.fatal();
+        fetchStepDone();
         if (atStart) *atStart = mailbox.toc().atStart();
         list = &mailbox.getMsgList();
     }
     ::unlink((mailbox.dirname() + "/" + kIncomingToc).c_str());
+    fetchStepDone();
     ::unlink(incomingPath.c_str());
     syncDirectory(mailbox.dirname());
     return list;
+}
+
+// An incorporation died after it began appending at `begun`: the part of
+// "Incoming_Mail" that already stands there is not appended again, the rest
+// is, and the index is rebuilt from "mbox", which now holds every message once.
+const MsgList* Incorporation::finishInterrupted(MailBox& mailbox, IncomingFiles& incoming,
+                                                std::uint64_t begun) {
+    std::string mail, tail;
+    UniqueFd in = openFile(incoming.path(kIncomingMail), O_RDONLY);
+    if (!in || !readAll(in.get(), mail)) return nullptr;
+    mail.resize(std::min<std::uint64_t>(mail.size(), incoming.mailSize()));
+    off_t size = sizeOf(mailbox.m_mailFileName);
+    std::uint64_t present = size > static_cast<off_t>(begun) ? size - begun : 0;
+    UniqueFd box = openFile(mailbox.m_mailFileName, O_RDONLY);
+    tail.resize(std::min<std::uint64_t>(present, mail.size()));
+    if (!box || !preadAll(box.get(), tail.data(), tail.size(), static_cast<off_t>(begun))) {
+        return nullptr;
+    }
+    std::uint64_t done = mail.compare(0, tail.size(), tail) == 0 ? tail.size() : 0;
+    if (!appendToMbox(mailbox, in.get(), done, mail.size())) return nullptr;
+    Toc& toc = mailbox.toc();
+    toc.m_tocFile.reset();
+    ::unlink(toc.m_tocName.c_str());
+    mailbox.m_mailLength = static_cast<std::int32_t>(sizeOf(mailbox.m_mailFileName));
+    if (!toc.safeLoadToc(mailbox) || !toc.setAppendMode()) return nullptr;
+    return &mailbox.getMsgList();
 }
 
 int Incorporation::incorporateToc(MailBox& mailbox, std::int32_t start) {

@@ -12,6 +12,7 @@
 
 namespace quill {
 
+class IncomingFiles;
 class MailBox;
 
 class Incorporation {
@@ -35,7 +36,9 @@ class Incorporation {
 
   private:
     static Toc* loadAppended(Toc& toc, MailBox& mailbox, int added, off_t oldSize);
-    static bool appendToMbox(MailBox& mailbox, int fromFd, std::uint64_t count);
+    static bool appendToMbox(MailBox& mailbox, int fromFd, std::uint64_t from, std::uint64_t count);
+    static const MsgList* finishInterrupted(MailBox& mailbox, IncomingFiles& incoming,
+                                            std::uint64_t begun);
 };
 
 }  // namespace quill

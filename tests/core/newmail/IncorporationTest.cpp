@@ -1,4 +1,5 @@
 // Taking fetched mail into a mailbox, and the direct path from the spool.
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -183,6 +184,40 @@ TEST_F(IncorporationTest, NativeAttachmentsAreStoredAlikeByBothPaths) {
     EXPECT_EQ(slurp(activeDir() + "/Report/TXT.rtf"), "{\\rtf1 attached report}\n");
     EXPECT_EQ(slurp(otherDir + "/Report/TXT.rtf"), "{\\rtf1 attached report}\n");
     EXPECT_EQ(other->tocInfoAt(0).type, 'r');
+}
+
+long g_stepsLeft = 0;
+void dieAtStep() {
+    if (--g_stepsLeft == 0) ::raise(SIGKILL);
+}
+
+// Quill itself dies while incorporating, one step later each time; the next
+// incorporation leaves every message exactly once in the mailbox and its index.
+TEST_F(IncorporationTest, DeathDuringIncorporationLosesAndRepeatsNothing) {
+    spit(activeDir() + "/mbox", message(100));
+    int delivered = 0;
+    bool finished = false;
+    for (long step = 1; step < 20 && !finished; ++step) {
+        deliver(delivered, delivered + 2);
+        delivered += 2;
+        ASSERT_TRUE(WIFEXITED(runFetch()));
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            g_stepsLeft = step;
+            setFetchStepHook(dieAtStep);
+            incorporate();
+            _exit(0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        finished = WIFEXITED(status);
+        ::unlink((activeDir() + "/.lock").c_str());  // the dead process's
+        SCOPED_TRACE("died after step " + std::to_string(step));
+        EXPECT_EQ(incorporate(), delivered + 1);
+        std::map<int, int> counts = countMessages(slurp(activeDir() + "/mbox"));
+        for (int n = 0; n < delivered; ++n) EXPECT_EQ(counts[n], 1) << "message " << n;
+    }
+    EXPECT_TRUE(finished);
 }
 
 TEST_F(IncorporationTest, QuilltoolIncorporateRunsTheDirectPath) {
