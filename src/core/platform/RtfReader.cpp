@@ -22,6 +22,21 @@ struct Group {
     bool ownsCell = false;
 };
 
+constexpr size_t kDeepestGroup = 1000;
+
+// Escaped bytes are in the writer's code page, in practice Windows-1252; its
+// punctuation in 128..159 becomes the nearest ISO 8859-1 character.
+char fromWindowsByte(unsigned char byte) {
+    static const std::pair<unsigned char, char> kPunctuation[] = {
+        {0x82, ','}, {0x84, '"'}, {0x85, '.'},    {0x8B, '<'}, {0x91, '\''}, {0x92, '\''},
+        {0x93, '"'}, {0x94, '"'}, {0x95, '\xB7'}, {0x96, '-'}, {0x97, '-'},  {0x9B, '>'},
+    };
+    for (const auto& [from, to] : kPunctuation) {
+        if (from == byte) return to;
+    }
+    return static_cast<char>(byte);
+}
+
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string trimmed(const std::string& s) {
@@ -117,6 +132,7 @@ class Parser {
     int m_skip = 0;          // fallback characters still to skip after \uN
     bool m_swallow = false;  // a cell group just ended: its blank and 0xAC byte follow
     std::string m_held;      // blanks seen while m_swallow
+    size_t m_tooDeep = 0;    // groups opened beyond kDeepestGroup
     std::map<int, std::string> m_fonts;
     int m_fontNumber = 0;
     std::string m_fontName;
@@ -238,6 +254,10 @@ RichText Parser::run() {
 
 void Parser::openGroup() {
     m_skip = 0;
+    if (m_groups.size() >= kDeepestGroup) {  // deeper groups only count their braces
+        ++m_tooDeep;
+        return;
+    }
     Group inner = top();
     inner.ownsCell = false;
     m_groups.push_back(inner);
@@ -245,6 +265,10 @@ void Parser::openGroup() {
 
 void Parser::closeGroup() {
     m_skip = 0;
+    if (m_tooDeep > 0) {
+        --m_tooDeep;
+        return;
+    }
     Group inner = top();
     if (inner.dest == Dest::FontTable && !m_fontName.empty()) {
         m_fonts[m_fontNumber] = trimmed(m_fontName);
@@ -316,7 +340,7 @@ void Parser::controlSymbol(char c) {
         int lo = m_pos + 1 < m_in.size() ? hexValue(m_in[m_pos + 1]) : -1;
         if (hi < 0 || lo < 0) return;
         m_pos += 2;
-        text(static_cast<char>(hi * 16 + lo), false);
+        text(fromWindowsByte(static_cast<unsigned char>(hi * 16 + lo)), false);
     } else if (c == '\n' || c == '\r') {
         if (top().dest == Dest::Text) paragraphBreak();
     } else if (c == '~') {

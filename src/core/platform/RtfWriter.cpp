@@ -193,6 +193,9 @@ class Writer {
                 m_out += c;
             } else if (c == '\f') {
                 m_out += "\\page ";
+            } else if (byte >= 0x80 && byte < 0xA0) {
+                // \'hh would be read as Windows punctuation; \u keeps the byte itself.
+                m_out += formatString("\\u%d?", byte);
             } else if (byte >= 0x80 || (byte < 0x20 && c != '\t')) {
                 m_out += formatString("\\'%02x", byte);
             } else {

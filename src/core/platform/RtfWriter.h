@@ -8,7 +8,8 @@
 //    \par), and no other raw line ends anywhere in the text;
 //  - "\pard" only where the paragraph format changes, always followed by the
 //    complete character format, since some readers clear everything at "\pard";
-//  - bytes 128 and above, and control bytes, as \'hh escapes;
+//  - bytes 160 and above, and control bytes, as \'hh escapes; bytes 128 to 159
+//    as \uN (readers take \'hh there as Windows punctuation);
 //  - an attached file, in the platform form, as
 //    "{{\ZellGraphic NAME \widthW \heightH}" newline 0xAC "}"; in the wire form
 //    as "{{\attachment NAME" newline "}" (the wire form is what the reference

@@ -71,7 +71,9 @@ TEST(RtfReader, RoundTripsEveryFormatTheModelHolds) {
     view.replaceSel("down\n");
     view.setIndents(-36.0f, -36.0f);
     view.setAlignment(kAlignJustified);
-    view.replaceSel("outdented \xAC not a cell\x01\n");
+    view.replaceSel(
+        "outdented \xAC not a cell\x01 \x93"
+        "C1\x94\n");
     RichText back = read(RtfWriter::write(view.richText()));
     EXPECT_EQ(back.describe(), view.richText().describe());
     EXPECT_TRUE(back == view.richText());
@@ -158,6 +160,16 @@ TEST(RtfReader, ReadsCocoaStyleRtfWithMargins) {
 TEST(RtfReader, GroupsScopeFormatsAndPlainResets) {
     EXPECT_EQ(read("{\\rtf1 a{\\b b{\\i c}d}e\\b\\fs30 f\\plain g}").describe(),
               "a{b|b}{b i|c}{b|d}e{b s15|f}g");
+}
+
+TEST(RtfReader, WindowsPunctuationBecomesLatin1) {
+    EXPECT_EQ(read("{\\rtf1\\ansi \\'93quoted\\'94 \\'96 it\\'92s \\'e9}").plainText(),
+              "\"quoted\" - it's \xe9");
+}
+
+TEST(RtfReader, VeryDeepGroupsStillBalance) {
+    std::string deep(5000, '{');
+    EXPECT_EQ(read("{\\rtf1 " + deep + "x" + std::string(5000, '}') + "y}").plainText(), "xy");
 }
 
 TEST(RtfReader, RefusesWhatIsNotRtf) {
