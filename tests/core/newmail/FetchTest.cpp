@@ -184,5 +184,31 @@ TEST_F(FetchTest, ProcmailDeliversWhileQuillFetches) {
     expectExactlyOnce(kMessages);
 }
 
+// Where the spool directory is not ours to write, the dot-lock is made and
+// removed by the system's setgid helper, told the spool through MAIL. (As
+// root every directory is writable, so the lock is taken by an ordinary user.)
+TEST_F(FetchTest, ASpoolDirectoryWeCannotWriteIsLockedThroughTheHelper) {
+    std::string log = writeFile("helper.log", "");
+    std::string helper =
+        writeFile("dotlockfile", "#!/bin/sh\necho \"$MAIL $*\" >> " + log + "\nexit 0\n");
+    deliver(0, 1);
+    for (const std::string& path : {tmp(), spoolDir(), helper}) ::chmod(path.c_str(), 0755);
+    for (const std::string& path : {spool(), log}) ::chmod(path.c_str(), 0666);
+    ::chmod(spoolDir().c_str(), 0555);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(3);
+        SpoolLock::setDotlockProgram(helper);
+        bool locked = SpoolLock::tryLock(spool()) != nullptr;
+        _exit(locked ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::chmod(spoolDir().c_str(), 0700);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(slurp(log), spool() + " -l -r 0 -q -m\n" + spool() + " -u -r 0 -q -m\n");
+}
+
 }  // namespace
 }  // namespace quill::test
