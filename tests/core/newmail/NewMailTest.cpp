@@ -21,6 +21,8 @@ void NewMailTest::SetUp() {
     ::mkdir((tmp() + "/run").c_str(), 0700);
     ::setenv("XDG_RUNTIME_DIR", (tmp() + "/run").c_str(), 1);
     ASSERT_EQ(makeMailbox(activeDir()), 0);
+    ASSERT_EQ(::access(fetchProgram().c_str(), X_OK), 0)
+        << "build QuillFetch (and decode, safetar, quilltool) before test_newmail";
 }
 
 void NewMailTest::TearDown() {
