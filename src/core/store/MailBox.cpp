@@ -224,11 +224,10 @@ PageBuffer& MailBox::processed() {
     return buffer;
 }
 
-bool MailBox::readAt(off_t offset, std::size_t count, std::string& into) const {
-    into.resize(count);
+bool MailBox::readAt(off_t offset, std::size_t count, char* into) const {
     std::size_t done = 0;
     while (done < count) {
-        ssize_t n = ::pread(::fileno(m_mailFile.get()), into.data() + done, count - done,
+        ssize_t n = ::pread(::fileno(m_mailFile.get()), into + done, count - done,
                             offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
@@ -244,14 +243,13 @@ std::optional<std::string_view> MailBox::loadMessageTextAt(int index) {
     const TocEntry& e = m_toc->entry(index);
     // The stored length includes the newline before the next "From " line.
     std::size_t count = e.length > 0 ? static_cast<std::size_t>(e.length - 1) : 0;
-    thread_local std::string bytes;
-    if (!readAt(e.offset, count, bytes)) {
+    PageBuffer& raw = rawMsg();
+    raw.clear();
+    if (!readAt(e.offset, count, raw.reserveTail(count))) {
         fileError(kFileRead);
         return std::nullopt;
     }
-    PageBuffer& raw = rawMsg();
-    raw.clear();
-    raw.append(bytes);
+    raw.grow(count);
     std::string_view text = raw.view();
     std::string command = Defaults::shared().displayFilter();
     if (!command.empty()) {
@@ -408,7 +406,8 @@ int MailBox::messageAt(int index, const regex_t& containsRegExpr) {
     }
     const TocEntry& e = m_toc->entry(index);
     thread_local std::string bytes;
-    if (readAt(e.offset, static_cast<std::size_t>(e.length), bytes) &&
+    bytes.resize(static_cast<std::size_t>(e.length));
+    if (readAt(e.offset, bytes.size(), bytes.data()) &&
         matches(containsRegExpr, bytes)) {
         return 1;
     }

@@ -134,7 +134,7 @@ class MailBox {
     // New mail enters through here (store/Incorporation.h).
     friend class Incorporation;
     void leaveCache();
-    bool readAt(off_t offset, std::size_t count, std::string& into) const;
+    bool readAt(off_t offset, std::size_t count, char* into) const;
 
     std::string m_mailFileName;
     std::string m_dirname;
