@@ -407,8 +407,7 @@ int MailBox::messageAt(int index, const regex_t& containsRegExpr) {
     const TocEntry& e = m_toc->entry(index);
     thread_local std::string bytes;
     bytes.resize(static_cast<std::size_t>(e.length));
-    if (readAt(e.offset, bytes.size(), bytes.data()) &&
-        matches(containsRegExpr, bytes)) {
+    if (readAt(e.offset, bytes.size(), bytes.data()) && matches(containsRegExpr, bytes)) {
         return 1;
     }
     if (e.type != 'r') return 0;
