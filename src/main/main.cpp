@@ -3,10 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/MailDriver.h"
+#include "app/terminationsignals.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
 #include "settings/Defaults.h"
+#include "ui/app/QtApplicationShell.h"
 #include "ui/platform/QSettingsDefaultsStore.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/platform/QtRunLoop.h"
@@ -22,27 +25,41 @@ bool displayAvailable() {
     return false;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (!displayAvailable()) {
-        std::fputs("Quill: no display is available. Set DISPLAY (or WAYLAND_DISPLAY) to the "
-                   "window system Quill should open its windows on.\n",
-                   stderr);
-        return 1;
-    }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Quill");
-
+void installServices() {
     quill::setCurrentUser(quill::userInfoFromSystem());
     quill::Defaults::shared().setStore(std::make_shared<quill::QSettingsDefaultsStore>());
     quill::installPanels(std::make_shared<quill::QtPanels>());
     quill::installRunLoop(std::make_shared<quill::QtRunLoop>());
+}
 
-    std::fprintf(stderr,
-                 "Quill: settings in %s, mailboxes in %s. The mailbox window is not part of "
-                 "this build yet.\n",
-                 quill::QSettingsDefaultsStore::defaultPath().c_str(),
-                 quill::expandTilde(quill::Defaults::shared().mailDir()).c_str());
-    return 0;
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!displayAvailable()) {
+        std::fputs(
+            "Quill: no display is available. Set DISPLAY (or WAYLAND_DISPLAY) to the "
+            "window system Quill should open its windows on.\n",
+            stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Quill");
+    QApplication::setQuitOnLastWindowClosed(true);
+    installServices();
+
+    quill::QtApplicationShell shell;
+    quill::MailDriver& driver = quill::MailDriver::shared();
+    driver.setShell(&shell);
+    quill::installTerminationSignals([&driver](int signo) { driver.terminationSignal(signo); });
+    if (!driver.startUp()) return 0;
+    driver.loadBundles();
+
+    for (int i = 1; i < argc; ++i) driver.openFile(argv[i]);
+    if (driver.lastOpenedMailbox().empty() &&
+        !driver.openMbox(quill::Defaults::shared().activeMailbox())) {
+        return 1;
+    }
+    int status = app.exec();
+    quill::removeTerminationSignals();
+    return status;
 }

@@ -1,4 +1,6 @@
 // The Qt stand-ins: the run loop on Qt's event loop, the settings file, and alerts.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -6,7 +8,6 @@
 #include <QTimer>
 #include <QtTest>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/FileHandles.h"
 #include "ui/platform/QSettingsDefaultsStore.h"
@@ -17,7 +18,7 @@ using namespace std::chrono_literals;
 
 class TestUiPlatform : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void delayedCallsCanBeCancelled() {
         quill::QtRunLoop loop;
         QString order;

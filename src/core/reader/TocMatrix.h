@@ -33,6 +33,7 @@ class TocMatrix {
     void loadAllCells();
     int rowCount() const { return static_cast<int>(m_rows.size()); }
     MailCell& cellAtRow(int row);
+    const MailCell& cellAtRow(int row) const { return m_rows.at(static_cast<size_t>(row)); }
     // The cell of a row, loading its texts first.
     const MailCell& loadedCellAtRow(int row);
 

@@ -1,0 +1,428 @@
+#include "reader/MailReader.h"
+
+#include <algorithm>
+
+#include "app/MailDriver.h"
+#include "message/MailMessage.h"
+#include "message/date.h"
+#include "platform/Diagnostics.h"
+#include "platform/Localized.h"
+#include "platform/Panels.h"
+#include "reader/MessageRenderer.h"
+#include "settings/Defaults.h"
+
+namespace quill {
+namespace {
+
+bool isDeletedState(char state) { return state == 'd' || state == 'D'; }
+
+std::string sizeSuffix(bool showSizes, long long bytes) {
+    return showSizes ? formatString(" (%s)", sizeString(bytes).c_str()) : std::string();
+}
+
+}  // namespace
+
+std::unique_ptr<MailReader> MailReader::open(const std::string& path) {
+    std::unique_ptr<MailBox> mailbox = MailBox::newMailBox(path);
+    if (!mailbox) return nullptr;
+    std::unique_ptr<MailReader> reader(new MailReader(std::move(mailbox), path));
+    reader->m_mailbox->setMailReader(reader.get());
+    reader->reloadList();
+    reader->updateStatus();
+    return reader;
+}
+
+MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path)
+    : m_mailbox(std::move(mailbox)),
+      m_path(std::move(path)),
+      m_matrix([this](int id, std::string& subject, std::string& from) {
+          m_mailbox->loadSubject(id, subject, from);
+      }),
+      m_readOnly(m_mailbox->readOnly()),
+      m_statusLineShown(Defaults::shared().statusLine()) {}
+
+MailReader::~MailReader() {
+    if (m_mailbox) {
+        m_mailbox->setMailReader(nullptr);
+        m_mailbox->removeLock();
+    }
+}
+
+void MailReader::setView(MailReaderView* view) {
+    m_view = view;
+    m_matrix.onChanged = [this] {
+        if (m_view) m_view->listChanged();
+    };
+    if (m_view) {
+        m_view->setTitle(title());
+        m_view->setStatusLineVisible(m_statusLineShown);
+        m_view->setStatusText(m_statusText);
+    }
+}
+
+std::string MailReader::title() const {
+    auto slash = m_path.rfind('/');
+    return slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+}
+
+void MailReader::fatal() { closeWindow(); }
+
+void MailReader::getFrame(tocformat::WindowFrame& frame, float& tocHeight) {
+    m_mailbox->getWindowFrame(frame);
+    tocHeight = m_mailbox->getTocHeight();
+}
+
+void MailReader::loadToc(const MsgList& list, bool atStart) { m_matrix.loadToc(&list, atStart); }
+
+void MailReader::orderFront() {
+    if (m_view) m_view->orderFront();
+}
+
+void MailReader::haveNewMail() {
+    reloadList();
+    updateStatus();
+}
+
+void MailReader::closeWindow() {
+    if (m_mailbox) m_mailbox->removeLock();
+    if (m_view) m_view->closeWindow();
+}
+
+void MailReader::reloadList() {
+    std::vector<int> selected = m_matrix.getSelection();
+    m_matrix.loadToc(&m_mailbox->getMsgList(), true);
+    m_matrix.selectMsgIds(selected);
+}
+
+bool MailReader::refuseReadOnly(const char* title, const char* message) const {
+    if (!m_readOnly) return false;
+    runAlert(title, "%s", "OK", nullptr, nullptr, localized(kAlertsTable, message).c_str());
+    return true;
+}
+
+void MailReader::updateStatus() {
+    MailboxStatus s = m_mailbox->getMailboxStatus();
+    m_newMessageCount = s.unreadCount;
+    MailDriver::shared().updateNewMessageCount();
+    bool sizes = m_matrix.showSizes();
+    if (m_matrix.isFocused()) {
+        long n = static_cast<long>(m_matrix.focusCount());
+        const char* format = n == 1 ? "Focused on %d message" : "Focused on %d messages";
+        m_statusText = formatString(localized(kUITable, format).c_str(), static_cast<int>(n));
+    } else {
+        m_statusText = formatString("%d ", s.count) +
+                       localizedCount(s.count == 1 ? "message" : "messages", s.count) +
+                       sizeSuffix(sizes, s.size);
+        if (s.deletedCount > 0) {
+            m_statusText += " - " + formatString("%d ", s.deletedCount) +
+                            localizedCount("deleted", s.deletedCount) +
+                            sizeSuffix(sizes, s.deletedSize);
+        }
+    }
+    if (m_view) m_view->setStatusText(m_statusText);
+}
+
+MailReader::ItemState MailReader::validateItem(Command command) const {
+    bool selected = m_matrix.selectedRow() >= 0;
+    auto titled = [](bool enabled, const char* title) {
+        return ItemState{enabled, localized(kUITable, title)};
+    };
+    switch (command) {
+        case Command::UndeleteMsg:
+            return {m_matrix.showDeletions() ? selected : !m_undo.empty(), {}};
+        case Command::ToggleShowingDeletions:
+            return titled(true, m_matrix.showDeletions() ? "Hide Deleted" : "Show Deleted");
+        case Command::ToggleShowingSizes:
+            return titled(true, m_matrix.showSizes() ? "Hide Sizes" : "Show Sizes");
+        case Command::ToggleShowingAllHeaders:
+            return titled(selected,
+                          m_displayAllHeaders ? "Show Filtered Headers" : "Show All Headers");
+        case Command::ToggleMarkedAsRead: {
+            bool read = selected && m_matrix.cellAtRow(m_matrix.selectedRow()).isRead();
+            return titled(selected, read ? "Mark as Unread" : "Mark as Read");
+        }
+        case Command::ToggleFlagged: {
+            bool flagged = selected && m_matrix.cellAtRow(m_matrix.selectedRow()).isFlagged();
+            return titled(selected, flagged ? "Unflag" : "Flag");
+        }
+        case Command::Unfocus:
+            return {m_matrix.isFocused(), {}};
+        case Command::Compact:
+            return {!m_matrix.isFocused(), {}};
+        case Command::Focus:
+        case Command::ShowPlainMessage:
+            return {selected, {}};
+        case Command::SelectMimeAlternative:
+            return {m_message && m_message->formatClass().name == std::string("MimeMessage"), {}};
+        case Command::ExtractAttachment:
+            return {m_hasForeignAttachment, {}};
+        case Command::CombinePartialMessages:
+            return {m_matrix.haveMultipleSelection(), {}};
+        default:
+            return {true, {}};
+    }
+}
+
+void MailReader::perform(Command command, bool controlHeld) {
+    switch (command) {
+        case Command::DeleteMsg:
+            return deleteMsg();
+        case Command::DeleteOne:
+            return deleteOne(controlHeld);
+        case Command::UndeleteMsg:
+            return undeleteMsg();
+        case Command::NextMsg:
+            return nextMsg();
+        case Command::PreviousMsg:
+            return previousMsg();
+        case Command::ToggleMarkedAsRead:
+            return toggleMarkedAsRead();
+        case Command::ToggleFlagged:
+            return toggleFlagged();
+        case Command::Focus:
+            return focus();
+        case Command::Unfocus:
+            return unfocus();
+        case Command::ToggleShowingDeletions:
+            return toggleShowingDeletions();
+        case Command::ToggleShowingSizes:
+            return toggleShowingSizes();
+        case Command::ToggleShowingAllHeaders:
+            return toggleShowingAllHeaders();
+        case Command::ShowPlainMessage:
+            return showPlainMessage();
+        case Command::FindUnread:
+            return findUnread();
+        default:
+            panels().beep();  // commands of components this build lacks
+    }
+}
+
+void MailReader::deleteMsg() {
+    if (refuseReadOnly("Delete", "Unable to delete in this read-only mailbox")) return;
+    MailDriver& driver = MailDriver::shared();
+    if (driver.hasNewMail() && Defaults::shared().autoFetch()) {
+        driver.clearNewMail();
+        driver.notifyToc();
+    }
+    std::vector<int> ids = m_matrix.deleteSelection();
+    if (ids.empty()) return;
+    m_undo.push_back(ids);
+    m_mailbox->deleteMessages(ids);
+    if (std::find(ids.begin(), ids.end(), m_curMsg) != ids.end()) {
+        emptyMsg();
+    } else {
+        redisplay();
+    }
+    updateStatus();
+}
+
+void MailReader::deleteOne(bool controlHeld) {
+    if (refuseReadOnly("Delete", "Unable to delete in this read-only mailbox")) return;
+    if (controlHeld) {
+        deleteMsg();
+        emptyMsg();
+        return;
+    }
+    loadNextMsg(true);
+}
+
+void MailReader::loadNextMsg(bool clear) {
+    int next = m_matrix.nextMsgId(clear);
+    if (clear) {
+        deleteMsg();
+        if (next < 0) {
+            emptyMsg();
+            return;
+        }
+    } else if (next < 0) {
+        panels().beep();
+        return;
+    }
+    showRow(m_matrix.rowForMsgId(next));
+}
+
+void MailReader::showRow(int row) {
+    if (row < 0 || row >= m_matrix.rowCount()) return;
+    int id = m_matrix.cellAtRow(row).msgId();
+    m_matrix.selectRow(row);
+    bool newMsg = m_mailbox->getStateForMsg(id) == '*';
+    loadMessage(id, newMsg);
+    if (m_view) m_view->scrollToRow(row);
+}
+
+void MailReader::undeleteMsg() {
+    if (refuseReadOnly("Undelete", "Unable to undelete in this read-only mailbox")) return;
+    if (m_matrix.showDeletions()) {
+        std::vector<int> selected = m_matrix.getSelection();
+        bool any = std::any_of(selected.begin(), selected.end(), [&](int id) {
+            return isDeletedState(m_mailbox->getStateForMsg(id));
+        });
+        if (!any) return;
+        m_undo.push_back(selected);
+    } else if (m_undo.empty()) {
+        int last = m_mailbox->undeleteMsg();
+        if (last < 0) return;
+        m_undo.push_back({last});
+    }
+    std::vector<int> record = m_undo.back();
+    m_undo.pop_back();
+    for (int id : record) m_mailbox->setState(' ', id, false);
+    m_curMsg = record.back();
+    m_mailbox->flushMsgState();
+    reloadList();
+    int row = m_matrix.rowForMsgId(m_curMsg);
+    m_matrix.selectRow(row);
+    loadMessage(m_curMsg, false);
+    if (m_view) m_view->scrollToRow(row);
+    updateStatus();
+}
+
+void MailReader::nextMsg() { loadNextMsg(false); }
+
+void MailReader::previousMsg() {
+    int row = m_curMsg >= 0 ? m_matrix.rowForMsgId(m_curMsg) : m_matrix.selectedRow();
+    if (row <= 0) {
+        panels().beep();
+        return;
+    }
+    showRow(row - 1);
+}
+
+void MailReader::toggleMarkedAsRead() {
+    std::vector<int> ids = m_matrix.getSelection();
+    if (ids.empty()) return;
+    bool read = !m_matrix.cellForMsgId(ids.front())->isRead();
+    for (size_t i = 0; i < ids.size(); ++i) {
+        m_mailbox->setState(read ? '<' : 'u', ids[i], i + 1 == ids.size());
+        MailCell* cell = m_matrix.cellForMsgId(ids[i]);
+        cell->setRead(read);
+        cell->setDeleted(false);
+    }
+    redisplay();
+    updateStatus();
+}
+
+void MailReader::toggleFlagged() {
+    std::vector<int> ids = m_matrix.getSelection();
+    if (ids.empty()) return;
+    bool flag = !m_matrix.cellForMsgId(ids.front())->isFlagged();
+    for (int id : ids) {
+        m_mailbox->setState(flag ? 'f' : '<', id, false);
+        m_matrix.cellForMsgId(id)->setFlagged(flag);
+    }
+    redisplay();
+}
+
+void MailReader::focus() {
+    std::vector<int> ids = m_matrix.getSelection();
+    if (ids.empty()) return;
+    m_matrix.setFocus(std::set<int>(ids.begin(), ids.end()));
+    reloadList();
+    m_matrix.selectMsgIds(m_matrix.getAll());
+    if (m_curMsg >= 0 && m_view) m_view->scrollToRow(m_matrix.rowForMsgId(m_curMsg));
+    if (!m_statusLineShown && m_view) m_view->setStatusLineVisible(true);
+    updateStatus();
+    redisplay();
+}
+
+void MailReader::unfocus() {
+    if (!m_matrix.isFocused()) return;
+    std::vector<int> focused = m_matrix.getAll();
+    if (m_curMsg < 0 && !focused.empty()) m_curMsg = focused.front();
+    m_matrix.setFocus(std::nullopt);
+    reloadList();
+    m_matrix.selectMsgIds(focused);
+    if (m_view) {
+        m_view->scrollToRow(m_matrix.rowForMsgId(m_curMsg));
+        if (!m_statusLineShown) m_view->setStatusLineVisible(false);
+    }
+    updateStatus();
+    redisplay();
+}
+
+void MailReader::toggleShowingDeletions() {
+    m_matrix.setShowDeletions(!m_matrix.showDeletions());
+    reloadList();
+    updateStatus();
+}
+
+void MailReader::toggleShowingSizes() {
+    m_matrix.setShowSizes(!m_matrix.showSizes());
+    updateStatus();
+}
+
+void MailReader::toggleShowingAllHeaders() {
+    m_displayAllHeaders = !m_displayAllHeaders;
+    if (m_curMsg >= 0) loadMessage(m_curMsg, false);
+}
+
+void MailReader::showPlainMessage() {
+    if (m_curMsg < 0) return;
+    m_displayAllHeaders = true;
+    showMessage(m_curMsg, true);
+}
+
+void MailReader::findUnread() {
+    int row = m_matrix.findUnread(m_matrix.selectedRow());
+    if (row < 0) {
+        panels().beep();
+        return;
+    }
+    showRow(row);
+}
+
+void MailReader::selectionDidChange() {
+    if (m_matrix.selectedRows().size() != 1) return;
+    int id = m_matrix.cellAtRow(m_matrix.selectedRow()).msgId();
+    if (id == m_curMsg) return;
+    loadMessage(id, m_mailbox->getStateForMsg(id) == '*');
+}
+
+void MailReader::loadMessage(int index, bool newMsg) {
+    (void)newMsg;  // read receipts are sent by the delivery component
+    showMessage(index, false);
+}
+
+void MailReader::showMessage(int index, bool forcePlain) {
+    m_mailbox->setCurMsg(index);
+    m_curMsg = index;
+    std::optional<std::string_view> bytes = m_mailbox->loadMessageTextAt(index);
+    if (!bytes) {
+        emptyMsg();
+        return;
+    }
+    if (forcePlain) {
+        MailHeaders::setFilteredHeaders(nullptr);
+        m_text.clear();
+        m_text.replaceSel(*bytes);
+        m_message.reset();
+    } else {
+        m_message = renderMessage(*bytes, m_path, m_displayAllHeaders, m_text);
+    }
+    m_hasForeignAttachment = bytes->find("\nbegin ") != std::string_view::npos;
+    m_matrix.msgRead(index);
+    m_matrix.markLoadedCell(m_matrix.rowForMsgId(index));
+    if (m_view) m_view->messageChanged();
+    updateStatus();
+}
+
+void MailReader::emptyMsg() {
+    m_text.clear();
+    m_message.reset();
+    m_curMsg = -1;
+    m_hasForeignAttachment = false;
+    if (m_view) m_view->messageChanged();
+}
+
+void MailReader::redisplay() {
+    if (m_view) m_view->listChanged();
+}
+
+void MailReader::insertDelimiter(TextView& text) {
+    size_t at = text.selStart();
+    if (at > 0 && text.plainText()[at - 1] != '\n') text.replaceSel("\n");
+    text.replaceSel("-----\n");
+}
+
+}  // namespace quill

@@ -1,0 +1,130 @@
+// MailReader: the decisions of a mailbox window. It owns the open mailbox and
+// its message list, shows one message at a time in a text view, and carries
+// out the window's commands (delete and undo, read and flag marks, focus,
+// moving between messages, showing all headers) on the mailbox's index. Which
+// commands are available and what the status line says are decided here; the
+// Qt window only shows them.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/MailWindowController.h"
+#include "platform/TextView.h"
+#include "reader/MailReaderView.h"
+#include "reader/TocMatrix.h"
+#include "store/MailBox.h"
+#include "store/MailBoxWindow.h"
+
+namespace quill {
+
+class MailMessage;
+
+class MailReader : public MailBoxWindow, public MailWindowController {
+  public:
+    enum class Command {
+        DeleteMsg,
+        DeleteOne,
+        UndeleteMsg,
+        NextMsg,
+        PreviousMsg,
+        ToggleMarkedAsRead,
+        ToggleFlagged,
+        Focus,
+        Unfocus,
+        ToggleShowingDeletions,
+        ToggleShowingSizes,
+        ToggleShowingAllHeaders,
+        Compact,
+        ShowPlainMessage,
+        SelectMimeAlternative,
+        ExtractAttachment,
+        CombinePartialMessages,
+        FindUnread,
+    };
+    struct ItemState {
+        bool enabled = true;
+        std::string title;  // empty: the item keeps its own title
+    };
+
+    // Opens the mailbox at path; nothing after the user was told why not.
+    static std::unique_ptr<MailReader> open(const std::string& path);
+    ~MailReader() override;
+
+    void setView(MailReaderView* view);
+    MailBox& mailbox() { return *m_mailbox; }
+    TocMatrix& matrix() { return m_matrix; }
+    const TextView& text() const { return m_text; }
+    int curMsg() const { return m_curMsg; }
+    bool readOnly() const { return m_readOnly; }
+    bool displayAllHeaders() const { return m_displayAllHeaders; }
+    bool hasForeignAttachment() const { return m_hasForeignAttachment; }
+    std::string title() const;
+
+    // MailBoxWindow
+    void fatal() override;
+    void getFrame(tocformat::WindowFrame& frame, float& tocHeight) override;
+    void loadToc(const MsgList& list, bool atStart) override;
+    // MailWindowController
+    std::string mailboxPath() const override { return m_path; }
+    void orderFront() override;
+    void haveNewMail() override;
+    int newMessageCount() const override { return m_newMessageCount; }
+    void closeWindow() override;
+
+    // Commands. Modifiers matter only where noted.
+    void perform(Command command, bool controlHeld = false);
+    ItemState validateItem(Command command) const;
+    void deleteMsg();
+    void deleteOne(bool controlHeld);
+    void undeleteMsg();
+    void nextMsg();
+    void previousMsg();
+    void toggleMarkedAsRead();
+    void toggleFlagged();
+    void focus();
+    void unfocus();
+    void toggleShowingDeletions();
+    void toggleShowingSizes();
+    void toggleShowingAllHeaders();
+    void showPlainMessage();
+    void findUnread();
+    // The user clicked (or moved to) a row of the list.
+    void selectionDidChange();
+
+    // Shows message index; newMsg is whether it had never been shown.
+    void loadMessage(int index, bool newMsg);
+    void emptyMsg();
+    void updateStatus();
+    const std::string& statusText() const { return m_statusText; }
+    // Ends the text with a line feed if needed, then "-----\n".
+    static void insertDelimiter(TextView& text);
+
+  private:
+    MailReader(std::unique_ptr<MailBox> mailbox, std::string path);
+    void reloadList();
+    void showRow(int row);
+    void loadNextMsg(bool clear);
+    void redisplay();
+    bool refuseReadOnly(const char* title, const char* message) const;
+    void showMessage(int index, bool forcePlain);
+
+    std::unique_ptr<MailBox> m_mailbox;
+    std::string m_path;
+    TocMatrix m_matrix;
+    TextView m_text;
+    std::unique_ptr<MailMessage> m_message;
+    MailReaderView* m_view = nullptr;
+    std::vector<std::vector<int>> m_undo;  // newest deletion last
+    std::string m_statusText;
+    int m_curMsg = -1;
+    int m_newMessageCount = 0;
+    bool m_displayAllHeaders = false;
+    bool m_readOnly = false;
+    bool m_hasForeignAttachment = false;
+    bool m_statusLineShown = true;
+};
+
+}  // namespace quill

@@ -1,0 +1,39 @@
+#include "reader/MessageRenderer.h"
+
+#include "settings/Defaults.h"
+
+namespace quill {
+
+std::shared_ptr<const MailHeaders> filteredHeadersFromDefaults() {
+    auto filter = std::make_shared<MailHeaders>();
+    filter->addKey(MailHeaders::kFromSpace, "");
+    std::string list = Defaults::shared().mailFilter();
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t colon = list.find(':', start);
+        std::string key = list.substr(start, colon - start);
+        if (!key.empty()) filter->addKey(key, "");
+        if (colon == std::string::npos) break;
+        start = colon + 1;
+    }
+    return filter;
+}
+
+std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
+                                           bool allHeaders, TextView& view) {
+    view.clear();
+    ByteSource source(text);
+    std::unique_ptr<MailMessage> message = MailMessage::newFromStream(source, mailboxPath);
+    if (!message) return nullptr;
+    MailHeaders::setFilteredHeaders(allHeaders ? nullptr : filteredHeadersFromDefaults());
+    unsigned plainTraits = view.fontTraits() & ~kBoldTrait;
+    message->replaceSelInText([&](std::string_view run, bool bold) {
+        view.setFontTraits(bold ? plainTraits | kBoldTrait : plainTraits);
+        view.replaceSel(run);
+    });
+    view.setFontTraits(plainTraits);
+    view.setSel(0, 0);
+    return message;
+}
+
+}  // namespace quill

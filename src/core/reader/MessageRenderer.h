@@ -1,0 +1,23 @@
+// How a mailbox window turns the stored text of a message into what it shows:
+// the message class most willing to decode it renders its header block (keys
+// bold, filtered headers hidden unless all are wanted) and its body.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "message/MailMessage.h"
+#include "platform/TextView.h"
+
+namespace quill {
+
+// The filter block of the "MailFilter" setting plus the envelope line.
+std::shared_ptr<const MailHeaders> filteredHeadersFromDefaults();
+
+// Parses text as a message and renders it into view (replacing its contents).
+// Answers the message object, or nothing when the text is no message.
+std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
+                                           bool allHeaders, TextView& view);
+
+}  // namespace quill

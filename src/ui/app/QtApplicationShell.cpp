@@ -1,0 +1,117 @@
+#include "ui/app/QtApplicationShell.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPixmap>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+
+#include "app/MailDriver.h"
+#include "platform/Panels.h"
+#include "reader/MailReader.h"
+#include "ui/reader/MailReaderWindow.h"
+#include "ui/settings/PreferencesWindow.h"
+
+namespace quill {
+
+QtApplicationShell::QtApplicationShell(QObject* parent) : QObject(parent) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_tray = new QSystemTrayIcon(this);
+        m_tray->setToolTip("Quill");
+        m_tray->show();
+    }
+    repaint();
+}
+
+QtApplicationShell::~QtApplicationShell() = default;
+
+QIcon QtApplicationShell::iconFor(int frame, const QString& count) {
+    QPixmap pix(64, 64);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    // An envelope; new mail lifts its flap and colours it, alternating between two frames.
+    QColor paper = frame == 0 ? QColor(230, 230, 225) : QColor(255, 250, 205);
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    p.setBrush(paper);
+    p.drawRect(6, 18, 52, 36);
+    QPolygon flap;
+    int tip = frame == 2 ? 4 : (frame == 1 ? 10 : 40);
+    flap << QPoint(6, 18) << QPoint(32, tip) << QPoint(58, 18);
+    p.setBrush(frame == 0 ? paper : QColor(255, 200, 60));
+    p.drawPolygon(flap);
+    if (!count.isEmpty()) {
+        p.setBrush(QColor(200, 30, 30));
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QRect(34, 30, 28, 28));
+        p.setPen(Qt::white);
+        QFont f = p.font();
+        f.setBold(true);
+        f.setPixelSize(count.size() > 2 ? 11 : 15);
+        p.setFont(f);
+        p.drawText(QRect(34, 30, 28, 28), Qt::AlignCenter, count);
+    }
+    return QIcon(pix);
+}
+
+void QtApplicationShell::repaint() {
+    QIcon icon = iconFor(m_frame, m_text);
+    QApplication::setWindowIcon(icon);
+    if (m_tray) {
+        m_tray->setIcon(icon);
+        m_tray->setToolTip(m_text.isEmpty() ? QString("Quill")
+                                            : QString("Quill: %1 new").arg(m_text));
+    }
+}
+
+void QtApplicationShell::setIconFrame(int frame) {
+    m_frame = frame;
+    repaint();
+}
+
+void QtApplicationShell::setIconText(const std::string& text) {
+    m_text = QString::fromStdString(text);
+    repaint();
+}
+
+bool QtApplicationShell::playSound(const std::string& path) {
+    QFileInfo info(QString::fromStdString(path));
+    if (!info.isFile() || !info.isReadable()) return false;
+    // Hand the file to the desktop's sound player; without one the sound cannot play.
+    for (const char* player : {"paplay", "aplay", "play"}) {
+        QString program = QStandardPaths::findExecutable(player);
+        if (!program.isEmpty()) return QProcess::startDetached(program, {info.filePath()});
+    }
+    return false;
+}
+
+std::shared_ptr<MailWindowController> QtApplicationShell::openMailboxWindow(
+    const std::string& path) {
+    std::shared_ptr<MailReader> reader(MailReader::open(path).release());
+    if (!reader) return nullptr;
+    auto* window = new MailReaderWindow(reader);
+    connect(window, &MailReaderWindow::preferencesRequested, this,
+            &QtApplicationShell::showPreferences);
+    connect(window, &MailReaderWindow::openMailboxRequested, this,
+            &QtApplicationShell::chooseMailboxToOpen);
+    window->show();
+    return reader;
+}
+
+void QtApplicationShell::showPreferences() {
+    if (!m_preferences) m_preferences = new PreferencesWindow;
+    m_preferences->show();
+    m_preferences->raise();
+}
+
+void QtApplicationShell::chooseMailboxToOpen() {
+    MailDriver& driver = MailDriver::shared();
+    auto chosen = panels().runOpenPanel({"Open", driver.workingDir(), true, true});
+    for (const auto& path : chosen) driver.openFile(path);
+}
+
+void QtApplicationShell::terminateApplication() { QApplication::quit(); }
+
+}  // namespace quill

@@ -1,0 +1,49 @@
+// QtApplicationShell: the application driver's windowing side. It paints the
+// application icon ("nomail", "newmail1", "newmail2") on every window and in
+// the system tray with the new-message count, plays the new-mail sound, opens
+// mailbox windows and ends the program.
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+
+#include "app/ApplicationShell.h"
+
+class QSystemTrayIcon;
+
+namespace quill {
+
+class PreferencesWindow;
+
+class QtApplicationShell : public QObject, public ApplicationShell {
+    Q_OBJECT
+  public:
+    explicit QtApplicationShell(QObject* parent = nullptr);
+    ~QtApplicationShell() override;
+
+    void setIconFrame(int frame) override;
+    bool canShowIconText() const override { return true; }
+    void setIconText(const std::string& text) override;
+    bool playSound(const std::string& path) override;
+    std::shared_ptr<MailWindowController> openMailboxWindow(const std::string& path) override;
+    void terminateApplication() override;
+
+    // The icon of a frame with the count written on it (empty: no count).
+    static QIcon iconFor(int frame, const QString& count);
+    int frame() const { return m_frame; }
+    const QString& iconText() const { return m_text; }
+
+    void showPreferences();
+    void chooseMailboxToOpen();
+
+  private:
+    void repaint();
+
+    int m_frame = 0;
+    QString m_text;
+    QSystemTrayIcon* m_tray = nullptr;
+    QPointer<PreferencesWindow> m_preferences;
+};
+
+}  // namespace quill

@@ -1,0 +1,69 @@
+// MailReaderWindow: a mailbox window. The message list sits above the text of
+// the current message, with the status line below; menus and keys forward to
+// the core's MailReader, which decides everything.
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+#include <memory>
+
+#include "reader/MailReader.h"
+#include "reader/MailReaderView.h"
+
+class QAction;
+class QLabel;
+class QTextBrowser;
+class QTreeView;
+class QMenu;
+
+namespace quill {
+
+class TocMatrixModel;
+
+class MailReaderWindow : public QMainWindow, public MailReaderView {
+    Q_OBJECT
+  public:
+    explicit MailReaderWindow(std::shared_ptr<MailReader> reader, QWidget* parent = nullptr);
+    ~MailReaderWindow() override;
+
+    MailReader& reader() { return *m_reader; }
+    QTreeView* listView() const { return m_list; }
+    QTextBrowser* textView() const { return m_text; }
+    QAction* action(MailReader::Command command) const;
+
+    // MailReaderView
+    void listChanged() override;
+    void scrollToRow(int row) override;
+    void messageChanged() override;
+    void setStatusText(const std::string& text) override;
+    void setStatusLineVisible(bool visible) override;
+    void setTitle(const std::string& title) override;
+    void orderFront() override;
+    void closeWindow() override;
+
+    // Brings every action's title and enabling up to date.
+    void validateActions();
+
+  signals:
+    void preferencesRequested();
+    void openMailboxRequested();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildMenus();
+    QAction* addCommand(QMenu* menu, const QString& title, MailReader::Command command,
+                        const QKeySequence& shortcut = {});
+    void selectionChangedByUser();
+
+    std::shared_ptr<MailReader> m_reader;
+    TocMatrixModel* m_model = nullptr;
+    QTreeView* m_list = nullptr;
+    QTextBrowser* m_text = nullptr;
+    QLabel* m_status = nullptr;
+    std::map<MailReader::Command, QAction*> m_actions;
+    bool m_syncing = false;
+};
+
+}  // namespace quill

@@ -1,0 +1,170 @@
+// A mailbox window's decisions on a real mailbox: the status line, deleting
+// and undoing, read and flag marks, focus, moving and showing messages.
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+
+#include "reader/MailReader.h"
+#include "settings/Defaults.h"
+#include "support/QuillTest.h"
+
+namespace quill {
+namespace {
+
+using test::QuillTest;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::string message(int n, const std::string& from, const std::string& extra = "") {
+    return "From " + from + " Mon Mar  4 10:00:0" + std::to_string(n) + " 2024\nFrom: " + from +
+           "\nTo: tester\nSubject: note " + std::to_string(n) + "\nDate: Mon, 4 Mar 2024 10:00:0" +
+           std::to_string(n) + " +0000\nReceived: by relay\n" + extra + "\nbody " +
+           std::to_string(n) + "\n\n";
+}
+
+struct RecordingView : MailReaderView {
+    void listChanged() override { ++lists; }
+    void scrollToRow(int row) override { scrolled = row; }
+    void messageChanged() override { ++messages; }
+    void setStatusText(const std::string& text) override { status = text; }
+    void setStatusLineVisible(bool visible) override { statusVisible = visible; }
+    void setTitle(const std::string& t) override { title = t; }
+    void orderFront() override {}
+    void closeWindow() override { closed = true; }
+    int lists = 0, messages = 0, scrolled = -1;
+    bool statusVisible = true, closed = false;
+    std::string status, title;
+};
+
+class MailReaderTest : public QuillTest {
+  protected:
+    void SetUp() override {
+        QuillTest::SetUp();
+        path = mailDir() + "/Test.mbox";
+        ::mkdir(path.c_str(), 0700);
+        std::string mbox;
+        for (int i = 0; i < 4; ++i) mbox += message(i, i % 2 ? "ann@x.org" : "bob@y.org");
+        writeFile("home/Mail/Test.mbox/mbox", mbox);
+        reader = MailReader::open(path);
+        ASSERT_TRUE(reader);
+        reader->setView(&view);
+    }
+    void TearDown() override {
+        reader.reset();
+        QuillTest::TearDown();
+    }
+    void select(std::initializer_list<int> rows) {
+        reader->matrix().clearSelection();
+        for (int r : rows) reader->matrix().selectRow(r, true);
+    }
+
+    std::string path;
+    std::unique_ptr<MailReader> reader;
+    RecordingView view;
+};
+
+TEST_F(MailReaderTest, StatusLineCountsMessagesSizesAndDeletions) {
+    EXPECT_THAT(view.status, ::testing::MatchesRegex("4 messages \\([0-9]+KB\\)"));
+    EXPECT_EQ(view.title, "Test.mbox");
+    select({1});
+    reader->deleteMsg();
+    EXPECT_THAT(view.status,
+                ::testing::MatchesRegex("4 messages \\([0-9]+KB\\) - 1 deleted \\(1KB\\)"));
+    reader->toggleShowingSizes();
+    EXPECT_EQ(view.status, "4 messages - 1 deleted");
+    select({0, 1});
+    reader->focus();
+    EXPECT_EQ(view.status, "Focused on 2 messages");
+}
+
+TEST_F(MailReaderTest, DeleteHidesRowsAndUndoRestoresTheLastDeletion) {
+    select({1, 2});
+    reader->deleteMsg();
+    EXPECT_THAT(reader->matrix().getAll(), ElementsAre(0, 3));
+    EXPECT_EQ(reader->mailbox().getStateForMsg(1), 'd');
+    EXPECT_TRUE(reader->validateItem(MailReader::Command::UndeleteMsg).enabled);
+    reader->undeleteMsg();
+    EXPECT_THAT(reader->matrix().getAll(), ElementsAre(0, 1, 2, 3));
+    EXPECT_EQ(reader->curMsg(), 2);
+    EXPECT_NE(reader->mailbox().getStateForMsg(1), 'd');
+    EXPECT_FALSE(reader->validateItem(MailReader::Command::UndeleteMsg).enabled);
+}
+
+TEST_F(MailReaderTest, DeleteOneMovesToTheNextMessage) {
+    select({0});
+    reader->selectionDidChange();
+    EXPECT_EQ(reader->curMsg(), 0);
+    reader->deleteOne(false);
+    EXPECT_EQ(reader->curMsg(), 1);
+    EXPECT_THAT(reader->matrix().getAll(), ElementsAre(1, 2, 3));
+    select({2});  // the last row: the one above is shown instead
+    reader->selectionDidChange();
+    reader->deleteOne(false);
+    EXPECT_EQ(reader->curMsg(), 2);
+    reader->deleteOne(true);
+    EXPECT_EQ(reader->curMsg(), -1);
+}
+
+TEST_F(MailReaderTest, ShowingAMessageHidesFilteredHeadersUnlessAllAreWanted) {
+    select({2});
+    reader->selectionDidChange();
+    const std::string& shown = reader->text().plainText();
+    EXPECT_THAT(shown, HasSubstr("Subject: note 2"));
+    EXPECT_THAT(shown, HasSubstr("body 2"));
+    EXPECT_THAT(shown, Not(HasSubstr("Received:")));
+    EXPECT_EQ(reader->validateItem(MailReader::Command::ToggleShowingAllHeaders).title,
+              "Show All Headers");
+    reader->toggleShowingAllHeaders();
+    EXPECT_THAT(reader->text().plainText(), HasSubstr("Received: by relay"));
+    EXPECT_EQ(reader->validateItem(MailReader::Command::ToggleShowingAllHeaders).title,
+              "Show Filtered Headers");
+    EXPECT_EQ(reader->mailbox().getStateForMsg(2), '>');
+}
+
+TEST_F(MailReaderTest, ReadAndFlagMarksFollowTheFirstSelectedRow) {
+    select({0, 1});
+    EXPECT_EQ(reader->validateItem(MailReader::Command::ToggleMarkedAsRead).title,
+              "Mark as Unread");
+    reader->toggleMarkedAsRead();
+    EXPECT_EQ(reader->mailbox().getStateForMsg(0), 'u');
+    EXPECT_EQ(reader->mailbox().getStateForMsg(1), 'u');
+    EXPECT_EQ(reader->validateItem(MailReader::Command::ToggleMarkedAsRead).title, "Mark as Read");
+    reader->toggleFlagged();
+    EXPECT_EQ(reader->mailbox().getStateForMsg(1), 'f');
+    EXPECT_EQ(reader->validateItem(MailReader::Command::ToggleFlagged).title, "Unflag");
+    reader->toggleFlagged();
+    EXPECT_EQ(reader->mailbox().getStateForMsg(0), '<');
+}
+
+TEST_F(MailReaderTest, FocusNarrowsTheListAndUnfocusRestoresIt) {
+    EXPECT_FALSE(reader->validateItem(MailReader::Command::Unfocus).enabled);
+    select({1, 3});
+    reader->focus();
+    EXPECT_THAT(reader->matrix().getAll(), ElementsAre(1, 3));
+    EXPECT_FALSE(reader->validateItem(MailReader::Command::Compact).enabled);
+    reader->unfocus();
+    EXPECT_THAT(reader->matrix().getAll(), ElementsAre(0, 1, 2, 3));
+    EXPECT_THAT(reader->matrix().getSelection(), ElementsAre(1, 3));
+    EXPECT_EQ(reader->curMsg(), 1);
+}
+
+TEST_F(MailReaderTest, MovingPastTheEndBeeps) {
+    select({3});
+    reader->selectionDidChange();
+    reader->nextMsg();
+    EXPECT_EQ(panels->beeps(), 1);
+    reader->previousMsg();
+    EXPECT_EQ(reader->curMsg(), 2);
+    EXPECT_EQ(view.scrolled, 2);
+}
+
+TEST_F(MailReaderTest, DelimiterStartsOnAFreshLine) {
+    TextView text;
+    text.replaceSel("abc");
+    MailReader::insertDelimiter(text);
+    MailReader::insertDelimiter(text);
+    EXPECT_EQ(text.plainText(), "abc\n-----\n-----\n");
+}
+
+}  // namespace
+}  // namespace quill
