@@ -1,10 +1,15 @@
 // Quill: start-up of the graphical mail client.
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/MailDriver.h"
 #include "app/terminationsignals.h"
+#include "compose/ChildWatch.h"
+#include "message/MailMessage.h"
+#include "reader/MailReader.h"
+#include "store/MailBox.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
@@ -51,7 +56,15 @@ int main(int argc, char** argv) {
     quill::MailDriver& driver = quill::MailDriver::shared();
     driver.setShell(&shell);
     quill::installTerminationSignals([&driver](int signo) { driver.terminationSignal(signo); });
+    quill::setSignal();
     if (!driver.startUp()) return 0;
+    quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
+    quill::MailMessage::setLineLength(quill::Defaults::shared().lineLength());
+    // The store finds the mailbox a window already has open by its path.
+    quill::MailBox::setWindowFinder([&driver](const std::string& path) -> quill::MailBox* {
+        auto* reader = dynamic_cast<quill::MailReader*>(driver.findToc(path, false));
+        return reader ? &reader->mailbox() : nullptr;
+    });
     driver.loadBundles();
 
     for (int i = 1; i < argc; ++i) driver.openFile(argv[i]);
@@ -59,7 +72,11 @@ int main(int argc, char** argv) {
         !driver.openMbox(quill::Defaults::shared().activeMailbox())) {
         return 1;
     }
+    driver.startPolling();
+    QTimer::singleShot(0, [&driver] { driver.initialCheck(); });
     int status = app.exec();
+    driver.stopPolling();
     quill::removeTerminationSignals();
+    quill::endChildWatch();
     return status;
 }

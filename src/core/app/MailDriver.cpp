@@ -11,7 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/MailPoller.h"
+#include "app/MailPoller.h"
 #include "app/resources.h"
+#include "compose/ChildWatch.h"
+#include "compose/ChildWatch.h"
 #include "platform/Diagnostics.h"
 #include "platform/FileHandles.h"
 #include "platform/Panels.h"
@@ -64,9 +68,58 @@ std::string currentDirectory() {
 
 }  // namespace
 
-MailDriver::MailDriver() {
+MailDriver::MailDriver() { installDefaultHooks(); }
+
+MailDriver::~MailDriver() = default;
+
+void MailDriver::installDefaultHooks() {
     exitProcess = [](int status) { std::exit(status); };
+    firstImportantPid = [] { return quill::firstImportantPid(); };
+    forgetImportantPid = [](pid_t pid, int status) { quill::forgetImportantPid(pid, status); };
+    beforeWindowsClose = [] {};
 }
+
+void MailDriver::startPolling() {
+    MailPoller::Hooks h;
+    h.newMailMsg = [this] { newMailMsg(); };
+    h.beep = [] { panels().beep(); };
+    h.incomingMail = [this](int n) { incomingMail(n); };
+    h.incomingDone = [this] { incomingDone(); };
+    h.activeWindowShown = [this] { return activeMailboxWindow() != nullptr; };
+    h.incorporateActive = [this] {
+        if (MailWindowController* w = activeMailboxWindow()) w->incorporateMail();
+    };
+    h.mailWindows = [this] {
+        std::vector<MailPoller::Hooks::Window> windows;
+        for (const auto& w : m_mailWindows) {
+            std::weak_ptr<MailWindowController> weak = w;
+            windows.push_back({w->mailboxPath(), [weak] {
+                                   if (auto alive = weak.lock()) alive->incorporateMail();
+                               }});
+        }
+        return windows;
+    };
+    m_poller = std::make_unique<MailPoller>(std::move(h));
+    m_poller->initMailInfo();
+    m_poller->bootCheckIn();
+    m_poller->start();
+}
+
+void MailDriver::stopPolling() { m_poller.reset(); }
+
+void MailDriver::checkNewMail(bool beep) {
+    if (m_poller) m_poller->checkNewMail(Defaults::shared().activeMailbox(), beep);
+}
+
+void MailDriver::initialCheck() {
+    if (m_poller) m_poller->initialCheck(Defaults::shared().autoLaunch());
+}
+
+void MailDriver::incomingMail(int count) {
+    if (m_shell) m_shell->setIconText(formatString("+%d", count));
+}
+
+void MailDriver::incomingDone() { updateNewMessageCount(); }
 
 MailDriver& MailDriver::shared() {
     static MailDriver instance;
@@ -84,13 +137,12 @@ void MailDriver::reset() {
     m_soundFailureShown = false;
     m_signalCount = 0;
     m_stageDone = 0;
+    m_quitting = false;
     m_tmpRoot = "/tmp";
     m_frameInterval = std::chrono::milliseconds(500);
     m_shell = nullptr;
-    exitProcess = [](int status) { std::exit(status); };
-    firstImportantPid = [] { return pid_t(-1); };
-    forgetImportantPid = [](pid_t, int) {};
-    beforeWindowsClose = [] {};
+    m_poller.reset();
+    installDefaultHooks();
 }
 
 bool MailDriver::startUp() {
@@ -300,7 +352,9 @@ void MailDriver::terminationSignal(int signo) {
     // Each stage runs once; a stage that returns falls through to the next, and a
     // signal arriving meanwhile takes the road from its own stage on.
     for (int stage = n; stage <= 3; ++stage) {
-        if (stage <= m_stageDone) return;
+        // Once the quit has handed over to the platform's termination, only a
+        // further signal moves on to the next stage.
+        if (stage <= m_stageDone || (stage > n && m_quitting)) return;
         m_stageDone = stage;
         runTerminationStage(stage, signo);
     }
@@ -361,6 +415,8 @@ void MailDriver::terminateSafely() {
 }
 
 void MailDriver::realQuit() {
+    if (m_quitting) return;  // a signal already took the quit this far
+    stopPolling();
     beforeWindowsClose();
     auto windows = m_mailWindows;
     for (const auto& w : windows) w->closeWindow();
@@ -375,6 +431,7 @@ void MailDriver::realQuit() {
         }
         forgetImportantPid(pid, 0);
     }
+    m_quitting = true;
     if (m_shell) m_shell->terminateApplication();
 }
 

@@ -18,6 +18,10 @@
 #include "app/MailWindowController.h"
 
 namespace quill {
+class MailPoller;
+}
+
+namespace quill {
 
 class MailDriver {
   public:
@@ -72,6 +76,17 @@ class MailDriver {
     // Messages in a spool file: "From " lines that open the file or follow an empty line.
     static int countSpoolMessages(const std::string& spoolPath);
 
+    // New mail from the spool: the polling thread and its fetch program.
+    void startPolling();
+    void stopPolling();
+    MailPoller* poller() { return m_poller.get(); }
+    // checkNewMail:beep: for the active mailbox ("Check for New Mail").
+    void checkNewMail(bool beep);
+    void initialCheck();
+    // The fetch program's progress on the icon, and its end.
+    void incomingMail(int count);
+    void incomingDone();
+
     // Add-on modules: "<dir>/<name>.bundle/<library>.so" with the entry point
     // `quillRegisterBundle(quill::MailDriver&)`. Answers how many were loaded.
     int loadBundles();
@@ -90,8 +105,8 @@ class MailDriver {
 
     // The registry of processes whose end someone waits for; installed by the
     // child-exit watch. firstImportantPid answers -1 when none remains.
-    std::function<pid_t()> firstImportantPid = [] { return pid_t(-1); };
-    std::function<void(pid_t, int)> forgetImportantPid = [](pid_t, int) {};
+    std::function<pid_t()> firstImportantPid;
+    std::function<void(pid_t, int)> forgetImportantPid;
     // Runs when the quit has finished everything else; saves the address book.
     std::function<void()> beforeWindowsClose = [] {};
     // How the last stage leaves the program (tests replace it).
@@ -102,10 +117,13 @@ class MailDriver {
 
   private:
     MailDriver();
+    ~MailDriver();
+    void installDefaultHooks();
     void paintNextFrame();
     void runTerminationStage(int stage, int signo);
 
     ApplicationShell* m_shell = nullptr;
+    std::unique_ptr<MailPoller> m_poller;
     std::string m_tmpRoot = "/tmp";
     std::string m_tempDir;
     std::string m_workingDir;
@@ -119,6 +137,7 @@ class MailDriver {
     bool m_soundFailureShown = false;
     int m_signalCount = 0;
     int m_stageDone = 0;
+    bool m_quitting = false;
 };
 
 }  // namespace quill

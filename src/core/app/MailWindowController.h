@@ -14,6 +14,8 @@ class MailWindowController {
     virtual void orderFront() = 0;
     virtual void haveNewMail() {}
     virtual int newMessageCount() const { return 0; }
+    // Takes in what the fetch program left in the mailbox directory.
+    virtual void incorporateMail() {}
     // Closes the window, which closes and unlocks its mailbox.
     virtual void closeWindow() = 0;
 };

@@ -10,6 +10,7 @@
 #include "platform/Panels.h"
 #include "reader/MessageRenderer.h"
 #include "settings/Defaults.h"
+#include "store/Incorporation.h"
 
 namespace quill {
 namespace {
@@ -86,6 +87,15 @@ void MailReader::haveNewMail() {
 void MailReader::closeWindow() {
     if (m_mailbox) m_mailbox->removeLock();
     if (m_view) m_view->closeWindow();
+}
+
+void MailReader::incorporateMail() {
+    bool atStart = false;
+    const MsgList* list = Incorporation::incorporateMailAtStart(*m_mailbox, &atStart);
+    if (!list) return;
+    m_matrix.loadToc(list, atStart);
+    if (m_view && m_matrix.rowCount() > 0) m_view->scrollToRow(m_matrix.rowCount() - 1);
+    updateStatus();
 }
 
 void MailReader::reloadList() {

@@ -73,6 +73,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     void haveNewMail() override;
     int newMessageCount() const override { return m_newMessageCount; }
     void closeWindow() override;
+    void incorporateMail() override;
 
     // Commands. Modifiers matter only where noted.
     void perform(Command command, bool controlHeld = false);

@@ -1,5 +1,9 @@
 #include "store/MailBox.h"
 
+#include "message/ByteSink.h"
+#include "message/ByteSource.h"
+#include "message/MailMessage.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -421,5 +425,29 @@ int MailBox::messageAt(int index, const regex_t& containsRegExpr) {
 }
 
 bool MailBox::fixAttachment(std::string&, long, bool) { return true; }
+
+}  // namespace quill
+
+namespace quill {
+
+std::unique_ptr<MailMessage> MailBox::loadMessageAt(int index, bool forcePlain) {
+    std::optional<std::string_view> text = loadMessageTextAt(index);
+    if (!text) return nullptr;
+    ByteSource source(*text);
+    std::unique_ptr<MailMessage> message = forcePlain
+                                               ? MailMessage::initFromStream(source, dirname())
+                                               : MailMessage::newFromStream(source, dirname());
+    if (!message && !forcePlain) {
+        ByteSource again(*text);
+        message = MailMessage::initFromStream(again, dirname());
+    }
+    return message;
+}
+
+int MailBox::appendMessage(MailMessage& message) {
+    ByteSink sink;
+    if (!message.writeToStreamMailbox(sink, dirname())) return 0;
+    return getMail(sink.bytes()) ? 1 : 0;
+}
 
 }  // namespace quill

@@ -26,6 +26,7 @@
 namespace quill {
 
 class MailBoxWindow;
+class MailMessage;
 
 // "%s/%s" of a mailbox path and "mbox".
 std::string getLongName(const std::string& path);
@@ -80,6 +81,11 @@ class MailBox {
     // refilled from the raw bytes. The view lives until the next load.
     // Message objects are built from this text by the message classes.
     std::optional<std::string_view> loadMessageTextAt(int index);
+    // Message i as an object of the class most willing to decode it (the
+    // plain class with forcePlain); nothing when it cannot be read.
+    std::unique_ptr<MailMessage> loadMessageAt(int index, bool forcePlain);
+    // Appends the message in its mailbox form and indexes it; 0 on failure.
+    int appendMessage(MailMessage& message);
     // The bytes of `count` at `offset` of `stream` through the display filter;
     // false when the filter gave nothing (then `into` is untouched).
     bool couldLoadFilteredMessageFrom(std::FILE* stream, std::size_t count, std::string& into);

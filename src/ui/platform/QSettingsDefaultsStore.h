@@ -10,7 +10,7 @@
 namespace quill {
 
 class QSettingsDefaultsStore : public DefaultsStore {
-public:
+  public:
     // The file under $XDG_CONFIG_HOME (else ~/.config).
     static std::string defaultPath();
     explicit QSettingsDefaultsStore(const std::string& path = defaultPath());
@@ -19,7 +19,7 @@ public:
     void set(const std::string& key, const std::string& value) override;
     void remove(const std::string& key) override;
 
-private:
+  private:
     std::unique_ptr<QSettings> m_settings;
 };
 

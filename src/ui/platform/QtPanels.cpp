@@ -13,7 +13,7 @@ namespace {
 QString fromBytes(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 class QtProgressPanel : public ProgressPanel {
-public:
+  public:
     QtProgressPanel(QWidget* parent, const std::string& title, const std::string& message,
                     bool cancellable)
         : m_dialog(fromBytes(message), cancellable ? QObject::tr("Cancel") : QString(), 0, 1000,
@@ -38,7 +38,7 @@ public:
     }
     bool cancelled() const override { return m_dialog.wasCanceled(); }
 
-private:
+  private:
     QProgressDialog m_dialog;
 };
 
@@ -50,9 +50,8 @@ int QtPanels::runAlert(const AlertRequest& request) {
     box.setText(fromBytes(request.message));
     box.setIcon(request.buttons.size() > 1 ? QMessageBox::Question : QMessageBox::Warning);
     std::vector<QAbstractButton*> buttons;
-    static const QMessageBox::ButtonRole roles[] = {QMessageBox::AcceptRole,
-                                                    QMessageBox::RejectRole,
-                                                    QMessageBox::DestructiveRole};
+    static const QMessageBox::ButtonRole roles[] = {
+        QMessageBox::AcceptRole, QMessageBox::RejectRole, QMessageBox::DestructiveRole};
     for (size_t i = 0; i < request.buttons.size() && i < 3; ++i) {
         buttons.push_back(box.addButton(fromBytes(request.buttons[i]), roles[i]));
     }

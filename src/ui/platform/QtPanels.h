@@ -1,15 +1,15 @@
 // QtPanels: alerts, progress panels, beeps and open panels as Qt dialogs.
 #pragma once
 
-#include <QWidget>
 #include <QPointer>
+#include <QWidget>
 
 #include "platform/Panels.h"
 
 namespace quill {
 
 class QtPanels : public Panels {
-public:
+  public:
     int runAlert(const AlertRequest& request) override;
     std::unique_ptr<ProgressPanel> beginProgress(const std::string& title,
                                                  const std::string& message,
@@ -20,7 +20,7 @@ public:
     // Dialogs are centred on this window when it is set.
     void setParentWindow(QWidget* window) { m_parent = window; }
 
-private:
+  private:
     QPointer<QWidget> m_parent;
 };
 

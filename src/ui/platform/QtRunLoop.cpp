@@ -60,8 +60,8 @@ void QtRunLoop::unwatch(Id id) {
 
 void QtRunLoop::post(Callback fn) {
     // Queued invocation is thread-safe and runs on this object's (the main) thread.
-    QMetaObject::invokeMethod(this, [this, fn = std::move(fn)] { dispatch(fn); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, fn = std::move(fn)] { dispatch(fn); }, Qt::QueuedConnection);
 }
 
 bool QtRunLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

@@ -14,7 +14,7 @@ namespace quill {
 
 class QtRunLoop : public QObject, public RunLoop {
     Q_OBJECT
-public:
+  public:
     explicit QtRunLoop(QObject* parent = nullptr);
     ~QtRunLoop() override;
 
@@ -25,7 +25,7 @@ public:
     void post(Callback fn) override;
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override;
 
-private:
+  private:
     void dispatch(const Callback& fn);
 
     Id m_nextId = 1;

@@ -81,6 +81,8 @@ void MailReaderWindow::buildMenus() {
     QMenu* mailbox = menuBar()->addMenu(tr("&Mailbox"));
     mailbox->addAction(tr("&Open..."), QKeySequence::Open, this,
                        [this] { emit openMailboxRequested(); });
+    mailbox->addAction(tr("Check for &New Mail"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
+                       this, [] { MailDriver::shared().checkNewMail(true); });
     addCommand(mailbox, tr("&Compact"), Command::Compact);
     mailbox->addSeparator();
     mailbox->addAction(tr("&Preferences..."), QKeySequence::Preferences, this,
