@@ -18,6 +18,10 @@ int runToc(const Args& args);
 int runDumpToc(const Args& args);
 // incorporate [--spool FILE] [--fetched] MAILBOX
 int runIncorporate(const Args& args);
+// mime FILE
+int runMime(const Args& args);
+// show MAILBOX INDEX [--all-headers]
+int runShow(const Args& args);
 
 // The packed date of the index as YYYY-MM-DD.
 std::string packedDateText(std::uint32_t packed);

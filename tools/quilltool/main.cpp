@@ -20,6 +20,8 @@ constexpr Command kCommands[] = {
     {"toc", "toc [--rebuild] [--count] [--yes] MAILBOX", quill::tool::runToc},
     {"dump-toc", "dump-toc FILE", quill::tool::runDumpToc},
     {"incorporate", "incorporate [--spool FILE] [--fetched] MAILBOX", quill::tool::runIncorporate},
+    {"mime", "mime FILE", quill::tool::runMime},
+    {"show", "show MAILBOX INDEX [--all-headers]", quill::tool::runShow},
 };
 
 int usage() {

@@ -21,16 +21,26 @@ std::shared_ptr<const MailHeaders> filteredHeadersFromDefaults() {
 
 std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
                                            bool allHeaders, TextView& view) {
+    return renderMessage(text, mailboxPath, allHeaders, view, MimeMessage::RenderOptions{});
+}
+
+std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
+                                           bool allHeaders, TextView& view,
+                                           const MimeMessage::RenderOptions& options) {
     view.clear();
     ByteSource source(text);
     std::unique_ptr<MailMessage> message = MailMessage::newFromStream(source, mailboxPath);
     if (!message) return nullptr;
     MailHeaders::setFilteredHeaders(allHeaders ? nullptr : filteredHeadersFromDefaults());
     unsigned plainTraits = view.fontTraits() & ~kBoldTrait;
-    message->replaceSelInText([&](std::string_view run, bool bold) {
-        view.setFontTraits(bold ? plainTraits | kBoldTrait : plainTraits);
-        view.replaceSel(run);
-    });
+    if (auto* mime = dynamic_cast<MimeMessage*>(message.get())) {
+        // MIME bodies go straight into the view so attachments become icons.
+        message->replaceSelWithHeadersInText(MimeMessage::runsInto(view));
+        view.replaceSel("\n");
+        mime->replaceSelWithBodyInView(view, options);
+    } else {
+        message->replaceSelInText(MimeMessage::runsInto(view));
+    }
     view.setFontTraits(plainTraits);
     view.setSel(0, 0);
     return message;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "message/MailMessage.h"
+#include "message/MimeMessage.h"
 #include "platform/TextView.h"
 
 namespace quill {
@@ -19,5 +20,9 @@ std::shared_ptr<const MailHeaders> filteredHeadersFromDefaults();
 // Answers the message object, or nothing when the text is no message.
 std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
                                            bool allHeaders, TextView& view);
+// The same with the reader's choice among MIME alternatives.
+std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
+                                           bool allHeaders, TextView& view,
+                                           const MimeMessage::RenderOptions& options);
 
 }  // namespace quill

@@ -1,0 +1,635 @@
+#include "message/MimeMessage.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "message/charset.h"
+#include "message/headerword.h"
+#include "message/mimecodec.h"
+#include "message/mimetoken.h"
+#include "message/mimetypes.h"
+#include "platform/Diagnostics.h"
+#include "platform/FileHandles.h"
+
+namespace quill {
+
+namespace {
+
+constexpr const char* kWho = "MimeMessage";
+// Our 8-bit set has no em dash; the separator is drawn with hyphens.
+constexpr std::string_view kDigestSeparator = "-----\n";
+constexpr std::string_view kAlternativeDelimiter = "-----\n";
+constexpr uint32_t kSndMagic = 0x2e736e64;  // ".snd"
+constexpr size_t kSndHeader = 28;
+
+uint32_t bigEndianWord(std::string_view bytes, size_t at) {
+    uint32_t word = 0;
+    for (size_t i = 0; i < 4; ++i) word = (word << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return word;
+}
+
+void putBigEndianWord(std::string& out, uint32_t word) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(word >> shift));
+}
+
+std::string trimmed(std::string_view text) {
+    size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos) return {};
+    size_t end = text.find_last_not_of(" \t\r\n");
+    return std::string(text.substr(start, end - start + 1));
+}
+
+bool endsWithExtension(std::string_view name, std::string_view ext, bool ignoreCase) {
+    if (name.size() <= ext.size() + 1 || name[name.size() - ext.size() - 1] != '.') return false;
+    std::string_view tail = name.substr(name.size() - ext.size());
+    return ignoreCase ? equalsIgnoringCase(tail, ext) : tail == ext;
+}
+
+}  // namespace
+
+MailMessage::RunSink MimeMessage::runsInto(TextView& view) {
+    return [&view](std::string_view run, bool bold) {
+        unsigned plain = view.fontTraits() & ~kBoldTrait;
+        view.setFontTraits(bold ? plain | kBoldTrait : plain);
+        view.replaceSel(run);
+        view.setFontTraits(plain);
+    };
+}
+
+namespace {
+
+// One delimiter line of a multipart body: where it starts, where the next
+// line starts, and whether it closes the body.
+struct Delimiter {
+    size_t start;
+    size_t next;
+    bool closing;
+};
+
+bool isLineEnd(std::string_view body, size_t at, size_t& next) {
+    while (at < body.size() && (body[at] == ' ' || body[at] == '\t')) ++at;
+    if (at < body.size() && body[at] == '\r') ++at;
+    if (at < body.size() && body[at] == '\n') {
+        next = at + 1;
+        return true;
+    }
+    return false;
+}
+
+std::optional<Delimiter> findDelimiter(std::string_view body, std::string_view boundary,
+                                       size_t from) {
+    std::string dashes = "--" + std::string(boundary);
+    for (size_t at = body.find(dashes, from); at != std::string_view::npos;
+         at = body.find(dashes, at + 1)) {
+        if (at != 0 && body[at - 1] != '\n') continue;
+        size_t after = at + dashes.size(), next = 0;
+        if (isLineEnd(body, after, next)) return Delimiter{at, next, false};
+        if (body.substr(after, 2) == "--" && isLineEnd(body, after + 2, next))
+            return Delimiter{at, next, true};
+    }
+    return std::nullopt;
+}
+
+std::string guessBoundary(std::string_view body) {
+    for (size_t at = 0; at < body.size();) {
+        size_t end = body.find('\n', at);
+        if (end == std::string_view::npos) end = body.size();
+        if (body.substr(at, 2) == "--") return trimmed(body.substr(at + 2, end - at - 2));
+        at = end + 1;
+    }
+    return "-";
+}
+
+std::string_view withoutFinalNewline(std::string_view text) {
+    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    return text;
+}
+
+bool writeBodyFile(const std::string& path, std::string_view bytes) {
+    UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    return fd && writeAll(fd.get(), bytes) && fd.close() == 0;
+}
+
+void removePath(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(path, error))) {
+        std::filesystem::remove_all(path, error);
+        if (!error) return;
+    } else if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
+        return;
+    }
+    std::perror(path.c_str());
+}
+
+}  // namespace
+
+// ---- class ----
+
+const MailClass& MimeMessage::mailClass() {
+    static const MailClass cls{
+        "MimeMessage",
+        "Unknown",
+        "mimemail",
+        true,
+        &MimeMessage::willingnessToDecode,
+        []() -> std::unique_ptr<MailMessage> { return std::make_unique<MimeMessage>(); }};
+    return cls;
+}
+
+double MimeMessage::willingnessToDecode(const MailHeaders& headers) {
+    const std::string* type = headers.valueForKey("Content-Type");
+    if (headers.hasKey("MIME-Version") || (type && type->find('/') != std::string::npos))
+        return 0.667;
+    return 0.333;
+}
+
+void registerMimeMessageClass() { MailMessage::registerMailClass(MimeMessage::mailClass()); }
+
+MimeMessage::~MimeMessage() {
+    dropBodyFile();
+    for (const std::string& link : myOwnedLinks) removePath(link);
+}
+
+// ---- headers ----
+
+void MimeMessage::setHeaders(std::unique_ptr<MailHeaders> block) {
+    MailMessage::setHeaders(std::move(block));
+    if (!myHeaders) return;
+    processMimeHeaders(*myHeaders);
+    if (isRichBody() && !attachmentPath()) setAttachmentPath(defaultAttachmentDirectory());
+    myHeaders->setDelegate(this);
+}
+
+void MimeMessage::parseParameters(std::string_view value, size_t pos, MimeParameters& into) {
+    while (pos < value.size()) {
+        size_t before = pos;
+        std::optional<std::string> name = parseMimeToken(value, pos, "=", true);
+        std::optional<std::string> text = parseMimeToken(value, pos, ";", false);
+        if (name) into.setKey(*name, text ? std::optional<std::string_view>(*text) : std::nullopt);
+        if (pos == before) break;
+    }
+}
+
+bool MimeMessage::processMimeHeaders(MailHeaders& block) {
+    for (int i = 0; i < block.count(); ++i) {
+        std::string value = block.valueAt(i);
+        decodeMimeHeaderWords(value);
+        block.setValueNoCopyAt(std::move(value), i);
+    }
+    const std::string* contentType = block.valueForKey("Content-Type");
+    if (!contentType) return false;
+    const std::string* encoding = block.valueForKey("Content-Transfer-Encoding");
+    myMimeEncoding = encoding ? std::optional<std::string>(trimmed(*encoding)) : std::nullopt;
+
+    myMimeParameters = MimeParameters();
+    size_t pos = 0;
+    myMimeType = parseMimeToken(*contentType, pos, "/", true);
+    myMimeSubtype = parseMimeToken(*contentType, pos, ";", true);
+    parseParameters(*contentType, pos, myMimeParameters);
+
+    myMimeDispositionParameters = MimeParameters();
+    myMimeDisposition.reset();
+    if (const std::string* disposition = block.valueForKey("Content-Disposition")) {
+        pos = 0;
+        myMimeDisposition = parseMimeToken(*disposition, pos, ";", true);
+        parseParameters(*disposition, pos, myMimeDispositionParameters);
+    } else if (const std::string* sun = block.valueForKey("X-Sun-Data-Type");
+               sun && !equalsIgnoringCase(trimmed(*sun), "text")) {
+        myMimeDisposition = "attachment";
+        if (const std::string* description = block.valueForKey("Content-Description")) {
+            myMimeParameters.setKey("name", *description);
+            myMimeDispositionParameters.setKey("filename", *description);
+        }
+    }
+    return true;
+}
+
+void MimeMessage::setMimeType(std::optional<std::string> type, std::optional<std::string> subtype) {
+    myMimeType = std::move(type);
+    myMimeSubtype = std::move(subtype);
+}
+
+void MimeMessage::setMimeParameter(std::string_view key, std::optional<std::string_view> value) {
+    myMimeParameters.setKey(key, value);
+}
+
+const std::string* MimeMessage::mimeParameterValueForKey(std::string_view key) const {
+    return myMimeParameters.valueForKey(key);
+}
+
+void MimeMessage::setMimeDisposition(std::optional<std::string> disposition) {
+    myMimeDisposition = std::move(disposition);
+}
+
+void MimeMessage::setMimeDispositionParameter(std::string_view key,
+                                              std::optional<std::string_view> value) {
+    myMimeDispositionParameters.setKey(key, value);
+}
+
+const std::string* MimeMessage::mimeDispositionParameterValueForKey(std::string_view key) const {
+    return myMimeDispositionParameters.valueForKey(key);
+}
+
+bool MimeMessage::isType(std::string_view type) const { return isKeyEqual(myMimeType, type); }
+bool MimeMessage::isSubtype(std::string_view subtype) const {
+    return isKeyEqual(myMimeSubtype, subtype);
+}
+
+bool MimeMessage::isRichBody() const { return !(isType("text") && isSubtype("plain")); }
+
+// ---- reading ----
+
+bool MimeMessage::readBodyFromStream(ByteSource& stream) {
+    bool ok;
+    if (isKeyEqual(myMimeEncoding, "base64")) {
+        ok = readBase64BodyFromStream(stream);
+    } else if (isKeyEqual(myMimeEncoding, "quoted-printable")) {
+        ok = readQuotedPrintableBodyFromStream(stream);
+    } else {
+        if (myMimeEncoding && !isKeyEqual(myMimeEncoding, "7bit") &&
+            !isKeyEqual(myMimeEncoding, "8bit") && !isKeyEqual(myMimeEncoding, "binary"))
+            logWarning(kWho, "No MIME reader known for \"%s\"--treating as 7bit",
+                       myMimeEncoding->c_str());
+        ok = readBinaryBodyFromStream(stream);
+    }
+    if (!ok) return false;
+    std::string bytes = stringBody();
+    decodeString(bytes, mimeParameterValueForKey("charset"));
+    setBodyNoCopy(std::move(bytes));
+    return true;
+}
+
+bool MimeMessage::readBase64BodyFromStream(ByteSource& stream) {
+    resetBody();
+    setBodyNoCopy(decodeBase64(stream.readRest()));
+    return true;
+}
+
+bool MimeMessage::readQuotedPrintableBodyFromStream(ByteSource& stream) {
+    resetBody();
+    setBodyNoCopy(decodeQuotedPrintable(stream.readRest()));
+    return true;
+}
+
+bool MimeMessage::decodeString(std::string& bytes, const std::string* charset) {
+    if (!charset || isKeyEqual(std::string_view(*charset), "x-zell") ||
+        isKeyEqual(std::string_view(*charset), "us-ascii"))
+        return true;
+    if (!isKeyEqual(std::string_view(*charset), "iso-8859-1"))
+        logWarning(kWho, "Can't decode charset %s", charset->c_str());
+    size_t nul = bytes.find('\0');
+    std::string head = bytes.substr(0, nul);
+    convertFromIso8859_1(head);
+    bytes.replace(0, nul == std::string::npos ? bytes.size() : nul, head);
+    return true;
+}
+
+std::unique_ptr<MimeMessage> MimeMessage::initFromStream(ByteSource& stream) {
+    auto part = std::make_unique<MimeMessage>();
+    if (!part->readFromStream(stream)) return nullptr;
+    return part;
+}
+
+// ---- body objects ----
+
+MimeRichText* MimeMessage::textBody() {
+    decodeBody();
+    return myTextBody.get();
+}
+
+const MimeMessage::PartList* MimeMessage::parts() {
+    decodeBody();
+    return myParts.get();
+}
+
+const std::string* MimeMessage::imageFile() {
+    decodeBody();
+    return myImageFile ? &*myImageFile : nullptr;
+}
+
+const MimeMessage::Sound* MimeMessage::sound() {
+    decodeBody();
+    return mySound.get();
+}
+
+void MimeMessage::decodeBody() {
+    if (myBodyDecoded) return;
+    myBodyDecoded = true;
+    struct Decoder {
+        const char* name;
+        void (MimeMessage::*decode)();
+    };
+    static constexpr Decoder kDecoders[] = {{"audio", &MimeMessage::decodeAudioBody},
+                                            {"image", &MimeMessage::decodeImageBody},
+                                            {"text", &MimeMessage::decodeTextBody},
+                                            {"multipart", &MimeMessage::decodeMultipartBody},
+                                            {nullptr, nullptr}};
+    if (!myMimeType) return;
+    const Decoder* found = kDecoders;
+    while (found->name && !equalsIgnoringCase(found->name, *myMimeType)) ++found;
+    if (found->decode)
+        (this->*found->decode)();
+    else
+        logWarning(kWho, "No MIME decoder known for %s--treating as text/plain",
+                   myMimeType->c_str());
+}
+
+void MimeMessage::decodeTextBody() {
+    myTextBody = std::make_unique<MimeRichText>();
+    MimeRichText& view = *myTextBody;
+    if (isSubtype("richtext")) {
+        view.readMimeRichText(bodyView());
+    } else if (isSubtype("enriched")) {
+        view.readMimeEnriched(bodyView());
+    } else if (isSubtype("rtf")) {
+        view.selectAll();
+        if (!view.replaceSelWithRTF(bodyView())) view.replaceSel(bodyView());
+    } else {
+        if (!isSubtype("plain") &&
+            !(myMimeSubtype && lowercased(*myMimeSubtype).starts_with("x-zell")))
+            logNote(kWho, "Unknown mime text subtype %s, treating as plain",
+                    myMimeSubtype ? myMimeSubtype->c_str() : "");
+        view.setPlainMode(true);
+        view.selectAll();
+        view.replaceSel(bodyView());
+    }
+}
+
+void MimeMessage::decodeMultipartBody() {
+    myParts = std::make_unique<PartList>();
+    std::string_view body = bodyView();
+    std::string boundary;
+    if (const std::string* parameter = mimeParameterValueForKey("boundary")) {
+        boundary = *parameter;
+    } else {
+        boundary = guessBoundary(body);
+        logWarning(kWho, "Missing multipart boundary parameter; using \"%.*s\"",
+                   static_cast<int>(boundary.size()), boundary.data());
+    }
+    std::optional<Delimiter> delimiter = findDelimiter(body, boundary, 0);
+    if (!delimiter) logWarning(kWho, "Missing terminating boundary of MIME multipart message");
+    while (delimiter && !delimiter->closing) {
+        size_t start = delimiter->next;
+        delimiter = findDelimiter(body, boundary, start);
+        std::string_view text;
+        if (delimiter) {
+            text = withoutFinalNewline(body.substr(start, delimiter->start - start));
+        } else {
+            logWarning(kWho, "Missing terminating boundary of MIME multipart message");
+            if (body.size() > start + 1) text = body.substr(start, body.size() - 1 - start);
+        }
+        ByteSource stream(text);
+        if (std::unique_ptr<MimeMessage> part = initFromStream(stream))
+            myParts->push_back(std::move(part));
+    }
+}
+
+void MimeMessage::decodeImageBody() { myImageFile = tmpBodyFile(true); }
+
+void MimeMessage::decodeAudioBody() {
+    std::string_view body = bodyView();
+    if (isSubtype("basic") && !body.starts_with(".snd")) {
+        mySound = std::make_unique<Sound>();
+        std::string& data = mySound->data;
+        for (uint32_t word :
+             {kSndMagic, uint32_t(kSndHeader), uint32_t(body.size()), 1u, 8012u, 1u, 0u})
+            putBigEndianWord(data, word);
+        data.append(body);
+        return;
+    }
+    if (body.size() < 24 || bigEndianWord(body, 0) != kSndMagic ||
+        bigEndianWord(body, 4) > body.size()) {
+        logWarning(kWho, "Can't decode audio contents");
+        return;
+    }
+    mySound = std::make_unique<Sound>(Sound{std::string(body)});
+}
+
+bool MimeMessage::isAudioBasicBody(std::string_view body) {
+    if (body.size() < kSndHeader || !body.starts_with(".snd")) return true;
+    uint32_t format = bigEndianWord(body, 12), rate = bigEndianWord(body, 16),
+             channels = bigEndianWord(body, 20);
+    return format == 1 && (rate == 8012 || rate == 8000) && channels == 1;
+}
+
+// ---- files ----
+
+void MimeMessage::setMimeTypeFromFile(const std::string& name) {
+    for (const MimeFileType& entry : mimeTypeMap()) {
+        if (entry.subtype == "*" || !endsWithExtension(name, entry.extension, false)) continue;
+        if (entry.type == "audio" && entry.subtype == "basic" && !isAudioBasicBody(bodyView()))
+            continue;
+        setMimeType(entry.type, entry.subtype);
+        return;
+    }
+    setMimeType("application", "octet-stream");
+}
+
+std::string MimeMessage::attachmentDirectory() {
+    const std::optional<std::string>& directory = defaultAttachmentDirectory();
+    return directory && !directory->empty() ? *directory : "/tmp";
+}
+
+void MimeMessage::dropBodyFile() {
+    if (myBodyFile && myBodyFileOwner) removePath(*myBodyFile);
+    myBodyFile.reset();
+    myBodyFileOwner = false;
+}
+
+std::string MimeMessage::fileBaseName() const {
+    std::string name = "mime-attachment";
+    if (!(isType("message") && isSubtype("external-body"))) {
+        const std::string* given = mimeDispositionParameterValueForKey("filename");
+        if (!given) given = mimeParameterValueForKey("filename");
+        if (!given) given = mimeParameterValueForKey("name");
+        if (given && !given->empty()) name = *given;
+    }
+    for (char& c : name)
+        if (c == '/') c = '-';
+    return name;
+}
+
+std::string MimeMessage::bodyFileIn(const std::optional<std::string>& directory) {
+    dropBodyFile();
+    std::string name = fileBaseName();
+    std::vector<const MimeFileType*> entries;
+    for (const MimeFileType& entry : mimeTypeMap())
+        if (isType(entry.type) && (entry.subtype == "*" || isSubtype(entry.subtype)))
+            entries.push_back(&entry);
+    bool rewritten = false;
+    for (const MimeFileType* entry : entries) {
+        if (entry->extension.empty() || !endsWithExtension(name, entry->extension, true)) continue;
+        name.replace(name.size() - entry->extension.size(), entry->extension.size(),
+                     entry->extension);
+        rewritten = true;
+        break;
+    }
+    if (!rewritten && !entries.empty() && !entries.front()->extension.empty())
+        name += formatString(".%s", entries.front()->extension.c_str());
+    if (entries.empty() && myMimeSubtype && name.find('.') == std::string::npos &&
+        !isType("application") && !isSubtype("octet-stream")) {
+        std::string subtype = *myMimeSubtype;
+        if (lowercased(subtype).starts_with("x-")) subtype.erase(0, 2);
+        name += formatString(".%s", lowercased(subtype).c_str());
+    }
+    std::string path = directory ? formatString("%s/", directory->c_str()) + name : name;
+    if (directory) mkuniquefile(path);
+    myBodyFile = path;
+    myBodyFileOwner = false;
+    return path;
+}
+
+std::string MimeMessage::tmpBodyFile(bool save) {
+    if (!myBodyFile) {
+        bodyFileIn(attachmentDirectory());
+        myBodyFileOwner = true;
+    }
+    std::string path = *myBodyFile;
+    if (save) saveBodyToFile(path);
+    return path;
+}
+
+bool MimeMessage::saveBodyToFile(const std::string& path) {
+    bool ok = true;
+    if (isType("multipart")) {
+        if (::mkdir(path.c_str(), 0777) != 0) return false;
+        if (const PartList* list = parts())
+            for (const auto& part : *list) ok = part->saveBodyToFile(part->bodyFileIn(path)) && ok;
+    } else {
+        const Sound* audio = isType("audio") ? sound() : nullptr;
+        ok = writeBodyFile(path, audio ? std::string_view(audio->data) : bodyView());
+    }
+    const std::string* mode = mimeParameterValueForKey("x-unix-mode");
+    if (ok && mode) {
+        long bits = std::strtol(mode->c_str(), nullptr, 0);
+        if (bits != 0) ::chmod(path.c_str(), static_cast<mode_t>(bits));
+    }
+    return ok;
+}
+
+// ---- rendering ----
+
+void MimeMessage::insertIcon(TextView& view, bool wholePart) {
+    std::string path = tmpBodyFile(!wholePart);
+    if (wholePart) {
+        ByteSink sink;
+        writeHeadersToStream(sink);
+        sink.write("\n");
+        sink.write(bodyView());
+        writeBodyFile(path, sink.bytes());
+    }
+    view.replaceSelWithFile(path);
+}
+
+void MimeMessage::replaceSelWithBodyInView(TextView& view, const RenderOptions& options) {
+    if (!myMimeType) {
+        view.replaceSel(bodyView());
+    } else if (isType("multipart")) {
+        renderMultipart(view, options);
+    } else if (isType("text")) {
+        if (isKeyEqual(myMimeDisposition, "attachment") || isSubtype("html"))
+            insertIcon(view, false);
+        else if (MimeRichText* text = textBody())
+            view.replaceSelWithView(*text);
+    } else if (isType("message") && isSubtype("rfc822")) {
+        renderEmbeddedMessage(view, options);
+    } else if (isType("message") && isSubtype("external-body") && renderLocalFile(view)) {
+        return;
+    } else {
+        insertIcon(view, isType("message"));
+    }
+}
+
+void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) {
+    if (isSubtype("alternative")) return renderAlternatives(view, options);
+    if (isSubtype("x-folder")) return insertIcon(view, false);
+    const PartList* list = parts();
+    if (!list) return;
+    bool digest = isSubtype("digest");
+    for (size_t i = 0; i < list->size(); ++i) {
+        if (digest && i > 0) view.replaceSel(kDigestSeparator);
+        (*list)[i]->replaceSelWithBodyInView(view, options);
+    }
+}
+
+void MimeMessage::renderAlternatives(TextView& view, const RenderOptions& options) {
+    const PartList* list = parts();
+    if (!list || list->empty()) return;
+    int choice = options.mimeChoice.value_or(0);
+    if (choice == 1) return list->front()->replaceSelWithBodyInView(view, options);
+    if (choice != 2) return list->back()->replaceSelWithBodyInView(view, options);
+    for (size_t i = 0; i < list->size(); ++i) {
+        (*list)[i]->replaceSelWithBodyInView(view, options);
+        if (i + 1 == list->size()) break;
+        const std::string& text = view.plainText();
+        if (view.selStart() > 0 && text[view.selStart() - 1] != '\n') view.replaceSel("\n");
+        view.replaceSel(kAlternativeDelimiter);
+    }
+}
+
+void MimeMessage::renderEmbeddedMessage(TextView& view, const RenderOptions& options) {
+    ByteSource stream(bodyView());
+    std::unique_ptr<MailMessage> message = MailMessage::newFromStream(stream);
+    if (!message) {
+        view.replaceSel(bodyView());
+        return;
+    }
+    RunSink runs = runsInto(view);
+    message->replaceSelWithHeadersInText(runs);
+    runs("\n", false);
+    if (auto* mime = dynamic_cast<MimeMessage*>(message.get()))
+        mime->replaceSelWithBodyInView(view, options);
+    else
+        message->replaceSelWithBodyInText(runs);
+    myEmbedded.push_back(std::move(message));
+}
+
+bool MimeMessage::renderLocalFile(TextView& view) {
+    const std::string* access = mimeParameterValueForKey("access-type");
+    const std::string* name = mimeParameterValueForKey("name");
+    if (!access || !name || !equalsIgnoringCase(*access, "local-file")) return false;
+    size_t slash = name->find_last_of('/');
+    std::string link = attachmentDirectory() + "/" +
+                       (slash == std::string::npos ? *name : name->substr(slash + 1));
+    mkuniquefile(link);
+    if (::symlink(name->c_str(), link.c_str()) != 0) {
+        std::perror(link.c_str());
+        return false;
+    }
+    myOwnedLinks.push_back(link);
+    view.replaceSelWithFile(link);
+    return true;
+}
+
+void MimeMessage::replaceSelWithBodyInText(const RunSink& out) {
+    TextView view;
+    replaceSelWithBodyInView(view);
+    out(textWithAttachmentNames(view), false);
+}
+
+std::string MimeMessage::textWithAttachmentNames(const TextView& view) {
+    const std::string& text = view.plainText();
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const Attachment* cell =
+            text[i] == kAttachmentChar ? view.richText().attachmentAt(i) : nullptr;
+        if (!cell) {
+            out.push_back(text[i]);
+            continue;
+        }
+        if (!out.empty() && out.back() != '\n') out.push_back('\n');
+        out += "[attachment: " + cell->name + "]";
+        if (i + 1 >= text.size() || text[i + 1] != '\n') out.push_back('\n');
+    }
+    return out;
+}
+
+}  // namespace quill

@@ -1,0 +1,44 @@
+// Transfer decoding of MIME bodies: base64 and quoted-printable. Each decoder
+// is a small state machine fed bytes in pieces of any size, so a body read in
+// one piece and the same body fed a byte at a time decode alike.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quill {
+
+// Bytes outside the base64 alphabet are skipped; "=" counts as a zero digit
+// and as padding. Decoding goes on after padding, so concatenated encodings
+// are joined; an incomplete final group is dropped.
+class Base64Decoder {
+  public:
+    void feed(std::string_view bytes, std::string& out);
+    void finish(std::string& out) { (void)out; }
+
+  private:
+    unsigned long m_group = 0;
+    int m_count = 0;
+    int m_padding = 0;  // "=" seen since the last other significant character
+};
+
+// "=" + newline is a soft line break, "=XY" a hex byte, blanks before a
+// newline vanish. Anything else after "=" is kept as it is.
+class QuotedPrintableDecoder {
+  public:
+    void feed(std::string_view bytes, std::string& out);
+    // Writes what is still held back (a trailing "=", blanks at the very end).
+    void finish(std::string& out);
+
+  private:
+    void put(char c, std::string& out);
+    enum class State { Text, Equals, EqualsCR, EqualsHex };
+    State m_state = State::Text;
+    char m_first = 0;
+    size_t m_blanks = 0;
+};
+
+std::string decodeBase64(std::string_view bytes);
+std::string decodeQuotedPrintable(std::string_view bytes);
+
+}  // namespace quill

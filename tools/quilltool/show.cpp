@@ -1,0 +1,89 @@
+// quilltool show: one message of a mailbox as the mailbox window shows it, as
+// plain text: the header block with the filtered headers hidden (all of them
+// shown with --all-headers) and the body, attachments as "[attachment: NAME]".
+// Attachment files are made in a private temporary directory removed at exit.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "commands.h"
+#include "message/MimeMessage.h"
+#include "platform/ConsolePanels.h"
+#include "reader/MessageRenderer.h"
+#include "store/MailBox.h"
+
+namespace quill::tool {
+namespace {
+
+struct ShowOptions {
+    std::string mailbox;
+    long index = -1;
+    bool allHeaders = false;
+};
+
+bool parse(const Args& args, ShowOptions& o) {
+    std::vector<std::string> positional;
+    for (const std::string& a : args) {
+        if (a == "--all-headers")
+            o.allHeaders = true;
+        else
+            positional.push_back(a);
+    }
+    if (positional.size() != 2) return false;
+    char* end = nullptr;
+    o.mailbox = positional[0];
+    o.index = std::strtol(positional[1].c_str(), &end, 10);
+    return *end == '\0' && o.index >= 0;
+}
+
+// A directory under /tmp for the bodies shown as icons, removed with everything in it.
+class ScratchDirectory {
+  public:
+    ScratchDirectory() {
+        char name[] = "/tmp/quilltool-show-XXXXXX";
+        if (::mkdtemp(name)) m_path = name;
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+    }
+    const std::string& path() const { return m_path; }
+
+  private:
+    std::string m_path;
+};
+
+}  // namespace
+
+int runShow(const Args& args) {
+    ShowOptions o;
+    if (!parse(args, o)) {
+        std::fputs("usage: quilltool show MAILBOX INDEX [--all-headers]\n", stderr);
+        return kUsageError;
+    }
+    installPanels(std::make_shared<ConsolePanels>(false));
+    registerMimeMessageClass();
+    std::unique_ptr<MailBox> box = MailBox::newMailBox(o.mailbox);
+    if (!box) return 1;
+    if (o.index >= static_cast<long>(box->toc().length())) {
+        std::fprintf(stderr, "%s: no message %ld\n", o.mailbox.c_str(), o.index);
+        return 1;
+    }
+    std::optional<std::string_view> text = box->loadMessageTextAt(static_cast<int>(o.index));
+    if (!text) return 1;
+    ScratchDirectory scratch;
+    std::optional<std::string> savedDirectory = MailMessage::defaultAttachmentDirectory();
+    MailMessage::setDefaultAttachmentDirectory(scratch.path());
+    TextView view;
+    std::string shown;
+    {
+        std::unique_ptr<MailMessage> message = renderMessage(*text, o.mailbox, o.allHeaders, view);
+        shown = message ? MimeMessage::textWithAttachmentNames(view) : std::string(*text);
+    }
+    MailMessage::setDefaultAttachmentDirectory(savedDirectory);
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
+    if (!shown.empty() && shown.back() != '\n') std::fputc('\n', stdout);
+    return 0;
+}
+
+}  // namespace quill::tool
