@@ -1,0 +1,313 @@
+// MIME messages: header interpretation, transfer and charset decoding,
+// multipart splitting (boundaries, preamble, epilogue, nesting, guessing,
+// missing ends), the file-type map and body file names, and rendering into a
+// view with attachments as icons.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "message/MimeMessage.h"
+#include "message/mimetypes.h"
+#include "platform/TextView.h"
+#include "support/QuillTest.h"
+
+namespace quill {
+namespace {
+
+class MimeMessageTest : public test::QuillTest {
+  protected:
+    void SetUp() override {
+        QuillTest::SetUp();
+        MailMessage::setDefaultAttachmentDirectory(tmp());
+        resetMimeTypeMap();
+        registerMimeMessageClass();
+    }
+    void TearDown() override {
+        MailMessage::setDefaultAttachmentDirectory(std::nullopt);
+        resetMimeTypeMap();
+        QuillTest::TearDown();
+    }
+
+    std::unique_ptr<MimeMessage> parse(std::string_view text) {
+        ByteSource stream(text);
+        auto message = MimeMessage::initFromStream(stream);
+        EXPECT_TRUE(message);
+        return message;
+    }
+
+    std::string rendered(MimeMessage& message, MimeMessage::RenderOptions options = {}) {
+        TextView view;
+        message.replaceSelWithBodyInView(view, options);
+        return MimeMessage::textWithAttachmentNames(view);
+    }
+
+    bool logged(const std::string& line) const {
+        return std::find(logLines.begin(), logLines.end(), line) != logLines.end();
+    }
+
+    std::vector<std::string> partBodies(MimeMessage& message) {
+        std::vector<std::string> out;
+        if (const MimeMessage::PartList* parts = message.parts())
+            for (const auto& part : *parts) out.push_back(part->stringBody());
+        return out;
+    }
+};
+
+TEST_F(MimeMessageTest, ContentTypeTokensParametersAndDecodedHeaders) {
+    auto m = parse(
+        "Subject: =?iso-8859-1?Q?caf=E9?=\n"
+        "Content-Type: Text/HTML; Charset=ISO-8859-1; name=\"a \\\"q\\\".html\"\n"
+        "Content-Transfer-Encoding: 8bit\n\n<p>hi</p>\n");
+    EXPECT_EQ(*m->headerValueForKey("Subject"), "caf\xe9");
+    EXPECT_EQ(m->mimeType(), "text");
+    EXPECT_EQ(m->mimeSubtype(), "html");
+    EXPECT_EQ(*m->mimeParameterValueForKey("charset"), "ISO-8859-1");
+    EXPECT_EQ(*m->mimeParameterValueForKey("name"), "a \"q\".html");
+    EXPECT_EQ(m->mimeEncoding(), "8bit");
+    EXPECT_EQ(rendered(*m), "[attachment: a \"q\".html]\n");
+}
+
+TEST_F(MimeMessageTest, DispositionAndSunDataType) {
+    auto m =
+        parse("Content-Type: text/plain\nContent-Disposition: Attachment; filename=notes\n\nx\n");
+    EXPECT_EQ(m->mimeDisposition(), "attachment");
+    EXPECT_EQ(*m->mimeDispositionParameterValueForKey("filename"), "notes");
+
+    auto sun = parse(
+        "Content-Type: application/octet-stream\nX-Sun-Data-Type: default\n"
+        "Content-Description: pic.raw\n\nzz");
+    EXPECT_EQ(sun->mimeDisposition(), "attachment");
+    EXPECT_EQ(*sun->mimeParameterValueForKey("name"), "pic.raw");
+    EXPECT_EQ(*sun->mimeDispositionParameterValueForKey("filename"), "pic.raw");
+
+    auto sunText = parse("Content-Type: text/plain\nX-Sun-Data-Type: TEXT\n\nzz");
+    EXPECT_FALSE(sunText->mimeDisposition());
+}
+
+TEST_F(MimeMessageTest, TransferEncodingsAndCharsets) {
+    EXPECT_EQ(parse("Content-Type: text/plain\nContent-Transfer-Encoding: X-BASE64\n\n"
+                    "SGVs\nbG8=\n")
+                  ->stringBody(),
+              "Hello");
+    EXPECT_EQ(parse("Content-Type: text/plain\nContent-Transfer-Encoding: Quoted-Printable\n\n"
+                    "=41=\nB  \nc")
+                  ->stringBody(),
+              "AB\nc");
+    auto odd = parse("Content-Type: text/plain\nContent-Transfer-Encoding: x-uue\n\nraw");
+    EXPECT_EQ(odd->stringBody(), "raw");
+    EXPECT_TRUE(
+        logged("[MimeMessage Warning: No MIME reader known for \"x-uue\"--treating as 7bit]\n"));
+    auto utf = parse("Content-Type: text/plain; charset=utf-8\n\nok");
+    EXPECT_EQ(utf->stringBody(), "ok");
+    EXPECT_TRUE(logged("[MimeMessage Warning: Can't decode charset utf-8]\n"));
+}
+
+TEST_F(MimeMessageTest, NoContentTypeMeansNoTypeAndRawBody) {
+    auto m = parse("Subject: plain\n\nbody <b>bytes</b>\n");
+    EXPECT_FALSE(m->mimeType());
+    EXPECT_EQ(rendered(*m), "body <b>bytes</b>\n");
+    EXPECT_EQ(m->parts(), nullptr);
+}
+
+TEST_F(MimeMessageTest, MultipartDropsPreambleAndEpilogueAndHandlesTrailingBlanks) {
+    auto m = parse(
+        "Content-Type: MULTIPART/MIXED; boundary=\"b1\"\n\n"
+        "preamble\n--b1  \nContent-Type: text/plain\n\none\n"
+        "--b1\r\n\ntwo (no headers)\n\n--b1--\nepilogue\n");
+    EXPECT_EQ(m->mimeType(), "multipart");
+    ASSERT_EQ(partBodies(*m), (std::vector<std::string>{"one", "two (no headers)\n"}));
+    EXPECT_FALSE((*m->parts())[1]->mimeType());
+    EXPECT_EQ(rendered(*m), "onetwo (no headers)\n");  // parts follow each other directly
+    EXPECT_TRUE(logLines.empty());
+}
+
+TEST_F(MimeMessageTest, NestedAndEmptyMultiparts) {
+    auto m = parse(
+        "Content-Type: multipart/mixed; boundary=outer\n\n"
+        "--outer\nContent-Type: multipart/alternative; boundary=inner\n\n"
+        "--inner\nContent-Type: text/plain\n\nplain\n--inner\nContent-Type: text/enriched\n\n"
+        "<bold>rich</bold>\n--inner--\n\n"
+        "--outer\nContent-Type: multipart/alternative; boundary=none\n\n\n"
+        "--outer--\n");
+    const MimeMessage::PartList* parts = m->parts();
+    ASSERT_EQ(parts->size(), 2u);
+    EXPECT_EQ(partBodies(*(*parts)[0]), (std::vector<std::string>{"plain", "<bold>rich</bold>"}));
+    EXPECT_TRUE(partBodies(*(*parts)[1]).empty());
+    EXPECT_EQ(rendered(*m), "rich");
+    EXPECT_EQ(rendered(*m, {1}), "plain");
+    EXPECT_EQ(rendered(*m, {2}), "plain\n-----\nrich");
+}
+
+TEST_F(MimeMessageTest, MissingTerminatingBoundaryRunsToTheEndLessOneByte) {
+    auto m = parse("Content-Type: multipart/mixed; boundary=b\n\n--b\n\nfirst\n--b\n\nlast\n");
+    EXPECT_EQ(partBodies(*m), (std::vector<std::string>{"first", "last"}));
+    EXPECT_TRUE(
+        logged("[MimeMessage Warning: Missing terminating boundary of MIME multipart message]\n"));
+
+    // A closing line with no newline after it is not a closing line.
+    auto unterminated = parse("Content-Type: multipart/mixed; boundary=b\n\n--b\n\nonly\n--b--");
+    EXPECT_EQ(partBodies(*unterminated), (std::vector<std::string>{"only\n--b-"}));
+}
+
+TEST_F(MimeMessageTest, BoundaryIsGuessedFromTheFirstDashLine) {
+    auto m =
+        parse("Content-Type: multipart/mixed\n\nintro\n--guess\n\na\n--guess\n\nb\n--guess--\n");
+    EXPECT_EQ(partBodies(*m), (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(
+        logged("[MimeMessage Warning: Missing multipart boundary parameter; using \"guess\"]\n"));
+}
+
+TEST_F(MimeMessageTest, DigestSeparatesPartsAndEmbeddedMessagesShowInline) {
+    auto m = parse(
+        "Content-Type: multipart/digest; boundary=d\n\n"
+        "--d\nContent-Type: message/rfc822\n\nSubject: first\n\nbody one\n"
+        "--d\nContent-Type: text/plain\n\nsecond\n--d--\n");
+    std::string text = rendered(*m);
+    EXPECT_NE(text.find("Subject: first\n\nbody one"), std::string::npos) << text;
+    EXPECT_NE(text.find("-----\nsecond"), std::string::npos) << text;
+}
+
+TEST_F(MimeMessageTest, OtherTypesBecomeIconsWithMapNames) {
+    auto m = parse(
+        "Content-Type: multipart/mixed; boundary=b\n\n"
+        "--b\nContent-Type: application/postscript; name=Report.PS\n\n%!PS\n"
+        "--b\nContent-Type: image/x-portable; name=scan\n\nP1\n"
+        "--b\nContent-Type: application/x-thing\n\n??\n--b--\n");
+    EXPECT_EQ(
+        rendered(*m),
+        "[attachment: Report.ps]\n[attachment: scan.portable]\n[attachment: mime-attachment]\n");
+    const auto& parts = *m->parts();
+    EXPECT_EQ(test::slurp(parts[0]->tmpBodyFile(false)), "%!PS");
+}
+
+TEST_F(MimeMessageTest, TypingFilesComparesExtensionsExactly) {
+    MimeMessage m;
+    m.setMimeTypeFromFile("Report.PS");
+    EXPECT_EQ(m.mimeType(), "application");
+    EXPECT_EQ(m.mimeSubtype(), "octet-stream");
+    m.setMimeTypeFromFile("figure.eps");
+    EXPECT_EQ(m.mimeSubtype(), "postscript");
+    m.setMimeTypeFromFile(".ps");
+    EXPECT_EQ(m.mimeSubtype(), "octet-stream");
+}
+
+TEST_F(MimeMessageTest, UserMapComesFirstAndBadLinesAreReported) {
+    ::mkdir((home() + "/Library").c_str(), 0700);
+    ::mkdir((home() + "/Library/Quill").c_str(), 0700);
+    writeFile("home/Library/Quill/MimeFileTypes",
+              "# mine\n\nimage/x-scan scn SCAN # trailing\nbroken line\ntext/x-empty\n");
+    const std::vector<MimeFileType>& map = mimeTypeMap();
+    ASSERT_GE(map.size(), 3u);
+    EXPECT_EQ(map[0].extension, "scn");
+    EXPECT_EQ(map[1].extension, "SCAN");
+    EXPECT_EQ(map[2].subtype, "x-empty");
+    EXPECT_EQ(map[2].extension, "");
+    EXPECT_TRUE(logged("Can't parse MimeFileTypes entry: broken line\n"));
+    MimeMessage m;
+    m.setMimeTypeFromFile("photo.SCAN");
+    EXPECT_EQ(m.mimeSubtype(), "x-scan");
+}
+
+TEST_F(MimeMessageTest, SavingAppliesUnixModeAndMultipartMakesADirectory) {
+    auto m = parse(
+        "Content-Type: multipart/x-folder; boundary=b\n\n"
+        "--b\nContent-Type: application/octet-stream; name=run; x-unix-mode=0755\n\n#!/bin/sh\n"
+        "--b--\n");
+    std::string dir = tmp() + "/folder";
+    ASSERT_TRUE(m->saveBodyToFile(dir));
+    struct stat st;
+    ASSERT_EQ(::stat((dir + "/run").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    EXPECT_FALSE(m->saveBodyToFile(dir));  // the directory exists already
+}
+
+TEST_F(MimeMessageTest, OwnedBodyFilesGoWithTheMessage) {
+    std::string path;
+    {
+        auto m = parse("Content-Type: image/gif; name=x\n\nGIF89a");
+        ASSERT_TRUE(m->imageFile());
+        path = *m->imageFile();
+        EXPECT_EQ(path, tmp() + "/x.gif");
+        EXPECT_EQ(test::slurp(path), "GIF89a");
+    }
+    EXPECT_NE(::access(path.c_str(), F_OK), 0);
+}
+
+TEST_F(MimeMessageTest, AudioBasicIsWrappedAsMuLaw) {
+    auto m = parse("Content-Type: audio/basic\n\nabcd");
+    const MimeMessage::Sound* sound = m->sound();
+    ASSERT_TRUE(sound);
+    const std::string header(
+        "\x2e\x73\x6e\x64\0\0\0\x1c\0\0\0\x04\0\0\0\x01\0\0\x1f\x4c\0\0\0\x01\0\0\0\0", 28);
+    EXPECT_EQ(sound->data, header + "abcd");
+    EXPECT_TRUE(MimeMessage::isAudioBasicBody("short"));
+    EXPECT_TRUE(MimeMessage::isAudioBasicBody(sound->data));
+    std::string linear = sound->data;
+    linear[15] = 3;  // 16-bit linear
+    EXPECT_FALSE(MimeMessage::isAudioBasicBody(linear));
+
+    auto bad = parse("Content-Type: audio/x-wav\n\nRIFF....");
+    EXPECT_FALSE(bad->sound());
+    EXPECT_TRUE(logged("[MimeMessage Warning: Can't decode audio contents]\n"));
+}
+
+TEST_F(MimeMessageTest, UnknownTypesWarnAndMimeMailIsChosen) {
+    auto m = parse("Content-Type: chemical/x-pdb\n\natoms");
+    EXPECT_EQ(m->textBody(), nullptr);
+    EXPECT_TRUE(logged(
+        "[MimeMessage Warning: No MIME decoder known for chemical--treating as text/plain]\n"));
+
+    ByteSource stream(std::string_view("MIME-Version: 1.0\nSubject: x\n\nhi\n"));
+    auto chosen = MailMessage::newFromStream(stream);
+    ASSERT_TRUE(chosen);
+    EXPECT_STREQ(chosen->formatClass().name, "MimeMessage");
+    EXPECT_EQ(MimeMessage::willingnessToDecode(MailHeaders()), 0.333);
+}
+
+// Every message of the corpus (mailbox files split at their envelope lines)
+// is read, decoded part by part and rendered with its attachments.
+void decodeAll(MimeMessage& message, int depth) {
+    ASSERT_LT(depth, 100);
+    if (const MimeMessage::PartList* parts = message.parts())
+        for (const auto& part : *parts) decodeAll(*part, depth + 1);
+    message.textBody();
+}
+
+std::vector<std::string_view> corpusMessages(std::string_view file) {
+    std::vector<std::string_view> out;
+    size_t start = 0;
+    while (start < file.size()) {
+        size_t next = file.find("\nFrom ", start);
+        size_t end = next == std::string_view::npos ? file.size() : next + 1;
+        out.push_back(file.substr(start, end - start));
+        start = end;
+    }
+    return out;
+}
+
+TEST_F(MimeMessageTest, EveryCorpusMessageDecodesAndRenders) {
+    std::optional<std::string> manifest = test::corpusFile("MANIFEST.md");
+    if (!manifest) GTEST_SKIP() << "no corpus";
+    std::filesystem::path root = std::filesystem::path(*manifest).parent_path();
+    int seen = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file() || entry.path().filename() == "MANIFEST.md") continue;
+        std::string name = entry.path().string();
+        std::string bytes = test::slurp(name);
+        for (std::string_view text : corpusMessages(bytes)) {
+            ByteSource stream(text);
+            std::unique_ptr<MailMessage> message = MailMessage::newFromStream(stream);
+            ASSERT_TRUE(message) << name;
+            if (auto* mime = dynamic_cast<MimeMessage*>(message.get())) {
+                decodeAll(*mime, 0);
+                rendered(*mime);
+            }
+            ++seen;
+        }
+    }
+    EXPECT_GT(seen, 50);
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,147 @@
+// quilltool mime and show, run as programs: the JSON of a known message byte
+// for byte, valid JSON for every message of the corpus, and a mailbox message
+// shown as the mailbox window renders it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "support/QuillTest.h"
+
+namespace quill {
+namespace {
+
+std::string run(const std::string& command) {
+    std::string out;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    ::pclose(pipe);
+    return out;
+}
+
+std::string quilltool(const std::string& args) {
+    return run(std::string(QUILL_BIN_DIR "/quilltool ") + args + " 2>/dev/null");
+}
+
+// Just enough of a JSON reader to say whether a text is one valid value.
+class JsonChecker {
+  public:
+    explicit JsonChecker(std::string_view text) : m_text(text) {}
+    bool valid() {
+        bool ok = value();
+        skip();
+        return ok && m_pos == m_text.size();
+    }
+
+  private:
+    void skip() {
+        while (m_pos < m_text.size() && std::strchr(" \t\r\n", m_text[m_pos])) ++m_pos;
+    }
+    bool literal(std::string_view word) {
+        if (m_text.substr(m_pos, word.size()) != word) return false;
+        m_pos += word.size();
+        return true;
+    }
+    bool string() {
+        if (!literal("\"")) return false;
+        while (m_pos < m_text.size()) {
+            unsigned char c = m_text[m_pos++];
+            if (c == '"') return true;
+            if (c < 0x20) return false;
+            if (c == '\\' && m_pos++ >= m_text.size()) return false;
+        }
+        return false;
+    }
+    bool number() {
+        size_t start = m_pos;
+        while (m_pos < m_text.size() && std::strchr("-+.eE0123456789", m_text[m_pos])) ++m_pos;
+        return m_pos > start;
+    }
+    template <class Item>
+    bool sequence(char close, Item item) {
+        skip();
+        if (literal(std::string_view(&close, 1))) return true;
+        do {
+            skip();
+            if (!item()) return false;
+            skip();
+        } while (literal(","));
+        return literal(std::string_view(&close, 1));
+    }
+    bool value() {
+        skip();
+        if (literal("{"))
+            return sequence('}', [this] {
+                if (!string()) return false;
+                skip();
+                return literal(":") && value();
+            });
+        if (literal("[")) return sequence(']', [this] { return value(); });
+        if (m_pos < m_text.size() && m_text[m_pos] == '"') return string();
+        return literal("null") || literal("true") || literal("false") || number();
+    }
+    std::string_view m_text;
+    size_t m_pos = 0;
+};
+
+using QuilltoolMimeTest = test::QuillTest;
+
+TEST_F(QuilltoolMimeTest, PrintsTheTreeOfAKnownMessage) {
+    std::string file = writeFile("m.eml",
+                                 "From: J\xf6rg <j@x>\nSubject: =?iso-8859-1?Q?Gr=FC=DFe?=\n"
+                                 "MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                                 "--b\nContent-Type: text/plain; charset=us-ascii\n\nabc\n"
+                                 "--b\nContent-Type: application/octet-stream\n"
+                                 "Content-Disposition: attachment; filename=\"x\\\"y\"\n"
+                                 "Content-Transfer-Encoding: base64\n\nAAE=\n--b--\n");
+    EXPECT_EQ(quilltool("mime " + file),
+              "{\"class\": \"MimeMessage\", \"subject\": \"Gr\xc3\xbc\xc3\x9f"
+              "e\", "
+              "\"from\": \"J\xc3\xb6rg <j@x>\", \"root\": {\"type\": \"multipart\", "
+              "\"subtype\": \"mixed\", \"params\": {\"boundary\": \"b\"}, \"encoding\": null, "
+              "\"disposition\": null, \"disposition_params\": {}, \"body_length\": null, "
+              "\"body_sha256\": null, \"parts\": [{\"type\": \"text\", \"subtype\": \"plain\", "
+              "\"params\": {\"charset\": \"us-ascii\"}, \"encoding\": null, \"disposition\": null, "
+              "\"disposition_params\": {}, \"body_length\": 3, \"body_sha256\": "
+              "\"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\"}, "
+              "{\"type\": \"application\", \"subtype\": \"octet-stream\", \"params\": {}, "
+              "\"encoding\": \"base64\", \"disposition\": \"attachment\", \"disposition_params\": "
+              "{\"filename\": \"x\\\"y\"}, \"body_length\": 2, \"body_sha256\": "
+              "\"b413f47d13ee2fe6c845b2ee141af81de858df4ec549a58b7970bb96645bc8d2\"}]}}\n");
+}
+
+TEST_F(QuilltoolMimeTest, EveryCorpusMessageGivesValidJson) {
+    std::optional<std::string> manifest = test::corpusFile("MANIFEST.md");
+    if (!manifest) GTEST_SKIP() << "no corpus";
+    std::filesystem::path root = std::filesystem::path(*manifest).parent_path();
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file() || entry.path().filename() == "MANIFEST.md") continue;
+        std::string file = entry.path().string();
+        std::string json = quilltool("mime '" + file + "'");
+        EXPECT_TRUE(JsonChecker(json).valid()) << file << "\n" << json;
+    }
+}
+
+TEST_F(QuilltoolMimeTest, ShowRendersAttachmentsAsLines) {
+    ::mkdir((tmp() + "/t.mbox").c_str(), 0700);
+    writeFile("t.mbox/mbox",
+              "From a@b Sat Jan  1 00:00:00 2000\nFrom: a@b\nSubject: hi\nMIME-Version: 1.0\n"
+              "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\n"
+              "hello\n--b\nContent-Type: application/pdf; name=doc.pdf\n"
+              "Content-Transfer-Encoding: base64\n\nJVBERg==\n--b--\n\n");
+    std::string mailbox = tmp() + "/t.mbox";
+    EXPECT_EQ(quilltool("show " + mailbox + " 0"),
+              "From: a@b\nSubject: hi\n\nhello\n[attachment: doc.pdf]\n");
+    std::string all = quilltool("show " + mailbox + " 0 --all-headers");
+    EXPECT_NE(all.find("Content-Type: multipart/mixed; boundary=b\n"), std::string::npos) << all;
+    EXPECT_EQ(quilltool("show " + mailbox + " 7"), "");
+}
+
+}  // namespace
+}  // namespace quill
