@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "message/MimeFilter.h"
 #include "message/MimeMessage.h"
 #include "message/mimetypes.h"
 #include "platform/TextView.h"
@@ -263,6 +264,53 @@ TEST_F(MimeMessageTest, UnknownTypesWarnAndMimeMailIsChosen) {
     ASSERT_TRUE(chosen);
     EXPECT_STREQ(chosen->formatClass().name, "MimeMessage");
     EXPECT_EQ(MimeMessage::willingnessToDecode(MailHeaders()), 0.333);
+}
+
+TEST_F(MimeMessageTest, ExternalLocalFilesAreLinkedAndOtherMessagesSaved) {
+    std::string target = writeFile("data/report.txt", "contents");
+    std::string link;
+    {
+        auto m = parse("Content-Type: message/external-body; access-type=LOCAL-FILE; name=\"" +
+                       target + "\"\n\nContent-Type: text/plain\n\n");
+        TextView view;
+        m->replaceSelWithBodyInView(view);
+        const Attachment* cell = view.richText().attachmentAt(0);
+        ASSERT_TRUE(cell);
+        EXPECT_EQ(cell->name, "report.txt");
+        link = cell->path;
+        EXPECT_EQ(test::slurp(link), "contents");
+    }
+    EXPECT_NE(::access(link.c_str(), F_OK), 0);  // the link went with the message
+    EXPECT_EQ(test::slurp(target), "contents");
+
+    auto partial = parse("Content-Type: message/partial; number=1; total=2; id=x\n\nSubject: s\n");
+    TextView view;
+    partial->replaceSelWithBodyInView(view);
+    const Attachment* cell = view.richText().attachmentAt(0);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(test::slurp(cell->path),
+              "Content-Type: message/partial; number=1; total=2; id=x\n\nSubject: s\n");
+}
+
+TEST_F(MimeMessageTest, FilterReplacesShownMimeText) {
+    MailHeaders::setFilteredHeaders(nullptr);
+    TextView view;
+    view.replaceSel("Subject: plain\n\nno headers of interest");
+    MimeFilter filter;
+    EXPECT_FALSE(filter.filterDisplayText(view));
+    EXPECT_TRUE(logLines.empty());
+
+    view.clear();
+    view.replaceSel("Subject: x\nContent-Type: text/enriched\n\n<bold>hi</bold>");
+    EXPECT_TRUE(filter.filterDisplayText(view));
+    EXPECT_EQ(view.plainText(), "Subject: x\nContent-Type: text/enriched\n\nhi");
+    EXPECT_TRUE(logged("[MimeFilter: It looks like this might be a MIME message...]\n"));
+    EXPECT_TRUE(logged("[MimeFilter: Yup, text/enriched; replacing...]\n"));
+
+    view.clear();
+    view.replaceSel("Subject: Content-Type\n\nx");
+    EXPECT_FALSE(filter.filterDisplayText(view));
+    EXPECT_TRUE(logged("[MimeFilter: Nope, apparently not.]\n"));
 }
 
 // Every message of the corpus (mailbox files split at their envelope lines)
