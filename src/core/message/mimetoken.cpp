@@ -60,7 +60,7 @@ std::optional<std::string> parseMimeToken(std::string_view text, size_t& pos,
     bool quoted = pos < text.size() && text[pos] == '"';
     if (quoted) ++pos;
     std::string token;
-    bool inComment = false, warned = false;
+    bool inComment = false;
     for (; pos < text.size(); ++pos) {
         char c = text[pos];
         if (c == '\\') {
@@ -85,10 +85,9 @@ std::optional<std::string> parseMimeToken(std::string_view text, size_t& pos,
         }
         if ((delimiters.find(c) != std::string_view::npos || isBlank(c))) break;
         if (lower && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (isUnquotedSpecial(static_cast<unsigned char>(c)) && !warned) {
+        if (isUnquotedSpecial(static_cast<unsigned char>(c))) {
             std::string rest(text.substr(pos));
             logWarning("MimeMessage", "Header contains unquoted tspecial value: %s", rest.c_str());
-            warned = true;
         }
         token.push_back(c);
     }
