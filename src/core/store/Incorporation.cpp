@@ -206,40 +206,7 @@ Toc* Incorporation::incorporateMail(MailBox& mailbox, std::int32_t start) {
     toc.m_loadAtStart = false;
     int added = incorporateToc(mailbox, start);
     if (added < 0) return nullptr;
-    return loadAppended(toc, mailbox, added, oldSize);
-}
-
-// As the end of repairToc: load the new records, reload safely when one is
-// bad, and record the new count and the time of "mbox".
-Toc* Incorporation::loadAppended(Toc& toc, MailBox& mailbox, int added, off_t oldSize) {
-    if (!toc.reopen(O_RDONLY, kFileOpen)) return nullptr;
-    ::lseek(toc.m_tocFile.get(), oldSize, SEEK_SET);
-    std::uint32_t first = toc.m_length;
-    toc.m_hadError = false;
-    try {
-        toc.loadToc(mailbox, added, static_cast<int>(first));
-        toc.loadMsgListAt(static_cast<int>(first), added);
-    } catch (const MailBadTOC&) {
-        toc.m_hadError = true;
-    }
-    if (toc.m_hadError) {
-        if (!toc.safeLoadToc(mailbox)) return nullptr;
-        toc.loadMsgListAt(0, static_cast<int>(toc.m_length));
-    }
-    if (!toc.reopen(O_RDWR, kFileOpen)) return nullptr;
-    char word[4];
-    putU32(word, toc.m_length);
-    bool ok = toc.writeAt(kCountOffset, word, 4);
-    struct stat st;
-    putU32(word, ::stat(mailbox.m_mailFileName.c_str(), &st) == 0
-                     ? static_cast<std::uint32_t>(st.st_mtime)
-                     : 0xffffffffu);
-    ok = ok && toc.writeAt(kTimeOffset, word, 4);
-    if (!ok) {
-        toc.fileError(kFileWrite);
-        return nullptr;
-    }
-    return toc.flushFile();
+    return toc.loadAppended(mailbox, added, oldSize);
 }
 
 const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart,

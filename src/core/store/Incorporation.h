@@ -35,7 +35,6 @@ class Incorporation {
     static bool incomingIdle(const std::string& dir);
 
   private:
-    static Toc* loadAppended(Toc& toc, MailBox& mailbox, int added, off_t oldSize);
     static bool appendToMbox(MailBox& mailbox, int fromFd, std::uint64_t from, std::uint64_t count);
     static const MsgList* finishInterrupted(MailBox& mailbox, IncomingFiles& incoming,
                                             std::uint64_t begun);

@@ -413,8 +413,12 @@ Toc* Toc::repairToc(MailBox& mailbox, std::int32_t oldLength) {
     m_loadAtStart = false;
     int added = buildFor(mailbox, false, false);
     if (added < 0 || !flushFile()) return nullptr;
+    return loadAppended(mailbox, added, st.st_size);
+}
+
+Toc* Toc::loadAppended(MailBox& mailbox, int added, off_t oldSize) {
     if (!reopen(O_RDONLY, kFileOpen)) return nullptr;
-    ::lseek(m_tocFile.get(), st.st_size, SEEK_SET);
+    ::lseek(m_tocFile.get(), oldSize, SEEK_SET);
     m_hadError = false;
     std::uint32_t first = m_length;
     try {

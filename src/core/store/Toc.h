@@ -5,6 +5,8 @@
 // layout is in store/TocFormat.h.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -96,6 +98,9 @@ class Toc {
     Toc* setAppendMode();
     // Indexes messages appended to "mbox" after `oldLength`.
     Toc* repairToc(MailBox& mailbox, std::int32_t oldLength);
+    // Loads `added` records written at index offset oldSize, reloading safely
+    // when one is bad, then records the new count and the time of "mbox".
+    Toc* loadAppended(MailBox& mailbox, int added, off_t oldSize);
     // Rewrites records of older versions with the attachment words; nonzero on success.
     int updateTocForMailbox(MailBox& mailbox);
     bool needUpdate() const { return m_needUpdate; }
