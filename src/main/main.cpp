@@ -8,16 +8,17 @@
 #include "app/terminationsignals.h"
 #include "compose/ChildWatch.h"
 #include "message/MailMessage.h"
-#include "reader/MailReader.h"
-#include "store/MailBox.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
+#include "reader/MailReader.h"
 #include "settings/Defaults.h"
+#include "store/MailBox.h"
 #include "ui/app/QtApplicationShell.h"
 #include "ui/platform/QSettingsDefaultsStore.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/platform/QtRunLoop.h"
+#include "ui/platform/QtWorkspace.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ void installServices() {
     quill::Defaults::shared().setStore(std::make_shared<quill::QSettingsDefaultsStore>());
     quill::installPanels(std::make_shared<quill::QtPanels>());
     quill::installRunLoop(std::make_shared<quill::QtRunLoop>());
+    quill::installWorkspace(std::make_shared<quill::QtWorkspace>());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -86,6 +87,17 @@ class TestMailReaderWindow : public QObject {
         QCOMPARE(window->action(MailReader::Command::ToggleShowingAllHeaders)->text(),
                  QString("Show All Headers"));
         QVERIFY(window->grab().save(screenshot("mail_reader_window.png")));
+
+        // Printing the selected messages to PDF.
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        QString pdf = m_dir.filePath("print.pdf");
+        printer.setOutputFileName(pdf);
+        window->printTo(printer, MailReader::kPrintMessages);
+        QFile out(pdf);
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QVERIFY(out.size() > 1000);
+        QCOMPARE(out.read(4), QByteArray("%PDF"));
         window->close();
     }
 

@@ -1,13 +1,20 @@
 #include "reader/MailReader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "app/MailDriver.h"
+#include "formats/uuencode.h"
+#include "message/ByteSink.h"
 #include "message/MailMessage.h"
 #include "message/date.h"
 #include "platform/Diagnostics.h"
+#include "platform/FileHandles.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"
+#include "platform/Workspace.h"
 #include "reader/MessageRenderer.h"
 #include "settings/Defaults.h"
 #include "store/Incorporation.h"
@@ -203,6 +210,8 @@ void MailReader::perform(Command command, bool controlHeld) {
             return showPlainMessage();
         case Command::FindUnread:
             return findUnread();
+        case Command::ExtractAttachment:
+            return extractAttachment();
         default:
             panels().beep();  // commands of components this build lacks
     }
@@ -410,6 +419,7 @@ void MailReader::showMessage(int index, bool forcePlain) {
     } else {
         m_message = renderMessage(*bytes, m_path, m_displayAllHeaders, m_text);
     }
+    m_shownBytes.assign(bytes->data(), bytes->size());
     m_hasForeignAttachment = bytes->find("\nbegin ") != std::string_view::npos;
     m_matrix.msgRead(index);
     m_matrix.markLoadedCell(m_matrix.rowForMsgId(index));
@@ -420,6 +430,7 @@ void MailReader::showMessage(int index, bool forcePlain) {
 void MailReader::emptyMsg() {
     m_text.clear();
     m_message.reset();
+    m_shownBytes.clear();
     m_curMsg = -1;
     m_hasForeignAttachment = false;
     if (m_view) m_view->messageChanged();
@@ -427,6 +438,107 @@ void MailReader::emptyMsg() {
 
 void MailReader::redisplay() {
     if (m_view) m_view->listChanged();
+}
+
+namespace {
+
+std::string& attachmentRoot() {
+    static std::string root = "/tmp";
+    return root;
+}
+
+// A name from mail never climbs out of the attachment directory.
+std::string withoutParentComponents(const std::string& name) {
+    std::string out;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t slash = name.find('/', start);
+        std::string part = name.substr(start, slash - start);
+        if (!part.empty() && part != ".." && part != ".") out += (out.empty() ? "" : "/") + part;
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return out.empty() ? "attachment" : out;
+}
+
+bool beginLineFollows(std::string_view rest) {
+    return rest.substr(0, 6) == "begin " || rest.find("\nbegin ") != std::string_view::npos;
+}
+
+bool writeDecoded(const std::string& dir, const std::string& name, int mode,
+                  const std::string& data) {
+    std::string path = dir + "/" + withoutParentComponents(name);
+    mkdirs(path.substr(0, path.rfind('/')), 0700);
+    UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!fd || !writeAll(fd.get(), data)) return false;
+    // Only permission bits: a mode from mail never makes a set-id file.
+    if (mode != 0) ::fchmod(fd.get(), static_cast<mode_t>(mode) & 0777);
+    return true;
+}
+
+}  // namespace
+
+void MailReader::setAttachmentRoot(std::string root) { attachmentRoot() = std::move(root); }
+
+void MailReader::extractAttachment() {
+    std::string dir = attachmentRoot() + "/QuillAttachments";
+    mkuniquefile(dir);
+    ByteSource in(m_shownBytes);
+    int decoded = 0;
+    bool damaged = false;
+    while (beginLineFollows(in.remaining())) {
+        ByteSink data;
+        std::string name;
+        int mode = 0;
+        if (!uudecode(in, data, &name, &mode)) {
+            damaged = true;
+            break;
+        }
+        if (writeDecoded(dir, name, mode, data.bytes())) ++decoded;
+    }
+    const char* title = "Decode Foreign Attachment";
+    if (decoded > 0) {
+        if (!workspace().openFile(dir)) {
+            runAlert(title, "Couldn't contact Workspace", "OK", nullptr, nullptr);
+        }
+    } else if (damaged) {
+        runAlert(title, "Could not decode embedded document; it appear to have been damaged", "OK",
+                 nullptr, nullptr);
+    } else {
+        runAlert(title, "Could not find any embedded documents", "OK", nullptr, nullptr);
+    }
+}
+
+void MailReader::textWillPrint(int scope, TextView& out) {
+    out.clear();
+    if (scope == kPrintSummaries) {
+        for (int row = 0; row < m_matrix.rowCount(); ++row) {
+            const MailCell& c = m_matrix.loadedCellAtRow(row);
+            out.replaceSel(c.from() + "\t" + c.date() + "\t" + c.subject() + "\t" +
+                           sizeString(c.size()) + "\n");
+        }
+        return;
+    }
+    std::vector<int> ids = m_matrix.getSelection();
+    if (ids.empty() && m_curMsg >= 0) ids.push_back(m_curMsg);
+    bool first = true;
+    for (int id : ids) {
+        std::optional<std::string_view> bytes = m_mailbox->loadMessageTextAt(id);
+        if (!bytes) continue;
+        if (!first) {
+            const std::string& so = out.plainText();
+            size_t end = so.find_last_not_of(" \t\n");
+            end = end == std::string::npos ? 0 : end + 1;
+            out.setSel(end, so.size());
+            out.replaceSel("\n\n\n----------\n\n\n");
+        }
+        first = false;
+        TextView one;
+        renderMessage(*bytes, m_path, m_displayAllHeaders, one);
+        out.setSel(out.textLength(), out.textLength());
+        out.replaceSelWithView(one);
+        out.setSel(out.textLength(), out.textLength());
+    }
 }
 
 void MailReader::insertDelimiter(TextView& text) {

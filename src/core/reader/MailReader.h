@@ -100,6 +100,15 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     void emptyMsg();
     void updateStatus();
     const std::string& statusText() const { return m_statusText; }
+    // Decode Foreign Attachment: every uuencoded section of the shown message
+    // into a fresh directory, which the desktop then opens.
+    void extractAttachment();
+    // Where that directory is made ("/tmp"; tests use their own).
+    static void setAttachmentRoot(std::string root);
+    // The print text: the list's rows (scope 0) or the selected messages (1).
+    enum PrintScope { kPrintSummaries = 0, kPrintMessages = 1 };
+    void textWillPrint(int scope, TextView& out);
+
     // Ends the text with a line feed if needed, then "-----\n".
     static void insertDelimiter(TextView& text);
 
@@ -117,6 +126,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     TocMatrix m_matrix;
     TextView m_text;
     std::unique_ptr<MailMessage> m_message;
+    std::string m_shownBytes;  // the shown message as stored
     MailReaderView* m_view = nullptr;
     std::vector<std::vector<int>> m_undo;  // newest deletion last
     std::string m_statusText;

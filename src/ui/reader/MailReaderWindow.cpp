@@ -2,17 +2,30 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRadioButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include "app/MailDriver.h"
+#include "platform/Panels.h"
+#include "platform/Workspace.h"
 #include "ui/RichTextDocument.h"
 #include "ui/reader/TocMatrixModel.h"
 
@@ -39,6 +52,9 @@ MailReaderWindow::MailReaderWindow(std::shared_ptr<MailReader> reader, QWidget* 
     m_text = new QTextBrowser;
     m_text->setOpenLinks(false);
     m_text->document()->setDocumentMargin(10);
+    m_text->viewport()->installEventFilter(this);
+    m_text->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_text, &QWidget::customContextMenuRequested, this, &MailReaderWindow::showTextMenu);
 
     auto* split = new QSplitter(Qt::Vertical);
     split->addWidget(m_list);
@@ -84,6 +100,7 @@ void MailReaderWindow::buildMenus() {
     mailbox->addAction(tr("Check for &New Mail"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
                        this, [] { MailDriver::shared().checkNewMail(true); });
     addCommand(mailbox, tr("&Compact"), Command::Compact);
+    mailbox->addAction(tr("&Print..."), QKeySequence::Print, this, &MailReaderWindow::printPanel);
     mailbox->addSeparator();
     mailbox->addAction(tr("&Preferences..."), QKeySequence::Preferences, this,
                        [this] { emit preferencesRequested(); });
@@ -191,6 +208,72 @@ void MailReaderWindow::orderFront() {
 }
 
 void MailReaderWindow::closeWindow() { close(); }
+
+void MailReaderWindow::printTo(QPrinter& printer, int scope) {
+    TextView text;
+    m_reader->textWillPrint(scope, text);
+    std::unique_ptr<QTextDocument> document = RichTextDocument::create(text.richText());
+    document->print(&printer);
+}
+
+void MailReaderWindow::printPanel() {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    // The print scope: the selected messages, or the list's summaries.
+    auto* scopeTab = new QWidget;
+    scopeTab->setWindowTitle(tr("Quill"));
+    auto* messages = new QRadioButton(tr("Messages"));
+    auto* summaries = new QRadioButton(tr("Summaries"));
+    messages->setChecked(true);
+    auto* layout = new QVBoxLayout(scopeTab);
+    layout->addWidget(messages);
+    layout->addWidget(summaries);
+    dialog.setOptionTabs({scopeTab});
+    if (dialog.exec() != QDialog::Accepted) return;
+    printTo(printer,
+            summaries->isChecked() ? MailReader::kPrintSummaries : MailReader::kPrintMessages);
+}
+
+std::string MailReaderWindow::attachmentAt(const QPoint& viewportPos) const {
+    QTextCursor cursor = m_text->cursorForPosition(viewportPos);
+    // The cursor stands between characters; the cell may be on either side.
+    std::string path = RichTextDocument::attachmentPath(cursor.charFormat());
+    if (path.empty() && !cursor.atEnd()) {
+        cursor.movePosition(QTextCursor::NextCharacter);
+        path = RichTextDocument::attachmentPath(cursor.charFormat());
+    }
+    return path;
+}
+
+bool MailReaderWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_text->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        std::string path = attachmentAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        if (!path.empty()) {
+            workspace().openFile(path);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MailReaderWindow::showTextMenu(const QPoint& pos) {
+    std::unique_ptr<QMenu> menu(m_text->createStandardContextMenu(pos));
+    std::string path = attachmentAt(pos);
+    if (!path.empty()) {
+        QString source = QString::fromStdString(path);
+        menu->addSeparator();
+        menu->addAction(tr("Open Attachment"), this, [path] { workspace().openFile(path); });
+        menu->addAction(tr("Save As..."), this, [this, source] {
+            QString target =
+                QFileDialog::getSaveFileName(this, tr("Save As"), QFileInfo(source).fileName());
+            if (!target.isEmpty() && !QFile::copy(source, target)) {
+                runAlert("Save", "Could not save %s.", "OK", nullptr, nullptr,
+                         target.toUtf8().constData());
+            }
+        });
+    }
+    menu->exec(m_text->viewport()->mapToGlobal(pos));
+}
 
 void MailReaderWindow::closeEvent(QCloseEvent* event) {
     MailDriver::shared().removeMailWindow(m_reader.get());

@@ -15,6 +15,7 @@ class QLabel;
 class QTextBrowser;
 class QTreeView;
 class QMenu;
+class QPrinter;
 
 namespace quill {
 
@@ -41,6 +42,12 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     void orderFront() override;
     void closeWindow() override;
 
+    // Prints the selected messages (or the list's summaries) on printer.
+    void printTo(QPrinter& printer, int scope);
+    void printPanel();
+    // The attachment file shown at a point of the text view, or "".
+    std::string attachmentAt(const QPoint& viewportPos) const;
+
     // Brings every action's title and enabling up to date.
     void validateActions();
 
@@ -50,12 +57,14 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildMenus();
     QAction* addCommand(QMenu* menu, const QString& title, MailReader::Command command,
                         const QKeySequence& shortcut = {});
     void selectionChangedByUser();
+    void showTextMenu(const QPoint& pos);
 
     std::shared_ptr<MailReader> m_reader;
     TocMatrixModel* m_model = nullptr;

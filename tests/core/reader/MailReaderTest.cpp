@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include "formats/uuencode.h"
+#include "platform/Workspace.h"
 #include "reader/MailReader.h"
 #include "settings/Defaults.h"
 #include "support/QuillTest.h"
@@ -156,6 +158,84 @@ TEST_F(MailReaderTest, MovingPastTheEndBeeps) {
     reader->previousMsg();
     EXPECT_EQ(reader->curMsg(), 2);
     EXPECT_EQ(view.scrolled, 2);
+}
+
+struct FakeWorkspace : Workspace {
+    bool openFile(const std::string& path) override {
+        opened.push_back(path);
+        return works;
+    }
+    std::vector<std::string> opened;
+    bool works = true;
+};
+
+class ForeignAttachmentTest : public QuillTest {
+  protected:
+    // A mailbox of one message whose body is the given text.
+    std::unique_ptr<MailReader> openWithBody(const std::string& body) {
+        ::mkdir((mailDir() + "/F.mbox").c_str(), 0700);
+        writeFile("home/Mail/F.mbox/mbox",
+                  "From a@b Mon Mar  4 10:00:00 2024\nFrom: a@b\nSubject: files\n\n" + body + "\n");
+        auto reader = MailReader::open(mailDir() + "/F.mbox");
+        reader->matrix().selectRow(0);
+        reader->selectionDidChange();
+        MailReader::setAttachmentRoot(tmp());
+        installWorkspace(ws);
+        return reader;
+    }
+    void TearDown() override {
+        installWorkspace(nullptr);
+        MailReader::setAttachmentRoot("/tmp");
+        QuillTest::TearDown();
+    }
+    static std::string encoded(const std::string& name, const std::string& data) {
+        ByteSource in(data);
+        ByteSink out;
+        uuencode(in, out, name, 0640);
+        return out.bytes();
+    }
+    std::shared_ptr<FakeWorkspace> ws = std::make_shared<FakeWorkspace>();
+};
+
+TEST_F(ForeignAttachmentTest, EverySectionIsWrittenInsideTheDirectory) {
+    auto reader = openWithBody("see below\n" + encoded("../../etc/evil", "one") + "middle\n" +
+                               encoded("two.txt", "second file"));
+    EXPECT_TRUE(reader->hasForeignAttachment());
+    reader->extractAttachment();
+    ASSERT_EQ(ws->opened.size(), 1u);
+    EXPECT_EQ(ws->opened[0], tmp() + "/QuillAttachments");
+    EXPECT_EQ(test::slurp(tmp() + "/QuillAttachments/etc/evil"), "one");
+    EXPECT_EQ(test::slurp(tmp() + "/QuillAttachments/two.txt"), "second file");
+    struct stat st;
+    ASSERT_EQ(::stat((tmp() + "/QuillAttachments/two.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(ForeignAttachmentTest, NothingOrDamagedSectionsAreReported) {
+    auto reader = openWithBody("no attachments here\n");
+    panels->answer(0);
+    reader->extractAttachment();
+    EXPECT_EQ(panels->alerts().back().message, "Could not find any embedded documents");
+    reader.reset();  // closes the mailbox before it is rewritten
+    reader = openWithBody("text\nbegin 644 cut.bin\nM86)C\n");
+    panels->answer(0);
+    reader->extractAttachment();
+    EXPECT_EQ(panels->alerts().back().message,
+              "Could not decode embedded document; it appear to have been damaged");
+    EXPECT_TRUE(ws->opened.empty());
+}
+
+TEST_F(MailReaderTest, PrintTextHoldsSummariesOrTheSelectedMessagesApart) {
+    TextView out;
+    reader->textWillPrint(MailReader::kPrintSummaries, out);
+    EXPECT_EQ(std::count(out.plainText().begin(), out.plainText().end(), '\n'), 4);
+    EXPECT_THAT(out.plainText(), HasSubstr("note 3"));
+    select({0, 2});
+    reader->textWillPrint(MailReader::kPrintMessages, out);
+    const std::string& text = out.plainText();
+    EXPECT_THAT(text, HasSubstr("body 0\n\n\n----------\n\n\nFrom: bob@y.org"));
+    EXPECT_THAT(text, HasSubstr("body 2"));
+    EXPECT_THAT(text, Not(HasSubstr("body 1")));
 }
 
 TEST_F(MailReaderTest, DelimiterStartsOnAFreshLine) {
