@@ -9,7 +9,9 @@
 #include "formats/uuencode.h"
 #include "message/ByteSink.h"
 #include "message/MailMessage.h"
+#include "message/MimeMessage.h"
 #include "message/date.h"
+#include "message/mimetoken.h"
 #include "platform/Diagnostics.h"
 #include "platform/FileHandles.h"
 #include "platform/Localized.h"
@@ -212,6 +214,8 @@ void MailReader::perform(Command command, bool controlHeld) {
             return findUnread();
         case Command::ExtractAttachment:
             return extractAttachment();
+        case Command::CombinePartialMessages:
+            return combinePartialMessages();
         default:
             panels().beep();  // commands of components this build lacks
     }
@@ -477,6 +481,115 @@ bool writeDecoded(const std::string& dir, const std::string& name, int mode,
 }
 
 }  // namespace
+
+namespace {
+
+// One selected part: its message object and its stored body.
+struct Part {
+    std::unique_ptr<MailMessage> message;
+    std::string body;
+    long number = 0;  // "number" of a message/partial part; 0 when none
+    std::string subject;
+};
+
+constexpr const char* kEnclosedKeys[] = {
+    "Content-Description", "Content-Disposition", "Content-ID",   "Content-Transfer-Encoding",
+    "Content-Type",        "Encrypted",           "MIME-Version", "Zell-Attachment"};
+
+std::string_view bodyOf(std::string_view text) {
+    size_t end = text.find("\n\n");
+    return end == std::string_view::npos ? std::string_view() : text.substr(end + 2);
+}
+
+// Whether the part's own Content-Type is message/partial.
+bool isPartial(MailMessage& m) {
+    const std::string* type = m.headerValueForKey("Content-Type");
+    if (!type) return false;
+    size_t pos = 0;
+    std::optional<std::string> major = parseMimeToken(*type, pos, "/", true);
+    std::optional<std::string> minor = parseMimeToken(*type, pos, ";", true);
+    return isKeyEqual(major, "message") && isKeyEqual(minor, "partial");
+}
+
+// Leading line feeds dropped, trailing ones kept to one.
+std::string_view trimmedBody(std::string_view body) {
+    size_t start = body.find_first_not_of('\n');
+    if (start == std::string_view::npos) return {};
+    size_t end = body.find_last_not_of('\n');
+    return body.substr(start, end - start + 1 + (end + 1 < body.size() ? 1 : 0));
+}
+
+// The header block of the combined message: the first part's headers, with
+// those of the enclosed message standing in for a message/partial wrapper.
+std::string combinedHeaders(Part& first, const std::string& subject, std::string_view& firstBody) {
+    MailHeaders headers(first.message->headers());
+    if (isPartial(*first.message)) {
+        ByteSource enclosed(firstBody);
+        std::unique_ptr<MailHeaders> inner = MailHeaders::initFromStream(enclosed);
+        for (const char* key : kEnclosedKeys) {
+            const std::string* v = inner ? inner->valueForKey(key) : nullptr;
+            headers.setKey(key, v ? std::optional<std::string_view>(*v) : std::nullopt);
+        }
+        if (!subject.empty()) headers.setKey("Subject", subject);
+        firstBody = firstBody.substr(enclosed.position());
+    }
+    ByteSink sink;
+    headers.writeToStream(sink);
+    return sink.bytes() + "\n";
+}
+
+}  // namespace
+
+std::string MailReader::combinedSubject(const std::string& first, const std::string& last) {
+    size_t tail = 0;
+    while (tail < first.size() && tail < last.size() &&
+           first[first.size() - 1 - tail] == last[last.size() - 1 - tail]) {
+        ++tail;
+    }
+    size_t head = 0;
+    while (head < first.size() && head < last.size() && first[head] == last[head]) ++head;
+    return formatString("%.*s-%s", static_cast<int>(first.size() - tail), first.c_str(),
+                        last.c_str() + head);
+}
+
+void MailReader::combinePartialMessages() {
+    std::vector<int> ids = m_matrix.getSelection();
+    if (ids.size() < 2) return;
+    std::vector<Part> parts;
+    for (int id : ids) {
+        std::optional<std::string_view> text = m_mailbox->loadMessageTextAt(id);
+        if (!text) return;
+        Part p;
+        p.body = std::string(bodyOf(*text));
+        p.message = m_mailbox->loadMessageAt(id, false);
+        if (!p.message) return;
+        if (auto* mime = dynamic_cast<MimeMessage*>(p.message.get())) {
+            const std::string* n = mime->mimeParameterValueForKey("number");
+            p.number = n ? std::atol(n->c_str()) : 0;
+        }
+        const std::string* s = p.message->headerValueForKey("Subject");
+        p.subject = s ? *s : "";
+        parts.push_back(std::move(p));
+    }
+    std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) {
+        if (a.number && b.number) return a.number < b.number;
+        return a.subject < b.subject;
+    });
+    std::string subject = combinedSubject(parts.front().subject, parts.back().subject);
+    std::string_view firstBody = parts.front().body;
+    std::string combined = combinedHeaders(parts.front(), subject, firstBody);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        combined += trimmedBody(i == 0 ? firstBody : std::string_view(parts[i].body));
+    }
+    combined += "\n";
+    int before = m_mailbox->getMailboxStatus().count;
+    if (!m_mailbox->getMail(combined)) return;
+    int added = m_mailbox->getMailboxStatus().count - 1;
+    if (added < before) return;
+    deleteOne(false);
+    reloadList();
+    showRow(m_matrix.rowForMsgId(added));
+}
 
 void MailReader::setAttachmentRoot(std::string root) { attachmentRoot() = std::move(root); }
 

@@ -103,6 +103,10 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     // Decode Foreign Attachment: every uuencoded section of the shown message
     // into a fresh directory, which the desktop then opens.
     void extractAttachment();
+    // Combine Partial Messages: the selected parts, in order, as one new message.
+    void combinePartialMessages();
+    // The subject of the combined message from the first and last parts' subjects.
+    static std::string combinedSubject(const std::string& first, const std::string& last);
     // Where that directory is made ("/tmp"; tests use their own).
     static void setAttachmentRoot(std::string root);
     // The print text: the list's rows (scope 0) or the selected messages (1).

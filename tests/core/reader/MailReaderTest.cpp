@@ -248,3 +248,44 @@ TEST_F(MailReaderTest, DelimiterStartsOnAFreshLine) {
 
 }  // namespace
 }  // namespace quill
+
+namespace quill {
+namespace {
+
+class CombineTest : public test::QuillTest {};
+
+std::string partial(int number, const std::string& body) {
+    std::string n = std::to_string(number);
+    return "From a@b Mon Mar  4 10:00:0" + n + " 2024\nFrom: a@b\nSubject: photo part " + n +
+           " of 3\nMIME-Version: 1.0\nContent-Type: message/partial; id=\"x@y\"; number=" + n +
+           "; total=3\n\n" + body + "\n";
+}
+
+TEST_F(CombineTest, PartsAreJoinedInNumberOrderUnderTheEnclosedHeaders) {
+    ::mkdir((mailDir() + "/P.mbox").c_str(), 0700);
+    writeFile("home/Mail/P.mbox/mbox",
+              partial(3, "\nthird\n\n\n") +
+                  partial(1, "Content-Type: text/plain\nSubject: inner\n\n\nfirst\n") +
+                  partial(2, "second\n"));
+    auto reader = MailReader::open(mailDir() + "/P.mbox");
+    ASSERT_TRUE(reader);
+    for (int row = 0; row < 3; ++row) reader->matrix().selectRow(row, true);
+    EXPECT_TRUE(reader->validateItem(MailReader::Command::CombinePartialMessages).enabled);
+    reader->combinePartialMessages();
+    EXPECT_EQ(reader->curMsg(), 3);
+    std::string text(*reader->mailbox().loadMessageTextAt(3));
+    EXPECT_THAT(text, HasSubstr("Subject: photo part 1-3 of 3\n"));
+    EXPECT_THAT(text, HasSubstr("Content-Type: text/plain\n"));
+    EXPECT_THAT(text, Not(HasSubstr("message/partial")));
+    EXPECT_THAT(text, HasSubstr("\n\nfirst\nsecond\nthird\n"));
+    EXPECT_EQ(reader->mailbox().getStateForMsg(0), 'd');
+}
+
+TEST(CombinedSubjectTest, KeepsWhatDiffersBetweenFirstAndLast) {
+    EXPECT_EQ(MailReader::combinedSubject("photo part 1 of 3", "photo part 3 of 3"),
+              "photo part 1-3 of 3");
+    EXPECT_EQ(MailReader::combinedSubject("", ""), "-");
+}
+
+}  // namespace
+}  // namespace quill
