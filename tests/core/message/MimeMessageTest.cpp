@@ -193,6 +193,20 @@ TEST_F(MimeMessageTest, TypingFilesComparesExtensionsExactly) {
     EXPECT_EQ(m.mimeSubtype(), "octet-stream");
 }
 
+TEST_F(MimeMessageTest, SndFilesAreBasicAudioOnlyWhenMuLaw) {
+    MimeMessage m;
+    std::string linear(28, '\0');
+    linear.replace(0, 4, ".snd");
+    linear[15] = 3;
+    m.setBody(linear);
+    m.setMimeTypeFromFile("voice.snd");
+    EXPECT_EQ(m.mimeType(), "audio");
+    EXPECT_EQ(m.mimeSubtype(), "zell");
+    m.setBody(std::string_view("raw mu-law bytes"));
+    m.setMimeTypeFromFile("voice.snd");
+    EXPECT_EQ(m.mimeSubtype(), "basic");
+}
+
 TEST_F(MimeMessageTest, UserMapComesFirstAndBadLinesAreReported) {
     ::mkdir((home() + "/Library").c_str(), 0700);
     ::mkdir((home() + "/Library/Quill").c_str(), 0700);
