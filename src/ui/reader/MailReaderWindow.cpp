@@ -26,6 +26,7 @@
 #include "app/MailDriver.h"
 #include "platform/Panels.h"
 #include "platform/Workspace.h"
+#include "settings/Defaults.h"
 #include "ui/RichTextDocument.h"
 #include "ui/reader/TocMatrixModel.h"
 
@@ -134,6 +135,20 @@ void MailReaderWindow::buildMenus() {
     addCommand(view, tr("&Focus on Selection"), Command::Focus, QKeySequence(Qt::CTRL | Qt::Key_F));
     addCommand(view, tr("Show &All Messages"), Command::Unfocus,
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+
+    QMenu* sort = view->addMenu(tr("&Sort"));
+    using K = TocMatrix::SortKey;
+    std::vector<std::pair<QString, K>> sorts = {{tr("Sort by Number"), K::Number},
+                                                {tr("Sort by Date"), K::Date},
+                                                {tr("Sort by Name"), K::Name},
+                                                {tr("Sort by Subject"), K::Subject},
+                                                {tr("Sort by Size"), K::Size}};
+    // Priorities mean something only when a priority header is configured.
+    if (!Defaults::shared().priorityHeader().empty())
+        sorts.push_back({tr("Sort by Priority"), K::Priority});
+    for (const auto& [title, key] : sorts) {
+        sort->addAction(title, this, [this, key] { m_reader->matrix().sortBy(key); });
+    }
 
     for (QMenu* menu : {mailbox, message, view}) {
         connect(menu, &QMenu::aboutToShow, this, &MailReaderWindow::validateActions);
