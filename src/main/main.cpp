@@ -8,6 +8,7 @@
 #include "app/terminationsignals.h"
 #include "compose/ChildWatch.h"
 #include "message/MailMessage.h"
+#include "message/MimeMessage.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
     quill::setSignal();
     if (!driver.startUp()) return 0;
     quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
+    quill::registerMimeMessageClass();
     quill::MailMessage::setLineLength(quill::Defaults::shared().lineLength());
     // The store finds the mailbox a window already has open by its path.
     quill::MailBox::setWindowFinder([&driver](const std::string& path) -> quill::MailBox* {

@@ -11,6 +11,8 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "message/MailMessage.h"
+#include "message/MimeMessage.h"
 #include "platform/ScriptedPanels.h"
 #include "platform/UserInfo.h"
 #include "settings/Defaults.h"
@@ -33,6 +35,13 @@ QByteArray sampleMailbox(int count) {
                     .arg(i % 60, 2, 10, QChar('0'))
                     .toUtf8();
     }
+    // One message with an attachment, shown as an icon.
+    mbox +=
+        "From ann@example.org Tue Mar  5 09:00:00 2024\nFrom: Ann <ann@example.org>\n"
+        "Subject: Slides attached\nMIME-Version: 1.0\n"
+        "Content-Type: multipart/mixed; boundary=b1\n\n--b1\nContent-Type: text/plain\n\n"
+        "Here are the slides.\n--b1\nContent-Type: application/pdf; name=slides.pdf\n"
+        "Content-Transfer-Encoding: base64\n\nJVBERi0xLjQK\n--b1--\n\n";
     return mbox;
 }
 
@@ -56,6 +65,8 @@ class TestMailReaderWindow : public QObject {
         quill::Defaults::shared().setStore(std::make_shared<quill::MemoryDefaultsStore>());
         m_panels = std::make_shared<quill::ScriptedPanels>();
         quill::installPanels(m_panels);
+        quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
+        quill::registerMimeMessageClass();
         QFile f(m_dir.path() + "/home/Mail/Test.mbox/mbox");
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(sampleMailbox(30));
@@ -67,7 +78,7 @@ class TestMailReaderWindow : public QObject {
         QVERIFY(reader);
         auto* window = new quill::MailReaderWindow(reader);
         window->show();
-        QCOMPARE(window->listView()->model()->rowCount(), 30);
+        QCOMPARE(window->listView()->model()->rowCount(), 31);
         QCOMPARE(window->windowTitle(), QString("Test.mbox"));
 
         window->listView()->setCurrentIndex(window->listView()->model()->index(3, 0));
@@ -76,17 +87,22 @@ class TestMailReaderWindow : public QObject {
         QVERIFY(!window->textView()->toPlainText().contains("Received:"));
 
         window->action(MailReader::Command::DeleteOne)->trigger();
-        QCOMPARE(window->listView()->model()->rowCount(), 29);
+        QCOMPARE(window->listView()->model()->rowCount(), 30);
         QCOMPARE(reader->curMsg(), 4);
         QVERIFY(window->textView()->toPlainText().contains("this is report 4."));
         auto* status = window->statusBar()->findChild<QLabel*>();
-        QVERIFY(status->text().startsWith("30 messages"));
+        QVERIFY(status->text().startsWith("31 messages"));
         QVERIFY(status->text().contains("1 deleted"));
 
         window->validateActions();
         QCOMPARE(window->action(MailReader::Command::ToggleShowingAllHeaders)->text(),
                  QString("Show All Headers"));
         QVERIFY(window->grab().save(screenshot("mail_reader_window.png")));
+        window->listView()->setCurrentIndex(window->listView()->model()->index(29, 0));
+        QVERIFY(window->textView()->toPlainText().contains("Here are the slides."));
+        QVERIFY(
+            window->textView()->toPlainText().contains(QChar(QChar::ObjectReplacementCharacter)));
+        QVERIFY(window->grab().save(screenshot("mail_reader_attachment.png")));
 
         // Printing the selected messages to PDF.
         QPrinter printer(QPrinter::HighResolution);

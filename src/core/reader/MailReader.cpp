@@ -395,6 +395,11 @@ void MailReader::findUnread() {
     showRow(row);
 }
 
+void MailReader::selectMimeAlternative(int choice) {
+    m_mimeChoice = choice;
+    if (m_curMsg >= 0) loadMessage(m_curMsg, false);
+}
+
 void MailReader::selectionDidChange() {
     if (m_matrix.selectedRows().size() != 1) return;
     int id = m_matrix.cellAtRow(m_matrix.selectedRow()).msgId();
@@ -421,7 +426,8 @@ void MailReader::showMessage(int index, bool forcePlain) {
         m_text.replaceSel(*bytes);
         m_message.reset();
     } else {
-        m_message = renderMessage(*bytes, m_path, m_displayAllHeaders, m_text);
+        m_message = renderMessage(*bytes, m_path, m_displayAllHeaders, m_text,
+                                  MimeMessage::RenderOptions{m_mimeChoice});
     }
     m_shownBytes.assign(bytes->data(), bytes->size());
     m_hasForeignAttachment = bytes->find("\nbegin ") != std::string_view::npos;

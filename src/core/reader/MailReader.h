@@ -92,6 +92,10 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     void toggleShowingAllHeaders();
     void showPlainMessage();
     void findUnread();
+    // Which alternative of a multipart/alternative body is shown: 0 the last,
+    // 1 the first, 2 every one; the current message is shown again.
+    void selectMimeAlternative(int choice);
+    int mimeChoice() const { return m_mimeChoice; }
     // The user clicked (or moved to) a row of the list.
     void selectionDidChange();
 
@@ -136,6 +140,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     std::string m_statusText;
     int m_curMsg = -1;
     int m_newMessageCount = 0;
+    int m_mimeChoice = 0;
     bool m_displayAllHeaders = false;
     bool m_readOnly = false;
     bool m_hasForeignAttachment = false;

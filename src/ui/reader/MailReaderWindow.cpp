@@ -123,6 +123,14 @@ void MailReaderWindow::buildMenus() {
     addCommand(message, tr("Flag"), Command::ToggleFlagged, QKeySequence(Qt::Key_S));
     message->addSeparator();
     addCommand(message, tr("Show Plain &Text"), Command::ShowPlainMessage);
+    QMenu* alternatives = message->addMenu(tr("Alternative"));
+    m_actions[Command::SelectMimeAlternative] = alternatives->menuAction();
+    const std::pair<QString, int> choices[] = {
+        {tr("Show Last"), 0}, {tr("Show First"), 1}, {tr("Show All"), 2}};
+    for (const auto& [title, choice] : choices) {
+        alternatives->addAction(title, this,
+                                [this, choice] { m_reader->selectMimeAlternative(choice); });
+    }
     addCommand(message, tr("Decode Foreign Attachment"), Command::ExtractAttachment);
     addCommand(message, tr("Combine Partial Messages"), Command::CombinePartialMessages);
 
@@ -203,6 +211,7 @@ void MailReaderWindow::scrollToRow(int row) {
 
 void MailReaderWindow::messageChanged() {
     RichTextDocument::fill(*m_text->document(), m_reader->text().richText());
+    m_text->document()->setDocumentMargin(10);
     validateActions();
 }
 

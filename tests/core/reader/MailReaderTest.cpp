@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "formats/uuencode.h"
+#include "message/MimeMessage.h"
 #include "platform/Workspace.h"
 #include "reader/MailReader.h"
 #include "settings/Defaults.h"
@@ -285,6 +286,37 @@ TEST(CombinedSubjectTest, KeepsWhatDiffersBetweenFirstAndLast) {
     EXPECT_EQ(MailReader::combinedSubject("photo part 1 of 3", "photo part 3 of 3"),
               "photo part 1-3 of 3");
     EXPECT_EQ(MailReader::combinedSubject("", ""), "-");
+}
+
+}  // namespace
+}  // namespace quill
+
+namespace quill {
+namespace {
+
+class AlternativesTest : public test::QuillTest {};
+
+TEST_F(AlternativesTest, TheChosenAlternativeIsShown) {
+    registerMimeMessageClass();
+    ::mkdir((mailDir() + "/A.mbox").c_str(), 0700);
+    writeFile("home/Mail/A.mbox/mbox",
+              "From a@b Mon Mar  4 10:00:00 2024\nFrom: a@b\nSubject: alt\nMIME-Version: 1.0\n"
+              "Content-Type: multipart/alternative; boundary=XX\n\n--XX\n"
+              "Content-Type: text/plain\n\nplain version\n--XX\n"
+              "Content-Type: text/enriched\n\n<bold>rich version</bold>\n--XX--\n");
+    auto reader = MailReader::open(mailDir() + "/A.mbox");
+    ASSERT_TRUE(reader);
+    reader->matrix().selectRow(0);
+    reader->selectionDidChange();
+    EXPECT_TRUE(reader->validateItem(MailReader::Command::SelectMimeAlternative).enabled);
+    EXPECT_THAT(reader->text().plainText(), HasSubstr("rich version"));
+    EXPECT_THAT(reader->text().plainText(), Not(HasSubstr("plain version")));
+    reader->selectMimeAlternative(1);
+    EXPECT_THAT(reader->text().plainText(), HasSubstr("plain version"));
+    EXPECT_THAT(reader->text().plainText(), Not(HasSubstr("rich version")));
+    reader->selectMimeAlternative(2);
+    EXPECT_THAT(reader->text().plainText(), HasSubstr("plain version"));
+    EXPECT_THAT(reader->text().plainText(), HasSubstr("rich version"));
 }
 
 }  // namespace
