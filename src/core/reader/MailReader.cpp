@@ -177,6 +177,14 @@ MailReader::ItemState MailReader::validateItem(Command command) const {
             return {m_hasForeignAttachment, {}};
         case Command::CombinePartialMessages:
             return {m_matrix.haveMultipleSelection(), {}};
+        case Command::Reply:
+        case Command::ReplyAll:
+        case Command::Forward:
+        case Command::WrapAndReply:
+        case Command::RestoreDraft:
+        case Command::Transfer:
+        case Command::AddPrivateUser:
+            return {false, {}};
         default:
             return {true, {}};
     }

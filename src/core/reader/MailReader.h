@@ -43,6 +43,15 @@ class MailReader : public MailBoxWindow, public MailWindowController {
         ExtractAttachment,
         CombinePartialMessages,
         FindUnread,
+        // Commands whose components (composing, transfer, the address book)
+        // this build does not have yet: listed, and never enabled.
+        Reply,
+        ReplyAll,
+        Forward,
+        WrapAndReply,
+        RestoreDraft,
+        Transfer,
+        AddPrivateUser,
     };
     struct ItemState {
         bool enabled = true;

@@ -114,6 +114,15 @@ void MailReaderWindow::buildMenus() {
     addCommand(message, tr("&Previous"), Command::PreviousMsg, QKeySequence(Qt::CTRL | Qt::Key_Up));
     addCommand(message, tr("Next &Unread"), Command::FindUnread, QKeySequence(Qt::Key_N));
     message->addSeparator();
+    addCommand(message, tr("&Reply"), Command::Reply, QKeySequence(Qt::CTRL | Qt::Key_R));
+    addCommand(message, tr("Reply to &All"), Command::ReplyAll,
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    addCommand(message, tr("&Forward"), Command::Forward, QKeySequence(Qt::CTRL | Qt::Key_L));
+    addCommand(message, tr("Wrap and Reply"), Command::WrapAndReply);
+    addCommand(message, tr("Restore Draft"), Command::RestoreDraft);
+    addCommand(message, tr("Transfer..."), Command::Transfer);
+    addCommand(message, tr("Add Private User"), Command::AddPrivateUser);
+    message->addSeparator();
     addCommand(message, tr("&Delete"), Command::DeleteMsg, QKeySequence::Delete);
     addCommand(message, tr("Delete and Ne&xt"), Command::DeleteOne,
                QKeySequence(Qt::CTRL | Qt::Key_D));
