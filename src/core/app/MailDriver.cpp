@@ -12,10 +12,9 @@
 #include <cstring>
 
 #include "app/MailPoller.h"
-#include "app/MailPoller.h"
 #include "app/resources.h"
 #include "compose/ChildWatch.h"
-#include "compose/ChildWatch.h"
+#include "message/MailMessage.h"
 #include "platform/Diagnostics.h"
 #include "platform/FileHandles.h"
 #include "platform/Panels.h"
@@ -34,31 +33,6 @@ constexpr int kAnimationFrames[] = {0, 1, 2, 1, 0, 1, 2, 1, 0, 1, 2, 1, 0, 1, 2}
 bool isDirectory(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool makeDirectories(const std::string& path, mode_t mode) {
-    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        std::string prefix = path.substr(0, slash);
-        if (!isDirectory(prefix) && ::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (slash == std::string::npos) return true;
-    }
-}
-
-// "name.ext" → "name-<pid>-<n>.ext" until no file has the name.
-std::string uniquePath(const std::string& path) {
-    static int counter = 0;
-    auto slash = path.rfind('/');
-    auto dot = path.rfind('.');
-    bool hasSuffix = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-    std::string stem = hasSuffix ? path.substr(0, dot) : path;
-    std::string suffix = hasSuffix ? path.substr(dot) : "";
-    std::string candidate = path;
-    while (::access(candidate.c_str(), F_OK) == 0) {
-        candidate = stem + formatString("-%d-%d", static_cast<int>(::getpid()), ++counter) + suffix;
-    }
-    return candidate;
 }
 
 std::string currentDirectory() {
@@ -164,7 +138,7 @@ std::string MailDriver::makeTemporaryDirectory() {
         return path;
     }
     // Someone else's, a file, or a directory others can enter: never share it.
-    path = uniquePath(path);
+    mkuniquefile(path);
     if (::mkdir(path.c_str(), 0700) != 0) logError(kProgramName, "cannot create %s", path.c_str());
     return path;
 }
@@ -172,7 +146,7 @@ std::string MailDriver::makeTemporaryDirectory() {
 bool MailDriver::checkMailDirectory() {
     Defaults& d = Defaults::shared();
     std::string path = expandTilde(d.mailDir());
-    if (d.mailDir() == kDefaultMailDir && !isDirectory(path)) makeDirectories(path, 0700);
+    if (d.mailDir() == kDefaultMailDir && !isDirectory(path)) mkdirs(path, 0700);
     while (::chdir(path.c_str()) != 0) {
         int answer = runAlert(kProgramName, "The mailboxes directory %s is invalid.",
                               "Select Another", "Quit", nullptr, path.c_str());
