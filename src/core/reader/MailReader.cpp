@@ -11,6 +11,7 @@
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
 #include "message/date.h"
+#include "message/fieldutil.h"
 #include "message/mimetoken.h"
 #include "platform/Diagnostics.h"
 #include "platform/FileHandles.h"
@@ -49,7 +50,17 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path)
           m_mailbox->loadSubject(id, subject, from);
       }),
       m_readOnly(m_mailbox->readOnly()),
-      m_statusLineShown(Defaults::shared().statusLine()) {}
+      m_statusLineShown(Defaults::shared().statusLine()) {
+    MailBox::defaultWindowFrame(m_frame, m_tocHeight);
+    tocformat::WindowFrame recorded;
+    float height = 0;
+    m_mailbox->getFrame(recorded, height);
+    // A fresh index holds no frame; the defaults stand in for it.
+    if (recorded.width > 0 && recorded.height > 0) {
+        m_frame = recorded;
+        if (height > 0) m_tocHeight = height;
+    }
+}
 
 MailReader::~MailReader() {
     if (m_mailbox) {
@@ -78,8 +89,13 @@ std::string MailReader::title() const {
 void MailReader::fatal() { closeWindow(); }
 
 void MailReader::getFrame(tocformat::WindowFrame& frame, float& tocHeight) {
-    m_mailbox->getWindowFrame(frame);
-    tocHeight = m_mailbox->getTocHeight();
+    if (m_view && m_view->windowFrame(frame, tocHeight)) return;
+    frame = m_frame;
+    tocHeight = m_tocHeight;
+}
+
+void MailReader::windowWillClose() {
+    if (m_mailbox && !m_readOnly) m_mailbox->viewsChanged(*this);
 }
 
 void MailReader::loadToc(const MsgList& list, bool atStart) { m_matrix.loadToc(&list, atStart); }
@@ -91,6 +107,9 @@ void MailReader::orderFront() {
 void MailReader::haveNewMail() {
     reloadList();
     updateStatus();
+    if (!m_view) return;
+    m_view->setTitle(title());
+    m_view->setMiniature(MailDriver::shared().hasNewMail() ? "mbox" : "empty");
 }
 
 void MailReader::closeWindow() {
@@ -166,17 +185,28 @@ MailReader::ItemState MailReader::validateItem(Command command) const {
         }
         case Command::Unfocus:
             return {m_matrix.isFocused(), {}};
-        case Command::Compact:
-            return {!m_matrix.isFocused(), {}};
         case Command::Focus:
         case Command::ShowPlainMessage:
             return {selected, {}};
         case Command::SelectMimeAlternative:
+        case Command::ShowLastAlternative:
+        case Command::ShowFirstAlternative:
+        case Command::ShowAllAlternatives:
             return {m_message && m_message->formatClass().name == std::string("MimeMessage"), {}};
+        case Command::SortByPriority:
+            // Priorities mean something only when a priority header is set.
+            return {true, {}, !Defaults::shared().priorityHeader().empty()};
+        case Command::ToggleFixedFont:
+            return titled(true, m_fixedFont ? "Use Proportional Font" : "Use Fixed-Width Font");
         case Command::ExtractAttachment:
             return {m_hasForeignAttachment, {}};
         case Command::CombinePartialMessages:
             return {m_matrix.haveMultipleSelection(), {}};
+        case Command::Compact:
+        case Command::NewMessage:
+        case Command::Find:
+        case Command::AddressBook:
+        case Command::Mailboxes:
         case Command::Reply:
         case Command::ReplyAll:
         case Command::Forward:
@@ -224,9 +254,39 @@ void MailReader::perform(Command command, bool controlHeld) {
             return extractAttachment();
         case Command::CombinePartialMessages:
             return combinePartialMessages();
+        case Command::CheckNewMail:
+            return MailDriver::shared().checkNewMail(true);
+        case Command::ShowLastAlternative:
+            return selectMimeAlternative(0);
+        case Command::ShowFirstAlternative:
+            return selectMimeAlternative(1);
+        case Command::ShowAllAlternatives:
+            return selectMimeAlternative(2);
+        case Command::ToggleFixedFont:
+            return toggleFixedFont();
         default:
+            if (sortCommand(command)) return;
             panels().beep();  // commands of components this build lacks
     }
+}
+
+bool MailReader::sortCommand(Command command) {
+    using K = TocMatrix::SortKey;
+    static const std::pair<Command, K> sorts[] = {
+        {Command::SortByNumber, K::Number}, {Command::SortByDate, K::Date},
+        {Command::SortByName, K::Name},     {Command::SortBySubject, K::Subject},
+        {Command::SortBySize, K::Size},     {Command::SortByPriority, K::Priority}};
+    for (const auto& [c, key] : sorts) {
+        if (c != command) continue;
+        m_matrix.sortBy(key);
+        return true;
+    }
+    return false;
+}
+
+void MailReader::toggleFixedFont() {
+    m_fixedFont = !m_fixedFont;
+    if (m_view) m_view->messageChanged();
 }
 
 void MailReader::deleteMsg() {
@@ -441,8 +501,23 @@ void MailReader::showMessage(int index, bool forcePlain) {
     m_hasForeignAttachment = bytes->find("\nbegin ") != std::string_view::npos;
     m_matrix.msgRead(index);
     m_matrix.markLoadedCell(m_matrix.rowForMsgId(index));
+    showSummary();
     if (m_view) m_view->messageChanged();
     updateStatus();
+}
+
+void MailReader::showSummary() {
+    m_sender.clear();
+    m_date.clear();
+    if (m_curMsg >= 0) {
+        ByteSource in(m_shownBytes);
+        std::unique_ptr<MailHeaders> parsed = MailHeaders::initFromStream(in);
+        const std::string* from = parsed ? parsed->valueForKey("From") : nullptr;
+        const std::string* date = parsed ? parsed->valueForKey("Date") : nullptr;
+        if (from) m_sender = addressComment(*from);
+        if (date) m_date = *date;
+    }
+    if (m_view) m_view->setMessageSummary(m_sender, m_date);
 }
 
 void MailReader::emptyMsg() {
@@ -451,6 +526,7 @@ void MailReader::emptyMsg() {
     m_shownBytes.clear();
     m_curMsg = -1;
     m_hasForeignAttachment = false;
+    showSummary();
     if (m_view) m_view->messageChanged();
 }
 
@@ -636,7 +712,14 @@ void MailReader::extractAttachment() {
     }
 }
 
-void MailReader::textWillPrint(int scope, TextView& out) {
+void MailReader::openAttachment(const std::string& path) {
+    if (workspace().openFile(path)) return;
+    std::string name = path.substr(path.rfind('/') + 1);
+    runAlert("Open Attachment", "No program on this computer is set up to open %s.", "OK", nullptr,
+             nullptr, name.c_str());
+}
+
+void MailReader::textWillPrint(int scope, TextView& out, const std::function<bool()>& interrupted) {
     out.clear();
     if (scope == kPrintSummaries) {
         for (int row = 0; row < m_matrix.rowCount(); ++row) {
@@ -665,6 +748,7 @@ void MailReader::textWillPrint(int scope, TextView& out) {
         out.setSel(out.textLength(), out.textLength());
         out.replaceSelWithView(one);
         out.setSel(out.textLength(), out.textLength());
+        if (interrupted && interrupted()) throw PrintInterrupted();
     }
 }
 

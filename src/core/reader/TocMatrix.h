@@ -44,8 +44,12 @@ class TocMatrix {
     static std::string dateText(std::uint32_t packedDate);
 
     void sortBy(SortKey key);
+    // A click on a column's header: that key ascending, or the order reversed
+    // when the list is already sorted by it.
+    void sortByHeader(SortKey key);
     void sortProc(const Comparison& less);
     SortKey sortKey() const { return m_sortKey; }
+    bool sortDescending() const { return m_sortDescending; }
 
     bool showDeletions() const { return m_showDeletions; }
     bool setShowDeletions(bool on);
@@ -101,6 +105,7 @@ class TocMatrix {
     bool m_showSizes = true;
     int m_loadedCellRow = -1;
     SortKey m_sortKey = SortKey::Number;
+    bool m_sortDescending = false;
 };
 
 }  // namespace quill

@@ -49,6 +49,7 @@ class MailBox {
     static void setWindowFinder(WindowFinder finder);
     // The frame and list height recorded for mailboxes without a window.
     static void setDefaultFrame(const tocformat::WindowFrame& frame, float tocHeight);
+    static void defaultWindowFrame(tocformat::WindowFrame& frame, float& tocHeight);
 
     MailBox(const MailBox&) = delete;
     MailBox& operator=(const MailBox&) = delete;
