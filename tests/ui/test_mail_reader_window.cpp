@@ -2,12 +2,19 @@
 // shown message, commands from the menus, and a screenshot for review.
 #include <QAction>
 #include <QDir>
+#include <QFontDatabase>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPrinter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextFrame>
 #include <QTreeView>
 #include <QtTest>
 
@@ -15,8 +22,10 @@
 #include "message/MimeMessage.h"
 #include "platform/ScriptedPanels.h"
 #include "platform/UserInfo.h"
+#include "reader/ReaderCommandTable.h"
 #include "settings/Defaults.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/TocMatrixModel.h"
 #include "ui/settings/PreferencesWindow.h"
 
 using quill::MailReader;
@@ -58,6 +67,20 @@ class TestMailReaderWindow : public QObject {
     QTemporaryDir m_dir;
     std::shared_ptr<quill::ScriptedPanels> m_panels;
 
+    quill::MailReaderWindow* openWindow() {
+        auto reader = std::shared_ptr<MailReader>(
+            MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString()).release());
+        if (!reader) return nullptr;
+        auto* window = new quill::MailReaderWindow(reader);
+        window->show();
+        return window;
+    }
+    // Closes the window and lets it go, which unlocks its mailbox.
+    static void closeAndDelete(QWidget* window) {
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
   private slots:
     void init() {
         QDir(m_dir.path()).mkpath("home/Mail/Test.mbox");
@@ -67,6 +90,7 @@ class TestMailReaderWindow : public QObject {
         quill::installPanels(m_panels);
         quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
         quill::registerMimeMessageClass();
+        QFile::remove(m_dir.path() + "/home/Mail/Test.mbox/table_of_contents");
         QFile f(m_dir.path() + "/home/Mail/Test.mbox/mbox");
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(sampleMailbox(30));
@@ -114,7 +138,90 @@ class TestMailReaderWindow : public QObject {
         QVERIFY(out.open(QIODevice::ReadOnly));
         QVERIFY(out.size() > 1000);
         QCOMPARE(out.read(4), QByteArray("%PDF"));
-        window->close();
+        closeAndDelete(window);
+    }
+
+    // Every menu item shows what the core decides, with its key.
+    void menusFollowTheCommandTable() {
+        quill::Defaults::shared().setPriorityHeader("X-Priority");
+        auto* window = openWindow();
+        window->listView()->setCurrentIndex(window->listView()->model()->index(0, 0));
+        window->validateActions();
+        for (const auto& row : quill::ReaderCommandTable::rows()) {
+            QAction* a = window->action(row.command);
+            QVERIFY2(a, row.title);
+            auto state = window->reader().validateItem(row.command);
+            QCOMPARE(a->isEnabled(), state.enabled);
+            QCOMPARE(a->shortcut(), QKeySequence(QString(row.key), QKeySequence::PortableText));
+        }
+        QVERIFY(!window->action(MailReader::Command::Compact)->isEnabled());
+        QCOMPARE(window->action(MailReader::Command::Find)->shortcut(), QKeySequence("Ctrl+F"));
+        QVERIFY(window->action(MailReader::Command::SortByPriority)->isVisible());
+        QVERIFY(!window->listView()->isColumnHidden(quill::TocMatrixModel::Priority));
+        for (QAction* entry : window->menuBar()->actions()) {
+            QMenu* menu = entry->menu();
+            menu->popup(window->mapToGlobal(QPoint(0, 0)));
+            QVERIFY(QTest::qWaitForWindowExposed(menu));
+            QString name = "menu_" + menu->title().remove('&').toLower() + ".png";
+            QVERIFY(menu->grab().save(screenshot(name.toLatin1().constData())));
+            menu->hide();
+        }
+        closeAndDelete(window);
+    }
+
+    void deleteKeyDeletesTheSelectedMessage() {
+        auto* window = openWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->listView()->setFocus();
+        window->listView()->setCurrentIndex(window->listView()->model()->index(2, 0));
+        QTest::keyClick(window->listView(), Qt::Key_Delete);
+        QCOMPARE(window->listView()->model()->rowCount(), 30);
+        closeAndDelete(window);
+    }
+
+    void aSecondHeaderClickReversesTheSortShownByAnArrow() {
+        auto* window = openWindow();
+        QHeaderView* header = window->listView()->header();
+        emit header->sectionClicked(quill::TocMatrixModel::Subject);
+        QCOMPARE(header->sortIndicatorSection(), int(quill::TocMatrixModel::Subject));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        QString first =
+            window->listView()->model()->index(0, quill::TocMatrixModel::Subject).data().toString();
+        emit header->sectionClicked(quill::TocMatrixModel::Subject);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        int last = window->listView()->model()->rowCount() - 1;
+        QCOMPARE(window->listView()->model()->index(last, quill::TocMatrixModel::Subject).data(),
+                 QVariant(first));
+        closeAndDelete(window);
+    }
+
+    void theFrameIsKeptOnScreenAndRecordedAtClosing() {
+        auto* window = openWindow();
+        QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(screen.contains(window->geometry()));
+        window->setGeometry(screen.x() + 40, screen.y() + 30, 700, 500);
+        closeAndDelete(window);
+        auto* again = openWindow();
+        QCOMPARE(again->geometry(), QRect(screen.x() + 40, screen.y() + 30, 700, 500));
+        closeAndDelete(again);
+    }
+
+    void theCommandViewShowsTheSenderAndDate() {
+        auto* window = openWindow();
+        window->listView()->setCurrentIndex(window->listView()->model()->index(3, 0));
+        QVERIFY(window->commandView()->isVisible());
+        int shown = window->reader().curMsg();
+        QVERIFY(window->commandView()->text().contains(QString("Sender %1").arg(shown)));
+        QVERIFY(window->commandView()->text().contains(
+            QString("Mon, 4 Mar 2024 10:%1:00 +0000").arg(shown, 2, 10, QChar('0'))));
+        QVERIFY(window->textView()->document()->rootFrame()->frameFormat().leftMargin() >= 10);
+        window->action(MailReader::Command::ToggleFixedFont)->trigger();
+        QTextCursor cursor = window->textView()->document()->find("this is report");
+        QVERIFY(!cursor.isNull());
+        QCOMPARE(cursor.charFormat().fontFamilies().toStringList().value(0),
+                 QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+        closeAndDelete(window);
     }
 
     void preferencesWindowWarnsAboutANonNumericField() {
