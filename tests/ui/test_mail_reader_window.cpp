@@ -9,8 +9,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextCursor>
@@ -24,6 +26,7 @@
 #include "platform/UserInfo.h"
 #include "reader/ReaderCommandTable.h"
 #include "settings/Defaults.h"
+#include "settings/PreferenceKeyTable.h"
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/reader/TocMatrixModel.h"
 #include "ui/settings/PreferencesWindow.h"
@@ -232,9 +235,52 @@ class TestMailReaderWindow : public QObject {
         emit prefs->lineEdit("PollTime")->editingFinished();
         QCOMPARE(prefs->lineEdit("PollTime")->text(), QString("0"));
         QCOMPARE(m_panels->alerts().size(), size_t(1));
+        prefs->revert();
+        closeAndDelete(prefs);
+    }
+
+    void preferencesWindowShowsEveryKeyWithBrowseBesidePaths() {
+        auto* prefs = new quill::PreferencesWindow;
+        prefs->show();
+        for (const auto& f : quill::Preferences::fields()) {
+            QWidget* w = prefs->field(f.key);
+            QVERIFY2(w, f.key.c_str());
+            if (!quill::PreferenceKeyTable::isPath(f.kind)) continue;
+            auto* browse =
+                prefs->findChild<QPushButton*>(QString::fromStdString("browse:" + f.key));
+            QVERIFY2(browse && browse->text() == "Browse...", f.key.c_str());
+        }
+        QStringList buttons;
+        for (QPushButton* b : prefs->findChildren<QPushButton*>()) buttons << b->text();
+        QVERIFY(buttons.contains("OK"));
+        QVERIFY(buttons.contains("Close"));
+        auto* tabs = prefs->findChild<QTabWidget*>();
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            QString name = QString("preferences_tab%1.png").arg(i);
+            QVERIFY(prefs->grab().save(screenshot(name.toLatin1().constData())));
+        }
+        closeAndDelete(prefs);
+    }
+
+    void aPreferencesFieldErrorKeepsTheOtherChanges() {
+        auto* prefs = new quill::PreferencesWindow;
+        prefs->show();
+        prefs->lineEdit("PriorityHeader")->setText("X-Priority");
+        emit prefs->lineEdit("PriorityHeader")->editingFinished();
+        m_panels->answer(0);
+        prefs->lineEdit("SpoolDir")->setText(m_dir.path() + "/nowhere");
+        emit prefs->lineEdit("SpoolDir")->editingFinished();
+        QVERIFY(prefs->isMarkedInvalid("SpoolDir"));
+        m_panels->answer(0);
+        QVERIFY(!prefs->apply());
+        QVERIFY(m_panels->alerts().back().message.find("Spool directory") != std::string::npos);
+        QCOMPARE(quill::Defaults::shared().priorityHeader(), std::string("X-Priority"));
+        QVERIFY(prefs->isMarkedInvalid("SpoolDir"));
+        QCOMPARE(prefs->findChild<QTabWidget*>()->currentIndex(), 0);
         QVERIFY(prefs->grab().save(screenshot("preferences_window.png")));
         prefs->revert();
-        prefs->close();
+        closeAndDelete(prefs);
     }
 };
 

@@ -5,11 +5,13 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 
 #include "app/MailDriver.h"
 #include "platform/Panels.h"
+#include "platform/WindowPlacement.h"
 #include "reader/MailReader.h"
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/settings/PreferencesWindow.h"
@@ -101,9 +103,24 @@ std::shared_ptr<MailWindowController> QtApplicationShell::openMailboxWindow(
 }
 
 void QtApplicationShell::showPreferences() {
-    if (!m_preferences) m_preferences = new PreferencesWindow;
+    if (!m_preferences) {
+        m_preferences = new PreferencesWindow;
+        centreOn(m_preferences, QApplication::activeWindow());
+    }
     m_preferences->show();
     m_preferences->raise();
+}
+
+void QtApplicationShell::centreOn(QWidget* window, const QWidget* parent) {
+    QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect area = screen->availableGeometry();
+    QRect over = parent ? parent->frameGeometry() : area;
+    QSize size = window->size().expandedTo(window->minimumSizeHint());
+    WindowPlacement::Rect placed = WindowPlacement::centredOn(
+        size.width(), size.height(), {over.x(), over.y(), over.width(), over.height()},
+        {area.x(), area.y(), area.width(), area.height()});
+    window->setGeometry(placed.x, placed.y, placed.width, placed.height);
 }
 
 void QtApplicationShell::chooseMailboxToOpen() {

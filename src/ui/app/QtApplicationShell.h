@@ -11,6 +11,7 @@
 #include "app/ApplicationShell.h"
 
 class QSystemTrayIcon;
+class QWidget;
 
 namespace quill {
 
@@ -35,6 +36,8 @@ class QtApplicationShell : public QObject, public ApplicationShell {
     const QString& iconText() const { return m_text; }
 
     void showPreferences();
+    // Places a window centred on its parent (or the screen), wholly on the screen.
+    static void centreOn(QWidget* window, const QWidget* parent);
     void chooseMailboxToOpen();
 
   private:
