@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
     quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
     quill::registerMimeMessageClass();
     quill::MailMessage::setLineLength(quill::Defaults::shared().lineLength());
+    // A mailbox window opens at this frame until it has one of its own.
+    quill::MailBox::setDefaultFrame({100, 100, 860, 640}, 240);
     // The store finds the mailbox a window already has open by its path.
     quill::MailBox::setWindowFinder([&driver](const std::string& path) -> quill::MailBox* {
         auto* reader = dynamic_cast<quill::MailReader*>(driver.findToc(path, false));
@@ -72,10 +74,7 @@ int main(int argc, char** argv) {
     driver.loadBundles();
 
     for (int i = 1; i < argc; ++i) driver.openFile(argv[i]);
-    if (driver.lastOpenedMailbox().empty() &&
-        !driver.openMbox(quill::Defaults::shared().activeMailbox())) {
-        return 1;
-    }
+    driver.applicationDidFinishLaunching();
     driver.startPolling();
     QTimer::singleShot(0, [&driver] { driver.initialCheck(); });
     int status = app.exec();

@@ -243,7 +243,7 @@ bool MailPoller::mailWaiting(const Context& c) const {
 void MailPoller::checkMail(bool userAsked) {
     Context c = context();
     if (!mailWaiting(c)) {
-        if (userAsked) toMain(kFetchBeepMsg);
+        if (userAsked) toMain(kFetchNothingMsg);
         return;
     }
     if (!c.autoFetch && !userAsked) {
@@ -422,6 +422,10 @@ void MailPoller::handleMsg(const PortMessage& message) {
         case kFetchBeepMsg:
             call(m_hooks.beep);
             break;
+        case kFetchNothingMsg:
+            call(m_hooks.beep);
+            call(m_hooks.noNewMail);
+            break;
         case kFetchProgressMsg:
             call(m_hooks.incomingMail, value);
             break;
@@ -460,6 +464,7 @@ void MailPoller::incorporate(std::int32_t code, std::int32_t error) {
         }
         if (c.autoFetch && m_hooks.newMailMsg) m_hooks.newMailMsg();
     } else if (isFileErrorResult(code)) {
+        if (m_hooks.fetchFailed) m_hooks.fetchFailed(std::strerror(error));
         Error::shared().badFile(c.activeMailbox, kFileWrite, error);
     }
 }

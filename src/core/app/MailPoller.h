@@ -30,6 +30,8 @@ inline constexpr int kPollCheckMsg = 100;
 inline constexpr int kPollInitialMsg = 101;
 inline constexpr int kFetchWaitingMsg = 1001;
 inline constexpr int kFetchBeepMsg = 1002;
+// Within this process only: a check the user asked for found nothing waiting.
+inline constexpr int kFetchNothingMsg = 1100;
 
 class MailPoller {
   public:
@@ -37,6 +39,9 @@ class MailPoller {
     struct Hooks {
         std::function<void()> newMailMsg;
         std::function<void()> beep;
+        // A check the user asked for found no mail, or the fetch failed (why).
+        std::function<void()> noNewMail;
+        std::function<void(const std::string& why)> fetchFailed;
         std::function<void(int count)> incomingMail;
         std::function<void()> incomingDone;
         // incorporateMail: (NO) on the active mailbox's window.

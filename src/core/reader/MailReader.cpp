@@ -119,11 +119,20 @@ void MailReader::closeWindow() {
 
 void MailReader::incorporateMail() {
     bool atStart = false;
+    int before = m_mailbox->getMailboxStatus().count;
     const MsgList* list = Incorporation::incorporateMailAtStart(*m_mailbox, &atStart);
     if (!list) return;
     m_matrix.loadToc(list, atStart);
     if (m_view && m_matrix.rowCount() > 0) m_view->scrollToRow(m_matrix.rowCount() - 1);
     updateStatus();
+    int added = m_mailbox->getMailboxStatus().count - before;
+    if (added <= 0) return;
+    const char* format = added == 1 ? "%d new message" : "%d new messages";
+    showCheckResult(formatString(localized(kUITable, format).c_str(), added));
+}
+
+void MailReader::showCheckResult(const std::string& text) {
+    if (m_view) m_view->setStatusText(text);
 }
 
 void MailReader::reloadList() {

@@ -114,6 +114,8 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     int newMessageCount() const override { return m_newMessageCount; }
     void closeWindow() override;
     void incorporateMail() override;
+    // Shown in the status line until the next update of the counts.
+    void showCheckResult(const std::string& text) override;
 
     // Commands. Modifiers matter only where noted.
     void perform(Command command, bool controlHeld = false);

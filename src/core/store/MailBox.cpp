@@ -37,8 +37,8 @@ MailBox::WindowFinder& windowFinder() {
 }
 
 struct DefaultFrame {
-    tocformat::WindowFrame frame{100, 100, 860, 640};
-    float tocHeight = 240;
+    tocformat::WindowFrame frame{100, 200, 600, 640};
+    float tocHeight = 160;
 };
 DefaultFrame& defaultFrame() {
     static DefaultFrame d;

@@ -13,6 +13,8 @@
 #include "platform/Panels.h"
 #include "platform/WindowPlacement.h"
 #include "reader/MailReader.h"
+#include "settings/Defaults.h"
+#include "ui/app/LauncherWindow.h"
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/settings/PreferencesWindow.h"
 
@@ -22,6 +24,7 @@ QtApplicationShell::QtApplicationShell(QObject* parent) : QObject(parent) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = new QSystemTrayIcon(this);
         m_tray->setToolTip("Quill");
+        connect(m_tray, &QSystemTrayIcon::activated, this, &QtApplicationShell::trayActivated);
         m_tray->show();
     }
     repaint();
@@ -130,5 +133,39 @@ void QtApplicationShell::chooseMailboxToOpen() {
 }
 
 void QtApplicationShell::terminateApplication() { QApplication::quit(); }
+
+bool QtApplicationShell::hideApplication() { return m_tray != nullptr; }
+
+// A click on the tray icon shows the application: the mailbox kept back at
+// log-in opens, or the active mailbox's window comes forward.
+void QtApplicationShell::trayActivated() {
+    MailDriver& driver = MailDriver::shared();
+    if (driver.hiddenAtLaunch()) return driver.applicationDidUnhide();
+    if (MailWindowController* active = driver.activeMailboxWindow()) return active->orderFront();
+    openActiveMailbox();
+}
+
+void QtApplicationShell::openActiveMailbox() {
+    if (MailDriver::shared().openMbox(Defaults::shared().activeMailbox()) && m_launcher)
+        m_launcher->close();
+}
+
+void QtApplicationShell::showLauncher() {
+    if (!m_launcher) {
+        m_launcher = new LauncherWindow;
+        connect(m_launcher, &LauncherWindow::openActiveRequested, this,
+                &QtApplicationShell::openActiveMailbox);
+        connect(m_launcher, &LauncherWindow::openOtherRequested, this,
+                &QtApplicationShell::chooseMailboxToOpen);
+        connect(m_launcher, &LauncherWindow::preferencesRequested, this,
+                &QtApplicationShell::showPreferences);
+        connect(m_launcher, &LauncherWindow::quitRequested, this,
+                [] { MailDriver::shared().terminate(); });
+        m_launcher->adjustSize();
+        centreOn(m_launcher, nullptr);
+    }
+    m_launcher->show();
+    m_launcher->raise();
+}
 
 }  // namespace quill
