@@ -113,6 +113,7 @@ void MailReader::haveNewMail() {
 }
 
 void MailReader::closeWindow() {
+    windowWillClose();
     if (m_mailbox) m_mailbox->removeLock();
     if (m_view) m_view->closeWindow();
 }

@@ -119,7 +119,9 @@ TEST_F(MailReaderTest, TheFrameAtClosingIsTheFrameAtTheNextOpening) {
 
     view.frame = tocformat::WindowFrame{30, 40, 900, 700};
     view.tocHeight = 250;
-    reader->windowWillClose();
+    reader->closeWindow();      // as the quit closes windows
+    reader->windowWillClose();  // then the window's own close event
+    EXPECT_TRUE(view.closed);
     reader.reset();
     reader = MailReader::open(path);
     ASSERT_TRUE(reader);
