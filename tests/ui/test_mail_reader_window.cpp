@@ -161,6 +161,7 @@ class TestMailReaderWindow : public QObject {
         QCOMPARE(window->action(MailReader::Command::Find)->shortcut(), QKeySequence("Ctrl+F"));
         QVERIFY(window->action(MailReader::Command::SortByPriority)->isVisible());
         QVERIFY(!window->listView()->isColumnHidden(quill::TocMatrixModel::Priority));
+        QVERIFY(window->grab().save(screenshot("mail_reader_priority.png")));
         for (QAction* entry : window->menuBar()->actions()) {
             QMenu* menu = entry->menu();
             menu->popup(window->mapToGlobal(QPoint(0, 0)));
@@ -193,6 +194,7 @@ class TestMailReaderWindow : public QObject {
             window->listView()->model()->index(0, quill::TocMatrixModel::Subject).data().toString();
         emit header->sectionClicked(quill::TocMatrixModel::Subject);
         QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        QVERIFY(window->grab().save(screenshot("mail_reader_sorted.png")));
         int last = window->listView()->model()->rowCount() - 1;
         QCOMPARE(window->listView()->model()->index(last, quill::TocMatrixModel::Subject).data(),
                  QVariant(first));
@@ -219,6 +221,11 @@ class TestMailReaderWindow : public QObject {
         QVERIFY(window->commandView()->text().contains(
             QString("Mon, 4 Mar 2024 10:%1:00 +0000").arg(shown, 2, 10, QChar('0'))));
         QVERIFY(window->textView()->document()->rootFrame()->frameFormat().leftMargin() >= 10);
+        window->setWindowTitle("stale");
+        window->reader().haveNewMail();
+        QCOMPARE(window->windowTitle(), QString("Test.mbox"));
+        QCOMPARE(window->miniature(), std::string("empty"));
+        QVERIFY(!window->windowIcon().isNull());
         window->action(MailReader::Command::ToggleFixedFont)->trigger();
         QTextCursor cursor = window->textView()->document()->find("this is report");
         QVERIFY(!cursor.isNull());
