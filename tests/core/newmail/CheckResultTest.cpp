@@ -45,15 +45,5 @@ TEST_F(CheckResultTest, IncorporatedMailIsCountedInTheStatusLine) {
     }
 }
 
-TEST_F(CheckResultTest, NothingIncorporatedLeavesTheCounts) {
-    auto reader = MailReader::open(activeDir());
-    ASSERT_TRUE(reader);
-    StatusView view;
-    reader->setView(&view);
-    reader->incorporateMail();
-    EXPECT_EQ(view.status, reader->statusText());
-    reader->setView(nullptr);
-}
-
 }  // namespace
 }  // namespace quill::test
