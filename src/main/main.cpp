@@ -63,6 +63,10 @@ int main(int argc, char** argv) {
     if (!driver.startUp()) return 0;
     quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
     quill::registerMimeMessageClass();
+    std::vector<std::string> classNames;
+    for (const quill::MailClass* cls : quill::MailMessage::mailClasses())
+        classNames.push_back(cls->name);
+    quill::Defaults::shared().setMessageClassNames(classNames);
     quill::MailMessage::setLineLength(quill::Defaults::shared().lineLength());
     // A mailbox window opens at this frame until it has one of its own.
     quill::MailBox::setDefaultFrame({100, 100, 860, 640}, 240);

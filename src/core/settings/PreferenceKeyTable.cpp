@@ -65,52 +65,35 @@ int indexOf(const std::vector<std::string>& options, const std::string& value) {
 const std::vector<std::string> kReadReceiptOptions = {"Always", "Never", "Ask"};
 const std::vector<std::string> kOrientations = {"Portrait", "Landscape"};
 
+std::vector<std::string> readReceiptOptions() { return kReadReceiptOptions; }
+std::vector<std::string> orientations() { return kOrientations; }
+// The message classes the application registered.
+std::vector<std::string> messageClasses() { return Defaults::shared().messageClassNames(); }
+
 // The keys whose reading or writing is Defaults' own.
 std::vector<Row> specialRows() {
     return {
-        {"MailDir",
-         "",
-         K::MailDirectory,
-         {},
-         [](Defaults& d) { return d.mailDir(); },
+        {"MailDir", "", K::MailDirectory, nullptr, [](Defaults& d) { return d.mailDir(); },
          [](Defaults& d, const std::string& v) { d.setMailDir(v); }},
-        {"Mailer",
-         "",
-         K::Mailer,
-         {},
-         [](Defaults& d) { return d.mailer(); },
+        {"Mailer", "", K::Mailer, nullptr, [](Defaults& d) { return d.mailer(); },
          [](Defaults& d, const std::string& v) { d.setMailer(v); }},
-        {"WebBrowserPath",
-         "",
-         K::File,
-         {},
-         [](Defaults& d) { return d.webBrowserPath(); },
+        {"WebBrowserPath", "", K::File, nullptr, [](Defaults& d) { return d.webBrowserPath(); },
          [](Defaults& d, const std::string& v) { d.setWebBrowserPath(v); }},
-        {"MailFilter",
-         "",
-         K::Text,
-         {},
-         [](Defaults& d) { return d.mailFilter(); },
+        {"MailFilter", "", K::Text, nullptr, [](Defaults& d) { return d.mailFilter(); },
          [](Defaults& d, const std::string& v) { d.setMailFilter(v); }},
         // The stored word, whether or not log-in hiding makes it count.
-        {"QXAutoLaunch",
-         "",
-         K::Boolean,
-         {},
+        {"QXAutoLaunch", "", K::Boolean, nullptr,
          [](Defaults& d) { return yesNo(d.getBool("QXAutoLaunch", false)); },
          [](Defaults& d, const std::string& v) { d.setAutoLaunch(Defaults::parseBool(v)); }},
-        {"ReadReceiptOption", "", K::Choice, kReadReceiptOptions,
+        {"ReadReceiptOption", "", K::Choice, readReceiptOptions,
          [](Defaults& d) { return kReadReceiptOptions[size_t(d.readReceiptOption())]; },
          [](Defaults& d, const std::string& v) {
              d.setReadReceiptOption(indexOf(kReadReceiptOptions, v));
          }},
-        {"Orientation", "", K::Choice, kOrientations,
+        {"Orientation", "", K::Choice, orientations,
          [](Defaults& d) { return kOrientations[size_t(d.orientation())]; },
          [](Defaults& d, const std::string& v) { d.setOrientation(indexOf(kOrientations, v)); }},
-        {"SendFormat",
-         "",
-         K::Text,
-         {},
+        {"SendFormat", "", K::Choice, messageClasses,
          [](Defaults& d) {
              const auto& names = d.messageClassNames();
              int i = d.sendFormat();
@@ -129,21 +112,21 @@ std::vector<Row> specialRows() {
     {key,                                           \
      "",                                            \
      K::Boolean,                                    \
-     {},                                            \
+     nullptr,                                       \
      [](Defaults& d) { return yesNo(d.getter()); }, \
      [](Defaults& d, const std::string& v) { d.setter(Defaults::parseBool(v)); }},
 #define QUILL_INT_ROW(getter, setter, key, def)              \
     {key,                                                    \
      "",                                                     \
      K::Number,                                              \
-     {},                                                     \
+     nullptr,                                                \
      [](Defaults& d) { return std::to_string(d.getter()); }, \
      [](Defaults& d, const std::string& v) { d.setter(Defaults::parseInt(v)); }},
 #define QUILL_STRING_ROW(getter, setter, key, def) \
     {key,                                          \
      "",                                           \
      kindOfString(key),                            \
-     {},                                           \
+     nullptr,                                      \
      [](Defaults& d) { return d.getter(); },       \
      [](Defaults& d, const std::string& v) { d.setter(v); }},
 

@@ -23,13 +23,14 @@ class PreferenceKeyTable {
         File,            // a file or program, chosen with Browse
         Number,
         Boolean,  // "YES" or "NO"
-        Choice,   // one of `options`
+        Choice,   // one of `options()`
     };
     struct Row {
         std::string key;
         std::string label;  // "UI" table text
         Kind kind;
-        std::vector<std::string> options;  // Choice only
+        // Choice only: the words offered, asked when the window is built.
+        std::vector<std::string> (*options)();
         std::string (*get)(Defaults&);
         void (*set)(Defaults&, const std::string&);
     };

@@ -64,9 +64,10 @@ bool Preferences::isValid(const Field& field, const std::string& text) {
             return isNumber(text);
         case K::Boolean:
             return text == "YES" || text == "NO";
-        case K::Choice:
-            return std::find(field.options.begin(), field.options.end(), text) !=
-                   field.options.end();
+        case K::Choice: {
+            std::vector<std::string> options = field.options();
+            return std::find(options.begin(), options.end(), text) != options.end();
+        }
         default:
             return true;
     }

@@ -109,7 +109,7 @@ void PreferencesWindow::addLineEdit(QFormLayout* form, const Preferences::Field&
 
 void PreferencesWindow::addComboBox(QFormLayout* form, const Preferences::Field& f) {
     auto* combo = new QComboBox;
-    for (const std::string& option : f.options) combo->addItem(QString::fromStdString(option));
+    for (const std::string& option : f.options()) combo->addItem(QString::fromStdString(option));
     connect(combo, &QComboBox::currentTextChanged, this,
             [this, key = f.key](const QString& text) { edited(key, text.toStdString()); });
     m_combos[f.key] = combo;

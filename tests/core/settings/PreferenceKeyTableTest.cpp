@@ -103,8 +103,10 @@ class PreferenceKeyTableTest : public QuillTest {
                 return now == "YES" ? "NO" : "YES";
             case K::Number:
                 return now == "7" ? "8" : "7";
-            case K::Choice:
-                return now == row.options.back() ? row.options.front() : row.options.back();
+            case K::Choice: {
+                std::vector<std::string> options = row.options();
+                return now == options.back() ? options.front() : options.back();
+            }
             case K::MailDirectory:
             case K::SpoolDirectory:
             case K::Folder:
@@ -113,9 +115,7 @@ class PreferenceKeyTableTest : public QuillTest {
             case K::File:
                 return "/bin/sh";
             case K::Text:
-                return row.key == "SendFormat"
-                           ? (now == "MailMessage" ? "MimeMessage" : "MailMessage")
-                           : "changed:value";
+                return "changed:value";
         }
         return {};
     }
