@@ -42,9 +42,10 @@ QByteArray sampleMailbox(int count) {
                     "From sender%1@example.org Mon Mar  4 10:%2:00 2024\n"
                     "From: Sender %1 <sender%1@example.org>\nTo: tester@example.org\n"
                     "Subject: Status report %1\nDate: Mon, 4 Mar 2024 10:%2:00 +0000\n"
-                    "Received: by relay.example.org\n\nHello,\n\nthis is report %1.\n\n")
+                    "Received: by relay.example.org\n%3\nHello,\n\nthis is report %1.\n\n")
                     .arg(i)
                     .arg(i % 60, 2, 10, QChar('0'))
+                    .arg(i == 2 ? "X-Priority: 3 (Normal)\n" : "")
                     .toUtf8();
     }
     // One message with an attachment, shown as an icon.
@@ -161,6 +162,9 @@ class TestMailReaderWindow : public QObject {
         QCOMPARE(window->action(MailReader::Command::Find)->shortcut(), QKeySequence("Ctrl+F"));
         QVERIFY(window->action(MailReader::Command::SortByPriority)->isVisible());
         QVERIFY(!window->listView()->isColumnHidden(quill::TocMatrixModel::Priority));
+        QAbstractItemModel* model = window->listView()->model();
+        QCOMPARE(model->index(2, quill::TocMatrixModel::Priority).data().toString(), QString("3"));
+        QCOMPARE(model->index(1, quill::TocMatrixModel::Priority).data().toString(), QString());
         QVERIFY(window->grab().save(screenshot("mail_reader_priority.png")));
         for (QAction* entry : window->menuBar()->actions()) {
             QMenu* menu = entry->menu();
