@@ -62,6 +62,7 @@ void MailDriver::startPolling() {
     h.newMailMsg = [this] { newMailMsg(); };
     h.beep = [] { panels().beep(); };
     h.noNewMail = [this] { reportCheck(localized(kUITable, "No new mail")); };
+    h.fetchBusy = [this] { reportCheck(localized(kUITable, "New mail is still being fetched")); };
     h.fetchFailed = [this](const std::string& why) {
         reportCheck(
             formatString(localized(kUITable, "Could not fetch new mail: %s").c_str(), why.c_str()));

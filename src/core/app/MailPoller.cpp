@@ -253,11 +253,11 @@ void MailPoller::checkMail(bool userAsked) {
     if (c.fetchPid > 0) ::waitpid(c.fetchPid, nullptr, WNOHANG);  // no zombie left behind
     if (c.fetchPid != -1) {
         if (m_clock() - c.lastFetchTime < kFetchGraceSeconds) {
-            if (userAsked) toMain(kFetchBeepMsg);
+            if (userAsked) toMain(kFetchBusyMsg);
             return;
         }
         if (c.started && fetchServiceFound(c)) {
-            if (userAsked) toMain(kFetchBeepMsg);
+            if (userAsked) toMain(kFetchBusyMsg);
             return;
         }
         writeError("Quill: forcing local fetch\n");
@@ -425,6 +425,10 @@ void MailPoller::handleMsg(const PortMessage& message) {
         case kFetchNothingMsg:
             call(m_hooks.beep);
             call(m_hooks.noNewMail);
+            break;
+        case kFetchBusyMsg:
+            call(m_hooks.beep);
+            call(m_hooks.fetchBusy);
             break;
         case kFetchProgressMsg:
             call(m_hooks.incomingMail, value);

@@ -43,6 +43,7 @@ class PollerTest : public NewMailTest {
         hooks.newMailMsg = [this] { ++announced; };
         hooks.beep = [this] { ++beeps; };
         hooks.noNewMail = [this] { ++nothingFound; };
+        hooks.fetchBusy = [this] { ++stillFetching; };
         hooks.fetchFailed = [this](const std::string& why) { failures.push_back(why); };
         hooks.incomingMail = [this](int count) { progress = count; };
         hooks.incorporateActive = [this] {
@@ -87,7 +88,7 @@ class PollerTest : public NewMailTest {
     std::string fakeFetch;
     std::unique_ptr<MailPoller> poller;
     std::atomic<std::time_t> now{1000000};
-    int nothingFound = 0;
+    int nothingFound = 0, stillFetching = 0;
     std::vector<std::string> failures;
     int announced = 0, beeps = 0, progress = -1, incorporated = 0;
     bool windowShown = true;
@@ -102,6 +103,8 @@ TEST_F(PollerTest, TwoChecksWithinTwentySecondsStartOneFetch) {
     now += 19;
     poller->checkNewMail("", true);
     ASSERT_TRUE(serveUntil([&] { return beeps == 1; }));
+    EXPECT_EQ(stillFetching, 1);
+    EXPECT_EQ(nothingFound, 0);
     EXPECT_EQ(fetches(), 1);
     EXPECT_EQ(slurp(tmp() + "/fetches"),
               spool() + " tester  " + poller->context().fetchPortName + "\n");
