@@ -216,6 +216,29 @@ class TestMailReaderWindow : public QObject {
         closeAndDelete(again);
     }
 
+    void aMailboxShownForTheFirstTimeOpensOverItsParent() {
+        quill::tocformat::WindowFrame defaults;
+        float defaultHeight = 0;
+        quill::MailBox::defaultWindowFrame(defaults, defaultHeight);
+        quill::MailBox::setDefaultFrame({100, 200, 300, 200}, 100);
+        auto* first = openWindow();
+        QRect screen = first->screen()->availableGeometry();
+        first->setGeometry(screen.x() + 40, screen.y() + 30, 500, 400);
+        first->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(first));
+        QDir(m_dir.path()).mkpath("home/Mail/Other.mbox");
+        auto reader = std::shared_ptr<MailReader>(
+            MailReader::open((m_dir.path() + "/home/Mail/Other.mbox").toStdString()).release());
+        QVERIFY(reader && !reader->hasRecordedFrame());
+        auto* second = new quill::MailReaderWindow(reader);
+        second->show();
+        QPoint offset = second->geometry().center() - first->geometry().center();
+        closeAndDelete(second);
+        closeAndDelete(first);
+        quill::MailBox::setDefaultFrame(defaults, defaultHeight);
+        QVERIFY2(offset.manhattanLength() <= 2, qPrintable(QString::number(offset.x())));
+    }
+
     void theCommandViewShowsTheSenderAndDate() {
         auto* window = openWindow();
         window->listView()->setCurrentIndex(window->listView()->model()->index(3, 0));

@@ -55,8 +55,10 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path)
     tocformat::WindowFrame recorded;
     float height = 0;
     m_mailbox->getFrame(recorded, height);
-    // A fresh index holds no frame; the defaults stand in for it.
-    if (recorded.width > 0 && recorded.height > 0) {
+    // An index written before any window showed the mailbox holds the
+    // defaults, or nothing at all; either way no window has been placed yet.
+    m_frameRecorded = recorded.width > 0 && recorded.height > 0 && !(recorded == m_frame);
+    if (m_frameRecorded) {
         m_frame = recorded;
         if (height > 0) m_tocHeight = height;
     }

@@ -100,6 +100,9 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     // index, else the defaults.
     const tocformat::WindowFrame& savedFrame() const { return m_frame; }
     float savedTocHeight() const { return m_tocHeight; }
+    // Whether the index holds a window's own frame (a mailbox never shown
+    // in a window holds the defaults).
+    bool hasRecordedFrame() const { return m_frameRecorded; }
     // Records the window's frame and list height in the index (writable mailboxes).
     void windowWillClose();
 
@@ -207,6 +210,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     bool m_statusLineShown = true;
     tocformat::WindowFrame m_frame;
     float m_tocHeight = 0;
+    bool m_frameRecorded = false;
 };
 
 }  // namespace quill

@@ -120,6 +120,13 @@ void MailReaderWindow::buildList() {
 void MailReaderWindow::placeWindow() {
     const tocformat::WindowFrame& f = m_reader->savedFrame();
     QRect wanted(int(f.x), int(f.y), int(f.width), int(f.height));
+    // A mailbox shown for the first time opens over the window it was opened from.
+    QWidget* parent = QApplication::activeWindow();
+    if (!m_reader->hasRecordedFrame() && parent && parent != this) {
+        resize(wanted.size());
+        QtApplicationShell::centreOn(this, parent);
+        wanted = geometry();
+    }
     QScreen* screen = QGuiApplication::screenAt(wanted.center());
     if (!screen) screen = QGuiApplication::primaryScreen();
     QRect area = screen ? screen->availableGeometry() : wanted;

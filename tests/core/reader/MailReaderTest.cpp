@@ -116,6 +116,7 @@ TEST_F(MailReaderTest, TheFrameAtClosingIsTheFrameAtTheNextOpening) {
     MailBox::defaultWindowFrame(defaults, defaultHeight);
     EXPECT_EQ(reader->savedFrame().width, defaults.width);
     EXPECT_EQ(reader->savedTocHeight(), defaultHeight);
+    EXPECT_FALSE(reader->hasRecordedFrame());
 
     view.frame = tocformat::WindowFrame{30, 40, 900, 700};
     view.tocHeight = 250;
@@ -130,6 +131,7 @@ TEST_F(MailReaderTest, TheFrameAtClosingIsTheFrameAtTheNextOpening) {
     EXPECT_EQ(reader->savedFrame().width, 900);
     EXPECT_EQ(reader->savedFrame().height, 700);
     EXPECT_EQ(reader->savedTocHeight(), 250);
+    EXPECT_TRUE(reader->hasRecordedFrame());
 }
 
 TEST_F(MailReaderTest, DeleteHidesRowsAndUndoRestoresTheLastDeletion) {
