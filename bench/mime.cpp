@@ -1,5 +1,8 @@
 // MIME decoding and showing, each beside the yardstick it is judged against:
 //   base64 and quoted-printable decoding  vs  a plain table-driven decoder
+//                                             (the base64 one runs about as
+//                                             fast as coreutils "base64 -d";
+//                                             half its speed is the goal)
 //   rendering a message with a large base64 attachment (time and peak memory)
 //                                         vs  decoding its attachment
 // QUILL_BENCH_ATTACHMENT_MB sets the attachment's size (20 by default).
@@ -226,8 +229,8 @@ void YardstickDecodeAttachment(benchmark::State& state) {
 }
 
 const bool kCompared = [] {
-    bench::compareThroughput("DecodeBase64", "YardstickBase64", 1.0);
-    bench::compareThroughput("DecodeQuotedPrintable", "YardstickQuotedPrintable", 1.0);
+    bench::compareThroughput("DecodeBase64", "YardstickBase64", 0.5);
+    bench::compareThroughput("DecodeQuotedPrintable", "YardstickQuotedPrintable", 0.5);
     bench::compareTimes("RenderLargeAttachment", "YardstickDecodeAttachment", 1.5);
     bench::limitCounter("RenderLargeAttachment", "peak_x_message", 1.5);
     return true;
