@@ -89,6 +89,7 @@ void TocMatrix::loadToc(const MsgList* list, bool atStart) {
         m_subjectTab.clear();
         m_selected.clear();
     }
+    ++m_layoutVersion;
     for (const MsgListRecord& record : *list) {
         if (!listed(record)) continue;
         m_cellTab[record.index] = static_cast<int>(m_rows.size());
@@ -186,6 +187,7 @@ void TocMatrix::sortProc(const Comparison& less) {
     resetLoadedCell();
     loadAllCells();
     std::stable_sort(m_rows.begin(), m_rows.end(), less);
+    ++m_layoutVersion;
     rebuildIndex();
     selectMsgIds(selectedIds);
     changed();
@@ -243,6 +245,7 @@ std::vector<int> TocMatrix::deleteSelection() {
         }
         m_selected.clear();
         rebuildIndex();
+        ++m_layoutVersion;
     }
     resetLoadedCell();
     m_idlist = ids;

@@ -83,6 +83,9 @@ class TocMatrix {
 
     // Called whenever rows change, so the view redraws.
     std::function<void()> onChanged;
+    // Goes up whenever rows are added, removed or reordered, not when only a
+    // row's flags change; a view redraws in place while it stays the same.
+    std::uint64_t layoutVersion() const { return m_layoutVersion; }
 
   private:
     const std::string* intern(const std::string& text);
@@ -101,6 +104,7 @@ class TocMatrix {
     bool m_showSizes = true;
     int m_loadedCellRow = -1;
     SortKey m_sortKey = SortKey::Number;
+    std::uint64_t m_layoutVersion = 0;
 };
 
 }  // namespace quill
