@@ -23,6 +23,7 @@
 #include "store/MailBox.h"
 #include "store/MailBoxWindow.h"
 #include "store/MboxScanner.h"
+#include "store/SplitScan.h"
 #include "store/diskusage.h"
 
 namespace quill {
@@ -284,26 +285,37 @@ int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
                       "Rebuilding table of contents for %s.  Please wait...", mailbox.dirname(),
                       size);
     MboxWindow window(::fileno(mail), size);
-    MboxScanner scanner(window, settings);
     std::string out;
     int count = 0;
-    ScannedMessage msg;
-    bool more = scanner.seekFirst(start < 0 ? 0 : static_cast<std::size_t>(start));
-    while (more && progress.advance(scanner.position()) && scanner.next(msg)) {
+    auto flushed = [&] {
+        ++count;
+        if (out.size() < kWriteChunk) return true;
+        bool written = writeAll(m_tocFile.get(), out);
+        out.clear();
+        return written;
+    };
+    SplitScan::Receiver receiver;
+    receiver.message = [&](ScannedMessage& msg) {
         Record& r = msg.record;
         if (msg.hasReference) {
             if (!mailbox.fixAttachment(r.reference, static_cast<long>(msg.referencePosition),
                                        r.encrypted == 'e')) {
-                return -1;
+                return false;
             }
             measureAttachment(mailbox.dirname() + "/" + r.reference, r.attachSize, r.attachTime, 0);
         }
         appendRecord(out, r);
-        ++count;
-        if (out.size() >= kWriteChunk) {
-            if (!writeAll(m_tocFile.get(), out)) return -1;
-            out.clear();
-        }
+        return flushed();
+    };
+    receiver.record = [&](std::string_view record) {
+        out.append(record);
+        return flushed();
+    };
+    std::size_t first = start < 0 ? 0 : static_cast<std::size_t>(start);
+    receiver.progress = [&](std::size_t done) { return progress.advance(first + done); };
+    SplitScan scan(window, settings);
+    if (!scan.run(first, SplitScan::splitPoint(first, size), receiver) && !progress.cancelled()) {
+        return -1;
     }
     if (!writeAll(m_tocFile.get(), out)) return -1;
     ::fseeko(mail, static_cast<off_t>(window.size()), SEEK_SET);
