@@ -93,6 +93,7 @@ void YardstickCopySpoolAndSync(benchmark::State& state) {
         readFile(scene.spool, bytes);
         writeFileSynced(copy, bytes);
     }
+    ::unlink(copy.c_str());
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * spoolText().size()));
 }
 
