@@ -9,8 +9,8 @@
 // million-message mailbox is generated once:
 //   QUILL_BENCH_DIR=/big/disk QUILL_BENCH_SIZES=1000000 bench_store
 // The index keeps 32-bit offsets, so a mailbox beyond 2 GB cannot be indexed;
-// QUILL_BENCH_TEXT_ONLY=1 leaves attachments out to keep a million messages
-// within that.
+// QUILL_BENCH_TEXT_ONLY=1 makes short plain-text messages to keep a million
+// messages within that.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <malloc.h>

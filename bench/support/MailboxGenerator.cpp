@@ -45,9 +45,10 @@ class Generator {
                " " + envelopeDate() + "\n";
         headers(out, from, date, index);
         int kind = pick(1000);
-        // Without attachments a million messages stay within what the
-        // index's 32-bit offsets can address.
-        if (textOnly() && kind < 130) kind += 250;
+        // Short plain text only: a million messages then stay within what
+        // the index's 32-bit offsets can address.
+        bool shortText = textOnly();
+        if (shortText) kind = 1000;
         std::string body;
         std::string type;
         if (kind < 10) {
@@ -58,7 +59,7 @@ class Generator {
             type = alternative(body);
         } else {
             type = "text/plain; charset=us-ascii";
-            paragraphs(body, 1 + pick(8));
+            paragraphs(body, 1 + pick(shortText ? 2 : 8));
         }
         out += "MIME-Version: 1.0\nContent-Type: " + type + "\n";
         if (pick(10) == 0) out += "Content-Length: " + std::to_string(body.size()) + "\n";

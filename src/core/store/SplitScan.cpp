@@ -79,7 +79,8 @@ void SplitScan::scanSecondHalf() {
         }
         m_entries.push_back({current, m_records.size(), held, msg.dated});
         std::size_t pos = m_second->position();
-        m_secondDone = (pos == std::string_view::npos ? m_mbox.size() : pos) - m_secondStart;
+        m_secondDone =
+            (pos == std::string_view::npos ? m_secondWindow->size() : pos) - m_secondStart;
     }
     setThreadLogSink(nullptr);
     std::lock_guard<std::mutex> lock(m_mutex);
