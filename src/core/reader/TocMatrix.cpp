@@ -88,6 +88,10 @@ void TocMatrix::loadToc(const MsgList* list, bool atStart) {
         m_cellTab.clear();
         m_subjectTab.clear();
         m_selected.clear();
+        // Exactly what a large mailbox needs, where growing by doubling could
+        // leave almost as much again unused.
+        m_rows.reserve(list->count());
+        m_cellTab.reserve(list->count());
     }
     ++m_layoutVersion;
     for (const MsgListRecord& record : *list) {

@@ -73,6 +73,7 @@ bool StartupMeasure::eventFilter(QObject* watched, QEvent* event) {
     double startup = millisecondsSinceProcessStart();
     std::printf("startup: %.0f ms to the first painted message list (%d messages)\n", startup,
                 list->model()->rowCount());
+    std::printf("resident at first paint: %ld KB\n", residentKilobytes());
     QTimer::singleShot(0, this, [this, list] { measure(list); });
     return false;
 }
@@ -102,7 +103,7 @@ void StartupMeasure::measure(QAbstractItemView* list) {
     }
     std::printf("scrolling: slowest of %zu Home/PageDown/End steps %.2f ms (%.2f ms processor)\n",
                 keys.size(), slowest.wall, slowest.cpu);
-    std::printf("resident: %ld KB\n", residentKilobytes());
+    std::printf("resident after scrolling: %ld KB\n", residentKilobytes());
     std::fflush(stdout);
     QApplication::exit(0);
 }

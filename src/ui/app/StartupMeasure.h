@@ -1,8 +1,9 @@
 // StartupMeasure: what `Quill --measure-startup` (or QUILL_MEASURE_STARTUP=1)
 // reports. It waits for the first message list to be painted, prints the time
-// since the process started, then steps through the list with Home, PageDown
-// and End, repainting after each key, prints the slowest step and the resident
-// memory, and quits. Meant to run offscreen on a large mailbox.
+// since the process started and the resident memory, then steps through the
+// list with Home, PageDown and End, repainting after each key, prints the
+// slowest step and the resident memory again, and quits. Meant to run
+// offscreen on a large mailbox.
 #pragma once
 
 #include <QObject>
