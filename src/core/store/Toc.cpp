@@ -336,6 +336,7 @@ void Toc::ensureLength(std::uint32_t needed) {
 }
 
 void Toc::loadToc(MailBox& mailbox, int count, int start) {
+    forgetSummaries();
     if (count < 0 || start < 0) throw MailBadTOC("Error reading mailfile");
     ensureLength(static_cast<std::uint32_t>(start + count));
     PieceReader in(m_tocFile.get());
@@ -380,6 +381,7 @@ void Toc::loadToc(MailBox& mailbox, int count, int start) {
 }
 
 Toc* Toc::safeLoadToc(MailBox& mailbox) {
+    forgetSummaries();
     for (int attempt = 0; attempt < 2; ++attempt) {
         int count = openTocFor(mailbox);
         if (count < 0) {
@@ -519,6 +521,7 @@ int Toc::updateTocForMailbox(MailBox& mailbox) {
         return 0;
     }
     std::copy(updated.begin(), updated.end(), m_data.begin());
+    forgetSummaries();
     if (!reopen(O_RDWR, kFileOpen)) return 0;
     m_needUpdate = false;
     return 1;
@@ -551,6 +554,7 @@ void Toc::updateMessageAt(int index, std::int32_t attachSize, std::int32_t attac
     }
     e.size = e.length + attachSize;
     e.attachTime = attachTime;
+    forgetSummaries();
 }
 
 std::uint8_t Toc::flagsOf(const TocEntry& e) const {
@@ -577,7 +581,10 @@ void Toc::loadMsgListAt(int first, int count) {
 char Toc::setState(char state, int forMsg, bool flush) {
     TocEntry& e = m_data[forMsg];
     char old = e.status;
+    countState(e, -1);
     e.status = state;
+    countState(e, 1);
+    if (m_marked && (state == '>' || state == 'D')) m_marked->push_back(forMsg);
     if (m_mboxAccess && writeAt(e.tocPosition + std::int64_t(kStatusOffset), &state, 1) && flush) {
         flushFile();
     }
@@ -593,15 +600,24 @@ void Toc::rmEncr(int index) {
 }
 
 void Toc::setCurMsg(int index) {
-    for (std::uint32_t i = 0; i < m_length; ++i) {
-        char s = m_data[i].status;
-        if (static_cast<int>(i) != index && (s == '>' || s == 'D')) {
-            setState(s == '>' ? ' ' : 'd', static_cast<int>(i), false);
-        }
+    std::vector<int> marked;
+    if (m_marked) {
+        marked.swap(*m_marked);
+        std::sort(marked.begin(), marked.end());
+        marked.erase(std::unique(marked.begin(), marked.end()), marked.end());
+    } else {
+        for (std::uint32_t i = 0; i < m_length; ++i) marked.push_back(static_cast<int>(i));
+        m_marked.emplace();
     }
+    for (int i : marked) {
+        char s = m_data[i].status;
+        if (i != index && (s == '>' || s == 'D')) setState(s == '>' ? ' ' : 'd', i, false);
+    }
+    m_marked->clear();
     if (index >= 0) {
         char s = m_data[index].status;
         if (s != '>' && s != 'D') setState(s == 'd' ? 'D' : '>', index, false);
+        m_marked->push_back(index);
     }
     if (m_mboxAccess) flushFile();
 }
@@ -696,21 +712,33 @@ void Toc::loadSubject(int index, std::string& subject, std::string& from) const 
 }
 
 MailboxStatus Toc::getMailboxStatus() const {
-    MailboxStatus s;
+    if (m_status) return *m_status;
+    m_status.emplace();
     for (std::uint32_t i = 0; i < m_length; ++i) {
         const TocEntry& e = m_data[i];
-        ++s.count;
-        s.size += e.size;
-        if (e.status == 'd' || e.status == 'D') {
-            ++s.deletedCount;
-            s.deletedSize += e.size;
-        }
-        if (e.status == '*' || e.status == 'u') {
-            ++s.unreadCount;
-            s.unreadSize += e.size;
-        }
+        ++m_status->count;
+        m_status->size += e.size;
+        countState(e, 1);
     }
-    return s;
+    return *m_status;
+}
+
+// Adds (sign 1) or takes away (-1) what an entry's status counts for.
+void Toc::countState(const TocEntry& e, int sign) const {
+    if (!m_status) return;
+    if (e.status == 'd' || e.status == 'D') {
+        m_status->deletedCount += sign;
+        m_status->deletedSize += sign * e.size;
+    }
+    if (e.status == '*' || e.status == 'u') {
+        m_status->unreadCount += sign;
+        m_status->unreadSize += sign * e.size;
+    }
+}
+
+void Toc::forgetSummaries() {
+    m_status.reset();
+    m_marked.reset();
 }
 
 void Toc::getFrame(WindowFrame& frame, float& height) const {
