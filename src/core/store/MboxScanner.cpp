@@ -270,8 +270,11 @@ void MboxScanner::takeField(std::string_view line, std::size_t linePos, ScannedM
         out.record.priority = priorityOf(decodedValue(skipBlanks(line.substr(priority.size()))));
         return;
     }
-    auto it = std::find_if(std::begin(kPrefixes), std::end(kPrefixes),
-                           [&](const Prefix& p) { return startsWithNoCase(line, p.text); });
+    // Comparing first letters (the prefixes all start with one) skips most calls.
+    char first = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+    auto it = std::find_if(std::begin(kPrefixes), std::end(kPrefixes), [&](const Prefix& p) {
+        return (p.text[0] | 0x20) == first && startsWithNoCase(line, p.text);
+    });
     if (it == std::end(kPrefixes)) return;
     std::string_view value = skipBlanks(line.substr(it->text.size()));
     switch (it->field) {
