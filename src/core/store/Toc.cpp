@@ -287,7 +287,8 @@ int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
     MboxWindow window(::fileno(mail), size);
     std::string out;
     int count = 0;
-    auto flushed = [&] {
+    // Counts the record just added to `out` and writes `out` once it is large.
+    auto recordAdded = [&] {
         ++count;
         if (out.size() < kWriteChunk) return true;
         bool written = writeAll(m_tocFile.get(), out);
@@ -305,11 +306,11 @@ int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
             measureAttachment(mailbox.dirname() + "/" + r.reference, r.attachSize, r.attachTime, 0);
         }
         appendRecord(out, r);
-        return flushed();
+        return recordAdded();
     };
     receiver.record = [&](std::string_view record) {
         out.append(record);
-        return flushed();
+        return recordAdded();
     };
     std::size_t first = start < 0 ? 0 : static_cast<std::size_t>(start);
     receiver.progress = [&](std::size_t done) { return progress.advance(first + done); };
