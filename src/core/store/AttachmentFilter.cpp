@@ -72,6 +72,21 @@ std::string joinBlankEndedLines(std::string_view body) {
     return out;
 }
 
+// The whole text is searched for either mark at once, which is far cheaper
+// than message by message; then each message only needs its header end.
+bool AttachmentFilter::passesUnchanged(std::string_view copy) {
+    for (std::string_view mark : {kAttachmentHeader, kSentMark}) {
+        if (::memmem(copy.data(), copy.size(), mark.data(), mark.size())) return false;
+    }
+    for (std::size_t at = 0; at < copy.size();) {
+        std::size_t next = findFromLine(copy, at + 1);
+        std::size_t end = next == std::string_view::npos ? copy.size() : next + 1;
+        if (copy.substr(at, end - at).find("\n\n") == std::string_view::npos) return false;
+        at = end;
+    }
+    return true;
+}
+
 bool AttachmentFilter::filterAttachments(std::string_view copy, std::string& out) {
     out.reserve(out.size() + copy.size());
     std::size_t at = 0;

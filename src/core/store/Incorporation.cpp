@@ -236,8 +236,11 @@ const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart,
         }
     }
     UniqueFd mbox = openFile(mailbox.m_mailFileName, O_WRONLY | O_APPEND);
-    if (!AttachmentFilter(mailbox.dirname()).filterAttachments(spoolText, stored) || !mbox ||
-        !writeAll(mbox.get(), stored) || ::fsync(mbox.get()) != 0) {
+    // Most spools need no filtering; they are stored without another copy.
+    bool unchanged = AttachmentFilter::passesUnchanged(spoolText);
+    if ((!unchanged && !AttachmentFilter(mailbox.dirname()).filterAttachments(spoolText, stored)) ||
+        !mbox || !writeAll(mbox.get(), unchanged ? spoolText : stored) ||
+        ::fsync(mbox.get()) != 0) {
         Error::shared().badFile(mailbox.m_mailFileName, kFileWrite);
         return mailbox.fatal();
     }
