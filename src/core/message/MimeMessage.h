@@ -109,6 +109,7 @@ class MimeMessage : public MailMessage {
     void decodeBody();
     void decodeTextBody();
     void decodeMultipartBody();
+    void keepUndelimitedBody(std::string_view body);
     void decodeImageBody();
     void decodeAudioBody();
     void parseParameters(std::string_view value, size_t pos, MimeParameters& into);
