@@ -12,11 +12,11 @@
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
+#include "qtcore/QSettingsDefaultsStore.h"
 #include "reader/MailReader.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
 #include "ui/app/QtApplicationShell.h"
-#include "ui/platform/QSettingsDefaultsStore.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/platform/QtRunLoop.h"
 #include "ui/platform/QtWorkspace.h"
@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     driver.setShell(&shell);
     quill::installTerminationSignals([&driver](int signo) { driver.terminationSignal(signo); });
     quill::setSignal();
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) driver.setTemporaryRoot(tmp);
     if (!driver.startUp()) return 0;
     quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
     quill::registerMimeMessageClass();

@@ -115,8 +115,8 @@ void MailPoller::initMailInfo() {
     long number = ::random();
     std::string login = currentUser().loginName;
     updateContext([&](Context& c) {
-        c.mailDir = d.mailDir();
-        c.activeMailbox = d.activeMailbox();
+        c.mailDir = d.mailDirectory();
+        c.activeMailbox = expandTilde(d.activeMailbox());
         c.spoolFile = d.spoolFile();
         c.login = login;
         c.hostName = host;
@@ -189,7 +189,8 @@ void MailPoller::post(int msgid, bool beep) {
 }
 
 void MailPoller::checkNewMail(const std::string& mailbox, bool beep) {
-    if (!mailbox.empty()) updateContext([&](Context& c) { c.activeMailbox = mailbox; });
+    if (!mailbox.empty())
+        updateContext([&](Context& c) { c.activeMailbox = expandTilde(mailbox); });
     post(kPollCheckMsg, beep);
 }
 
