@@ -62,6 +62,9 @@ int main(int argc, char** argv) {
     quill::setSignal();
     if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) driver.setTemporaryRoot(tmp);
     if (!driver.startUp()) return 0;
+    // Attachments shown or decoded go to the private per-user directory.
+    quill::MailMessage::setDefaultAttachmentDirectory(driver.tempDir());
+    quill::MailReader::setAttachmentRoot(driver.tempDir());
     quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
     quill::registerMimeMessageClass();
     quill::MailMessage::setLineLength(quill::Defaults::shared().lineLength());

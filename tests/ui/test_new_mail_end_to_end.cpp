@@ -5,6 +5,7 @@
 // the test's temporary directory is touched: HOME, the settings, the spool,
 // the port directory and the temporary directory all live in it.
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -76,6 +77,11 @@ class TestNewMailEndToEnd : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(readAll(mbox).contains(kMessage), 60000);
         QCOMPARE(readAll(mbox).count("Message-ID: <end-to-end@example.com>"), 1);
         QCOMPARE(QFileInfo(spool).size(), 0);
+        // The private temporary directory is made under TMPDIR, not in the shared /tmp.
+        struct stat st;
+        QCOMPARE(::lstat(root.filePath("tmp/" + loginName()).toLocal8Bit().constData(), &st), 0);
+        QVERIFY(S_ISDIR(st.st_mode));
+        QCOMPARE(st.st_mode & 0777, 0700u);
 
         quill.terminate();
         QVERIFY(quill.waitForFinished(30000));

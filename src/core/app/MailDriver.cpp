@@ -137,9 +137,10 @@ std::string MailDriver::makeTemporaryDirectory() {
         st.st_uid == ::getuid()) {
         return path;
     }
-    // Someone else's, a file, or a directory others can enter: never share it.
-    mkuniquefile(path);
-    if (::mkdir(path.c_str(), 0700) != 0) logError(kProgramName, "cannot create %s", path.c_str());
+    // Someone else's, a file, a link, or a directory others can enter: never
+    // share it. The fresh one is made here, not merely found free.
+    if (!createUniqueDirectory(path, 0700))
+        logError(kProgramName, "cannot create %s", path.c_str());
     return path;
 }
 

@@ -118,8 +118,9 @@ std::string_view withoutFinalNewline(std::string_view text) {
     return text;
 }
 
+// A body is never written through a link that took the file's place.
 bool writeBodyFile(const std::string& path, std::string_view bytes) {
-    UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
     return fd && writeAll(fd.get(), bytes) && fd.close() == 0;
 }
 
@@ -507,12 +508,24 @@ std::string MimeMessage::bodyFileIn(const std::optional<std::string>& directory)
 
 std::string MimeMessage::tmpBodyFile(bool save) {
     if (!myBodyFile) {
-        bodyFileIn(attachmentDirectory());
+        claimTemporaryBodyFile(bodyFileIn(attachmentDirectory()));
         myBodyFileOwner = true;
     }
     std::string path = *myBodyFile;
     if (save) saveBodyToFile(path);
     return path;
+}
+
+// The temporary body file is made at once, exclusively and private to the
+// user, so nothing planted under its name is written through; a multipart
+// body makes its directory when it is saved.
+void MimeMessage::claimTemporaryBodyFile(std::string path) {
+    if (isType("multipart")) return;
+    if (createUniqueFile(path, 0600)) {
+        myBodyFile = path;
+    } else {
+        std::perror(path.c_str());
+    }
 }
 
 bool MimeMessage::saveBodyToFile(const std::string& path) {

@@ -262,6 +262,27 @@ TEST_F(MimeMessageTest, UserMapComesFirstAndBadLinesAreReported) {
     EXPECT_EQ(m.mimeSubtype(), "x-scan");
 }
 
+// Temporary body files are new private files made exclusively; a link
+// planted under a body file's name is never written through.
+TEST_F(MimeMessageTest, BodyFilesNeverFollowALinkPlantedInTheirPlace) {
+    const std::string victim = writeFile("victim", "precious\n");
+    const char* text = "Content-Type: application/octet-stream; name=report.bin\n\nsecret\n";
+    auto saved = parse(text);
+    std::string path = saved->bodyFileIn(tmp());
+    ASSERT_EQ(::symlink(victim.c_str(), path.c_str()), 0);
+    EXPECT_FALSE(saved->saveBodyToFile(path));
+
+    auto shown = parse(text);
+    std::string temp = shown->tmpBodyFile(true);
+    EXPECT_NE(temp, path);
+    struct stat st;
+    ASSERT_EQ(::lstat(temp.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(test::slurp(temp), "secret\n");
+    EXPECT_EQ(test::slurp(victim), "precious\n");
+}
+
 TEST_F(MimeMessageTest, SavingAppliesUnixModeAndMultipartMakesADirectory) {
     auto m = parse(
         "Content-Type: multipart/x-folder; boundary=b\n\n"
