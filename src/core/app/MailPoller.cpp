@@ -135,14 +135,9 @@ void MailPoller::initMailInfo() {
 }
 
 bool MailPoller::bootCheckIn() {
-    std::string name = context().fetchPortName;
-    m_port = NameService::checkIn(name);
-    if (!m_port) {
-        logRaw("Quill: could not register port\n");
-        return false;
-    }
-    m_portWatch = runLoop().watchReadable(m_port.get(), [this] { readFetchPort(); });
-    return true;
+    if (checkInPort()) return true;
+    logRaw("Quill: could not register port\n");
+    return false;
 }
 
 void MailPoller::recheckinLocal() {
@@ -152,7 +147,14 @@ void MailPoller::recheckinLocal() {
     if (!NameService::checkOut(context().fetchPortName)) {
         logRaw("Quill: could not checkout port\n");
     }
-    bootCheckIn();
+    if (!checkInPort()) logRaw("Quill: could not checkin port\n");
+}
+
+bool MailPoller::checkInPort() {
+    m_port = NameService::checkIn(context().fetchPortName);
+    if (!m_port) return false;
+    m_portWatch = runLoop().watchReadable(m_port.get(), [this] { readFetchPort(); });
+    return true;
 }
 
 void MailPoller::readFetchPort() {

@@ -593,6 +593,8 @@ void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) 
 
 void MimeMessage::renderAlternatives(TextView& view, const RenderOptions& options) {
     const PartList* list = parts();
+    // A type that only the "x-" rule calls multipart is never split into parts.
+    if (!list && options.mimeChoice) logRaw("# chooseMimeAlternative: body is not a list!\n");
     if (!list || list->empty()) return;
     int choice = options.mimeChoice.value_or(0);
     if (choice == 1) return list->front()->replaceSelWithBodyInView(view, options);

@@ -178,6 +178,16 @@ TEST_F(MimeMessageTest, NestedAndEmptyMultiparts) {
     EXPECT_EQ(rendered(*m, {2}), "plain\n-----\nrich");
 }
 
+TEST_F(MimeMessageTest, AlternativesThatAreNotAListShowNothing) {
+    auto m = parse("Content-Type: x-multipart/alternative; boundary=b\n\n--b\n\nplain\n--b--\n");
+    EXPECT_EQ(m->parts(), nullptr);  // the decoders' table has no "x-" rule
+    logLines.clear();
+    EXPECT_EQ(rendered(*m), "");
+    EXPECT_TRUE(logLines.empty());  // no reader to choose: nothing to say
+    EXPECT_EQ(rendered(*m, {1}), "");
+    EXPECT_EQ(logLines, std::vector<std::string>{"# chooseMimeAlternative: body is not a list!\n"});
+}
+
 TEST_F(MimeMessageTest, MissingTerminatingBoundaryRunsToTheEndLessOneByte) {
     auto m = parse("Content-Type: multipart/mixed; boundary=b\n\n--b\n\nfirst\n--b\n\nlast\n");
     EXPECT_EQ(partBodies(*m), (std::vector<std::string>{"first", "last"}));

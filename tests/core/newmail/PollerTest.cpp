@@ -183,6 +183,21 @@ TEST_F(PollerTest, FetchedMailReachesTheActiveMailbox) {
     EXPECT_EQ(poller->context().fetchPid, -1);
 }
 
+// Re-registering the fetch port for a local fetch says which step failed.
+TEST_F(PollerTest, PortRegistrationFailuresArePrinted) {
+    makePoller(fakeFetch);
+    ASSERT_TRUE(poller->bootCheckIn());
+    std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+    ::setenv("XDG_RUNTIME_DIR", writeFile("not-a-directory", "").c_str(), 1);
+    poller->recheckinLocal();
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_EQ(logLines, (std::vector<std::string>{"Quill: could not checkout port\n",
+                                                  "Quill: could not checkin port\n"}));
+    logLines.clear();
+    poller->recheckinLocal();
+    EXPECT_TRUE(logLines.empty());
+}
+
 // With the default "MailDir" ("~/tessel/Mailboxes") the fetch program runs
 // in the active mailbox under the home directory, not in a path with a "~".
 TEST_F(PollerTest, DefaultMailDirectoryIsExpandedForTheFetch) {
