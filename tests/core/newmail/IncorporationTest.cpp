@@ -176,6 +176,43 @@ TEST_F(IncorporationTest, FetchedMailIsAppendedToMboxAndIndexAsNew) {
     EXPECT_EQ(again->tocInfoAt(3).status, '*');
 }
 
+TEST_F(IncorporationTest, MissingIncomingMailIsAFileErrorOnIt) {
+    auto box = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(box);
+    panels->answer(0);
+    bool atStart = false;
+    EXPECT_EQ(Incorporation::incorporateMailAtStart(*box, &atStart), nullptr);
+    ASSERT_EQ(panels->alerts().size(), 1u);
+    EXPECT_EQ(panels->alerts()[0].title, "File system error");
+    EXPECT_EQ(panels->alerts()[0].message, "Unable to open " + activeDir() +
+                                               "/Incoming_Mail.  File system error: No such "
+                                               "file or directory");
+}
+
+// Mail added to "mbox" by someone else after the mailbox was opened is
+// indexed first; the fetched mail follows it with offsets that match.
+TEST_F(IncorporationTest, MboxThatGrewMeanwhileIsIndexedBeforeTheNewMail) {
+    spit(activeDir() + "/mbox", message(100));
+    auto box = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(box);
+    deliver(0, 2);
+    ASSERT_TRUE(WIFEXITED(runFetch()));
+    spit(activeDir() + "/mbox", message(100) + message(101));
+    bool atStart = false;
+    const MsgList* list = Incorporation::incorporateMailAtStart(*box, &atStart);
+    ASSERT_TRUE(list);
+    const std::string expected = message(100) + message(101) + message(0) + message(1);
+    EXPECT_EQ(slurp(activeDir() + "/mbox"), expected);
+    ASSERT_EQ(box->toc().length(), 4u);
+    std::int32_t offset = 0;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(box->tocInfoAt(i).offset, offset);
+        offset += box->tocInfoAt(i).length;
+    }
+    EXPECT_EQ(offset, static_cast<std::int32_t>(expected.size()));
+    EXPECT_EQ(box->tocInfoAt(2).status, '*');
+}
+
 TEST_F(IncorporationTest, MailTheFetchProgramStillWritesIsLeftAlone) {
     deliver(0, 1);
     ASSERT_TRUE(WIFEXITED(runFetch()));
