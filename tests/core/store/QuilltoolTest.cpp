@@ -1,5 +1,6 @@
 // The quilltool commands, run as a user's script would run them.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -106,6 +107,22 @@ TEST_F(QuilltoolTest, TocReadsTheUsersSettings) {
         EXPECT_NE(run("dump-toc " + box + "/table_of_contents").find("\tpriority=2\n"),
                   std::string::npos);
     }
+}
+
+// The spool quilltool takes mail from is the one the user's "SpoolDir" names.
+TEST_F(QuilltoolTest, IncorporateTakesTheSpoolOfTheUsersSettings) {
+    const passwd* pw = ::getpwuid(::getuid());
+    ASSERT_TRUE(pw);
+    const std::string mail = "From a@example.com Sun Dec  6 04:00:00 2026\nSubject: hi\n\nbody\n";
+    const std::string spool = writeFile(std::string("spool2/") + pw->pw_name, mail);
+    writeFile("config/Quill/Quill.conf", "[General]\nSpoolDir=" + tmp() + "/spool2\n");
+    makeBox("");
+    int status = std::system(("XDG_CONFIG_HOME='" + tmp() + "/config' " + tool() + " incorporate " +
+                              boxPath() + " >/dev/null 2>&1")
+                                 .c_str());
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(slurp(boxPath() + "/mbox"), mail);
+    EXPECT_EQ(slurp(spool), "");
 }
 
 }  // namespace
