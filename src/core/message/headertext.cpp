@@ -3,6 +3,7 @@
 #include <cctype>
 #include <optional>
 
+#include "message/ByteSource.h"
 #include "message/unicode.h"
 
 namespace quill {
@@ -162,6 +163,19 @@ std::string headerTextToUtf8(std::string_view value) {
     }
     joiner.addText(std::string_view(text).substr(plainStart));
     return joiner.finish();
+}
+
+std::unique_ptr<MailHeaders> displayHeaders(std::string_view messageText) {
+    ByteSource stream(messageText);
+    std::unique_ptr<MailHeaders> block = MailHeaders::initFromStream(stream);
+    if (!block) return nullptr;
+    for (int i = 0; i < block->count(); ++i)
+        block->setValueNoCopyAt(headerTextToUtf8(block->valueAt(i)), i);
+    return block;
+}
+
+MailHeaders::RunSink utf8Runs(const MailHeaders::RunSink& out) {
+    return [out](std::string_view run, bool bold) { out(utf8OrLatin1(run), bold); };
 }
 
 }  // namespace quill

@@ -9,12 +9,9 @@
 #include <string>
 #include <string_view>
 
-namespace quill {
+#include "platform/utf8.h"
 
-bool isValidUtf8(std::string_view bytes);
-std::string latin1ToUtf8(std::string_view bytes);
-// UTF-8 back to ISO 8859-1 where it can be; characters outside it become "?".
-std::string utf8ToLatin1(std::string_view utf8);
+namespace quill {
 
 // The bytes read in the named charset, or nothing when iconv does not know
 // the charset or the bytes are not valid in it.

@@ -638,6 +638,7 @@ void MailReader::extractAttachment() {
 
 void MailReader::textWillPrint(int scope, TextView& out) {
     out.clear();
+    out.setUtf8(Defaults::shared().unicodeDisplay());
     if (scope == kPrintSummaries) {
         for (int row = 0; row < m_matrix.rowCount(); ++row) {
             const MailCell& c = m_matrix.loadedCellAtRow(row);
