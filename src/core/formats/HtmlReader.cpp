@@ -208,6 +208,11 @@ void HtmlReader::run(std::string_view html) {
         at = readTag(html, open);
     }
     breakLines(1);
+    // The text ends with one newline, however many blocks closed at the end.
+    const std::string& text = m_out.plainText();
+    std::size_t last = text.find_last_not_of('\n');
+    std::size_t keep = last == std::string::npos ? 0 : last + 2;
+    if (keep < text.size()) m_out.erase(keep, text.size() - keep);
 }
 
 // Reads the markup at html[at] ("<") and answers where the text resumes. A

@@ -47,9 +47,14 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path)
       m_path(std::move(path)),
       m_matrix([this](int id, std::string& subject, std::string& from) {
           m_mailbox->loadSubject(id, subject, from);
+          if (m_unicodeList) m_unicodeList->load(id, subject, from);
       }),
       m_readOnly(m_mailbox->readOnly()),
-      m_statusLineShown(Defaults::shared().statusLine()) {}
+      m_statusLineShown(Defaults::shared().statusLine()) {
+    if (!Defaults::shared().unicodeDisplay()) return;
+    m_unicodeList.emplace(*m_mailbox);
+    m_matrix.setUtf8Texts(true);
+}
 
 MailReader::~MailReader() {
     if (m_mailbox) {
