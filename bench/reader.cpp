@@ -36,3 +36,24 @@ BENCHMARK(OpenMailboxWindow)
     ->UseRealTime();
 
 }  // namespace
+
+namespace {
+
+// Sorting by subject loads every row's texts.
+void SortBySubject(benchmark::State& state) {
+    std::string box = bench::benchMailbox(static_cast<int>(state.range(0)));
+    Defaults::shared().setUnicodeDisplay(state.range(1) != 0);
+    for (auto _ : state) {
+        std::unique_ptr<MailReader> reader = MailReader::open(box);
+        if (!reader) throw std::runtime_error("cannot open " + box);
+        reader->matrix().sortBy(TocMatrix::SortKey::Subject);
+    }
+}
+
+BENCHMARK(SortBySubject)
+    ->ArgNames({"messages", "unicode"})
+    ->ArgsProduct({{100000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace

@@ -42,7 +42,9 @@ const std::string kMailbox =
         "<html><head><script>alert(1)</script></head><body><p><b>Big</b> "
         "<a href=\"https://x.com/a\">sale</a></p><img src=\"https://t.x.com/p.gif\"></body>"
         "</html>") +
-    mail("From: Caf\xc3\xa9 <c@x>\nSubject: Raw caf\xe9\n", "plain");
+    mail("From: Caf\xc3\xa9 <c@x>\nSubject: Raw caf\xe9\n", "plain") +
+    mail("From: =?utf-8?q?CR=C3=A9?= <c@x>\r\nSubject: =?utf-8?q?crlf_=C3=A9?=\r\n\r",
+         "Subject: no");
 
 class UnicodeDisplayTest : public test::QuillTest {
   protected:
@@ -78,8 +80,9 @@ TEST_F(UnicodeDisplayTest, ListTextsAreDecodedFromTheMessagesHeaders) {
         {"ivan@x.ru", "\u041f\u0440\u0438\u0432\u0435\u0442"},
         {"shop@x.com", "Offer"},
         {"Caf\u00e9", "Raw caf\u00e9"},
+        {"CR\u00e9", "crlf \u00e9"},
     };
-    for (int row = 0; row < 5; ++row) {
+    for (int row = 0; row < 6; ++row) {
         SCOPED_TRACE(row);
         EXPECT_EQ(list.loadedCellAtRow(row).from(), rows[row].from);
         EXPECT_EQ(list.loadedCellAtRow(row).subject(), rows[row].subject);
