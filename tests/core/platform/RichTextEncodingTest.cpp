@@ -2,6 +2,7 @@
 // cells, and a view converts what is put into it to its own encoding.
 #include <gtest/gtest.h>
 
+#include "platform/RtfWriter.h"
 #include "platform/TextView.h"
 
 namespace quill {
@@ -29,6 +30,7 @@ TEST(RichTextEncodingTest, ConversionKeepsFormatsAndCells) {
     EXPECT_EQ(utf8.describe(), "caf\xc3\xa9 {b|\xc3\xbc\n}<center>x[a.txt]");
     EXPECT_EQ(utf8.inEncoding(false), latin1);
     EXPECT_NE(utf8, latin1);
+    EXPECT_EQ(RtfWriter::write(utf8), RtfWriter::write(latin1));
 }
 
 TEST(RichTextEncodingTest, AViewConvertsDocumentsToItsEncoding) {
