@@ -471,7 +471,8 @@ CharFormat HtmlReader::format() const {
     CharFormat chr = m_base;
     if (m_bold > 0 || m_heading > 0) chr.traits |= kBoldTrait;
     if (m_italic > 0) chr.traits |= kItalicTrait;
-    if (m_underline > 0 || !m_links.empty()) chr.traits |= kUnderlineTrait;
+    bool inLink = !m_links.empty() && !m_links.back().empty();
+    if (m_underline > 0 || inLink) chr.traits |= kUnderlineTrait;
     if (m_mono > 0) chr.font = "Courier";
     if (m_heading > 0) chr.size += kHeadingGrowth;
     return chr;

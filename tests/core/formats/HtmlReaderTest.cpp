@@ -63,6 +63,7 @@ TEST(HtmlReaderTest, FormatsFollowTheMarkup) {
         {"nested_list_indent", "<ul><li>a<ul><li>b</ul></ul>",
          "<left fi24 li24>\u2022 a\n<left fi48 li48>\u2022 b\n"},
         {"link_underlined", "<a href=\"https://x\">y</a>", "{u|y} <https://x>\n"},
+        {"anchor_without_target_plain", "<a name=\"top\">y</a>", "y\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
