@@ -643,7 +643,9 @@ void MailReader::extractAttachment() {
 
 void MailReader::textWillPrint(int scope, TextView& out) {
     out.clear();
-    out.setUtf8(Defaults::shared().unicodeDisplay());
+    // Summaries are the list's texts, in the list's encoding.
+    out.setUtf8(scope == kPrintSummaries ? m_matrix.utf8Texts()
+                                         : Defaults::shared().unicodeDisplay());
     if (scope == kPrintSummaries) {
         for (int row = 0; row < m_matrix.rowCount(); ++row) {
             const MailCell& c = m_matrix.loadedCellAtRow(row);
