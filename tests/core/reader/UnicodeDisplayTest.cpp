@@ -7,6 +7,7 @@
 #include "message/MimeMessage.h"
 #include "platform/utf8.h"
 #include "reader/MailReader.h"
+#include "reader/MessageRenderer.h"
 #include "settings/Defaults.h"
 #include "support/QuillTest.h"
 
@@ -153,6 +154,23 @@ TEST_F(UnicodeDisplayTest, TheIndexIsTheSameWhicheverDisplay) {
     open(true)->matrix().loadAllCells();
     EXPECT_EQ(test::slurp(index), latin1Index);
     EXPECT_NE(latin1Index.find("VGFjayBhbGxh"), std::string::npos);
+}
+
+TEST_F(UnicodeDisplayTest, EveryPartOfAMultipartIsDecoded) {
+    std::string text = mail(
+        "From: a@b\nSubject: t\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=BB\n",
+        "--BB\nContent-Type: text/enriched; charset=utf-8\n\n<bold>K\xc3\xb6ln</bold>\n\n"
+        "--BB\nContent-Type: message/rfc822\n\nFrom: =?koi8-r?B?6dfBzg==?= <i@x>\n"
+        "Subject: =?utf-8?q?caf=C3=A9?=\n\nraw \xc3\xa9 body\n"
+        "--BB\nContent-Type: text/plain; charset=windows-1251\n\n\xcf\xf0\xe8\n--BB--");
+    Defaults::shared().setUnicodeDisplay(true);
+    TextView view;
+    ASSERT_TRUE(renderMessage(text, mailDir(), false, view));
+    EXPECT_EQ(view.plainText(),
+              "From: a@b\nSubject: t\n\nK\u00f6lnFrom: \u0418\u0432\u0430\u043d <i@x>\n"
+              "Subject: caf\u00e9\n\nraw \u00e9 body\u041f\u0440\u0438");
+    size_t koeln = view.plainText().find("K");
+    EXPECT_TRUE(view.richText().charFormatAt(koeln).traits & kBoldTrait);
 }
 
 }  // namespace
