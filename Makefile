@@ -32,8 +32,12 @@ test-asan:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L core
 
+# Each benchmark prints its targets beside their yardsticks at the end; the
+# big runs are scaled with QUILL_BENCH_SIZES, QUILL_BENCH_SPOOL_MESSAGES and
+# QUILL_BENCH_ATTACHMENT_MB, and QUILL_BENCH_DIR keeps generated mailboxes.
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+	@echo "== mailbox window"; BUILD=$(BUILD) scripts/measure-window
 
 format:
 	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -126,6 +126,7 @@ class TestUnicodeDisplay : public QObject {
         for (const char* body : bodies) {
             QByteArray text = mail("From: a@example.org\nContent-Type: text/html\n", body);
             quill::TextView view;
+            view.setUtf8(true);
             quill::renderMessage(text.toStdString(), mailboxPath().toStdString(), false, view);
             QVERIFY(view.plainText().find("Read more") != std::string::npos);
             RecordingBrowser browser;

@@ -12,7 +12,6 @@
 #include "message/MimeMessage.h"
 #include "platform/ConsolePanels.h"
 #include "reader/MessageRenderer.h"
-#include "settings/Defaults.h"
 #include "store/MailBox.h"
 
 namespace quill::tool {
@@ -37,7 +36,7 @@ bool parse(const Args& args, ShowOptions& o) {
     }
     if (positional.size() != 2) return false;
     char* end = nullptr;
-    o.mailbox = positional[0];
+    o.mailbox = mailboxPath(positional[0]);
     o.index = std::strtol(positional[1].c_str(), &end, 10);
     return *end == '\0' && o.index >= 0;
 }
@@ -69,7 +68,6 @@ int runShow(const Args& args) {
     }
     installPanels(std::make_shared<ConsolePanels>(false));
     registerMimeMessageClass();
-    Defaults::shared().setUnicodeDisplay(!o.latin1);
     std::unique_ptr<MailBox> box = MailBox::newMailBox(o.mailbox);
     if (!box) return 1;
     if (o.index >= static_cast<long>(box->toc().length())) {
@@ -82,6 +80,7 @@ int runShow(const Args& args) {
     std::optional<std::string> savedDirectory = MailMessage::defaultAttachmentDirectory();
     MailMessage::setDefaultAttachmentDirectory(scratch.path());
     TextView view;
+    view.setUtf8(!o.latin1);
     std::string shown;
     {
         std::unique_ptr<MailMessage> message = renderMessage(*text, o.mailbox, o.allHeaders, view);

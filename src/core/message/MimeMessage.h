@@ -116,6 +116,8 @@ class MimeMessage : public MailMessage {
     std::string charsetParameter() const;
     void renderText(TextView& view);
     void decodeMultipartBody();
+    void keepUndelimitedBody(std::string_view body);
+    void claimTemporaryBodyFile(std::string path);
     void decodeImageBody();
     void decodeAudioBody();
     void parseParameters(std::string_view value, size_t pos, MimeParameters& into);

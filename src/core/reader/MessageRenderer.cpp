@@ -29,7 +29,6 @@ std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::str
                                            bool allHeaders, TextView& view,
                                            const MimeMessage::RenderOptions& options) {
     view.clear();
-    view.setUtf8(Defaults::shared().unicodeDisplay());
     ByteSource source(text);
     std::unique_ptr<MailMessage> message = MailMessage::newFromStream(source, mailboxPath);
     if (!message) return nullptr;

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -149,9 +150,19 @@ class Toc {
     std::string readRecord(int index) const;
     std::uint8_t flagsOf(const TocEntry& e) const;
     bool writeAt(std::int64_t position, const char* bytes, std::size_t n);
+    // The entries were loaded or their sizes changed: the kept status and
+    // the known current-message marks no longer hold.
+    void forgetSummaries();
+    void countState(const TocEntry& e, int sign) const;
 
     std::uint32_t m_length = 0;
     std::vector<TocEntry> m_data;
+    // Kept between calls, since a window asks at every selection and a large
+    // mailbox makes a walk over every entry show: the status counters, kept
+    // up to date by setState, and every entry setState marked current since
+    // setCurMsg last walked them all.
+    mutable std::optional<MailboxStatus> m_status;
+    std::optional<std::vector<int>> m_marked;
     std::string m_tocName;
     UniqueFd m_tocFile;
     MsgList m_msgList;

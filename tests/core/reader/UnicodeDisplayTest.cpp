@@ -163,8 +163,8 @@ TEST_F(UnicodeDisplayTest, EveryPartOfAMultipartIsDecoded) {
         "--BB\nContent-Type: message/rfc822\n\nFrom: =?koi8-r?B?6dfBzg==?= <i@x>\n"
         "Subject: =?utf-8?q?caf=C3=A9?=\n\nraw \xc3\xa9 body\n"
         "--BB\nContent-Type: text/plain; charset=windows-1251\n\n\xcf\xf0\xe8\n--BB--");
-    Defaults::shared().setUnicodeDisplay(true);
     TextView view;
+    view.setUtf8(true);
     ASSERT_TRUE(renderMessage(text, mailDir(), false, view));
     EXPECT_EQ(view.plainText(),
               "From: a@b\nSubject: t\n\nK\u00f6lnFrom: \u0418\u0432\u0430\u043d <i@x>\n"
