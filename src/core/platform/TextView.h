@@ -44,12 +44,17 @@ class TextView {
     // The file as an attachment icon (its name is the path's last component);
     // in plain mode the path name itself. False when the path is empty.
     bool replaceSelWithFile(const std::string& path);
-    // A whole document (text, formats and attached files).
+    // A whole document (text, formats and attached files), converted to this
+    // view's encoding.
     void replaceSelWithDocument(const RichText& document);
     // Everything other shows.
     void replaceSelWithView(const TextView& other) { replaceSelWithDocument(other.m_text); }
-    // Removes everything.
+    // Removes everything but the margins and the encoding.
     void clear();
+    // Whether the view holds UTF-8 (the Unicode display) instead of ISO 8859-1;
+    // changing it converts the text and puts the selection at the end.
+    bool isUtf8() const { return m_text.isUtf8(); }
+    void setUtf8(bool utf8);
 
     // Typing format and formatting of the selection.
     unsigned fontTraits() const { return m_typing.traits; }

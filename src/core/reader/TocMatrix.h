@@ -50,6 +50,10 @@ class TocMatrix {
     SortKey sortKey() const { return m_sortKey; }
     bool sortDescending() const { return m_sortDescending; }
 
+    // Whether the loaded texts are UTF-8 (the Unicode display) or ISO 8859-1.
+    bool utf8Texts() const { return m_utf8Texts; }
+    void setUtf8Texts(bool utf8) { m_utf8Texts = utf8; }
+
     bool showDeletions() const { return m_showDeletions; }
     bool setShowDeletions(bool on);
     bool showSizes() const { return m_showSizes; }
@@ -108,6 +112,7 @@ class TocMatrix {
     std::optional<std::set<int>> m_focus;
     bool m_showDeletions = false;
     bool m_showSizes = true;
+    bool m_utf8Texts = false;
     int m_loadedCellRow = -1;
     SortKey m_sortKey = SortKey::Number;
     bool m_sortDescending = false;
