@@ -71,7 +71,13 @@ int main(int argc, char** argv) {
     quill::MailReader::setAttachmentRoot(driver.tempDir());
     quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
     quill::registerMimeMessageClass();
+    std::vector<std::string> classNames;
+    for (const quill::MailClass* cls : quill::MailMessage::mailClasses())
+        classNames.push_back(cls->name);
+    quill::Defaults::shared().setMessageClassNames(classNames);
     quill::MailMessage::setLineLength(quill::Defaults::shared().lineLength());
+    // A mailbox window opens at this frame until it has one of its own.
+    quill::MailBox::setDefaultFrame({100, 100, 860, 640}, 240);
     // The store finds the mailbox a window already has open by its path.
     quill::MailBox::setWindowFinder([&driver](const std::string& path) -> quill::MailBox* {
         auto* reader = dynamic_cast<quill::MailReader*>(driver.findToc(path, false));
@@ -80,10 +86,7 @@ int main(int argc, char** argv) {
     driver.loadBundles();
 
     for (int i = 1; i < argc; ++i) driver.openFile(argv[i]);
-    if (driver.lastOpenedMailbox().empty() &&
-        !driver.openMbox(quill::Defaults::shared().activeMailbox())) {
-        return 1;
-    }
+    driver.applicationDidFinishLaunching();
     driver.startPolling();
     QTimer::singleShot(0, [&driver] { driver.initialCheck(); });
     int status = app.exec();

@@ -2,12 +2,21 @@
 // shown message, commands from the menus, and a screenshot for review.
 #include <QAction>
 #include <QDir>
+#include <QFontDatabase>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextFrame>
 #include <QTreeView>
 #include <QtTest>
 
@@ -15,8 +24,11 @@
 #include "message/MimeMessage.h"
 #include "platform/ScriptedPanels.h"
 #include "platform/UserInfo.h"
+#include "reader/ReaderCommandTable.h"
 #include "settings/Defaults.h"
+#include "settings/PreferenceKeyTable.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/TocMatrixModel.h"
 #include "ui/settings/PreferencesWindow.h"
 
 using quill::MailReader;
@@ -30,9 +42,10 @@ QByteArray sampleMailbox(int count) {
                     "From sender%1@example.org Mon Mar  4 10:%2:00 2024\n"
                     "From: Sender %1 <sender%1@example.org>\nTo: tester@example.org\n"
                     "Subject: Status report %1\nDate: Mon, 4 Mar 2024 10:%2:00 +0000\n"
-                    "Received: by relay.example.org\n\nHello,\n\nthis is report %1.\n\n")
+                    "Received: by relay.example.org\n%3\nHello,\n\nthis is report %1.\n\n")
                     .arg(i)
                     .arg(i % 60, 2, 10, QChar('0'))
+                    .arg(i == 2 ? "X-Priority: 3 (Normal)\n" : "")
                     .toUtf8();
     }
     // One message with an attachment, shown as an icon.
@@ -58,6 +71,20 @@ class TestMailReaderWindow : public QObject {
     QTemporaryDir m_dir;
     std::shared_ptr<quill::ScriptedPanels> m_panels;
 
+    quill::MailReaderWindow* openWindow() {
+        auto reader = std::shared_ptr<MailReader>(
+            MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString()).release());
+        if (!reader) return nullptr;
+        auto* window = new quill::MailReaderWindow(reader);
+        window->show();
+        return window;
+    }
+    // Closes the window and lets it go, which unlocks its mailbox.
+    static void closeAndDelete(QWidget* window) {
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
   private slots:
     void init() {
         QDir(m_dir.path()).mkpath("home/Mail/Test.mbox");
@@ -67,6 +94,7 @@ class TestMailReaderWindow : public QObject {
         quill::installPanels(m_panels);
         quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
         quill::registerMimeMessageClass();
+        QFile::remove(m_dir.path() + "/home/Mail/Test.mbox/table_of_contents");
         QFile f(m_dir.path() + "/home/Mail/Test.mbox/mbox");
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(sampleMailbox(30));
@@ -114,7 +142,123 @@ class TestMailReaderWindow : public QObject {
         QVERIFY(out.open(QIODevice::ReadOnly));
         QVERIFY(out.size() > 1000);
         QCOMPARE(out.read(4), QByteArray("%PDF"));
-        window->close();
+        closeAndDelete(window);
+    }
+
+    // Every menu item shows what the core decides, with its key.
+    void menusFollowTheCommandTable() {
+        quill::Defaults::shared().setPriorityHeader("X-Priority");
+        auto* window = openWindow();
+        window->listView()->setCurrentIndex(window->listView()->model()->index(0, 0));
+        window->validateActions();
+        for (const auto& row : quill::ReaderCommandTable::rows()) {
+            QAction* a = window->action(row.command);
+            QVERIFY2(a, row.title);
+            auto state = window->reader().validateItem(row.command);
+            QCOMPARE(a->isEnabled(), state.enabled);
+            QCOMPARE(a->shortcut(), QKeySequence(QString(row.key), QKeySequence::PortableText));
+        }
+        QVERIFY(!window->action(MailReader::Command::Compact)->isEnabled());
+        QCOMPARE(window->action(MailReader::Command::Find)->shortcut(), QKeySequence("Ctrl+F"));
+        QVERIFY(window->action(MailReader::Command::SortByPriority)->isVisible());
+        QVERIFY(!window->listView()->isColumnHidden(quill::TocMatrixModel::Priority));
+        QAbstractItemModel* model = window->listView()->model();
+        QCOMPARE(model->index(2, quill::TocMatrixModel::Priority).data().toString(), QString("3"));
+        QCOMPARE(model->index(1, quill::TocMatrixModel::Priority).data().toString(), QString());
+        QVERIFY(window->grab().save(screenshot("mail_reader_priority.png")));
+        for (QAction* entry : window->menuBar()->actions()) {
+            QMenu* menu = entry->menu();
+            menu->popup(window->mapToGlobal(QPoint(0, 0)));
+            QVERIFY(QTest::qWaitForWindowExposed(menu));
+            QString name = "menu_" + menu->title().remove('&').toLower() + ".png";
+            QVERIFY(menu->grab().save(screenshot(name.toLatin1().constData())));
+            menu->hide();
+        }
+        closeAndDelete(window);
+    }
+
+    void deleteKeyDeletesTheSelectedMessage() {
+        auto* window = openWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->listView()->setFocus();
+        window->listView()->setCurrentIndex(window->listView()->model()->index(2, 0));
+        QTest::keyClick(window->listView(), Qt::Key_Delete);
+        QCOMPARE(window->listView()->model()->rowCount(), 30);
+        closeAndDelete(window);
+    }
+
+    void aSecondHeaderClickReversesTheSortShownByAnArrow() {
+        auto* window = openWindow();
+        QHeaderView* header = window->listView()->header();
+        emit header->sectionClicked(quill::TocMatrixModel::Subject);
+        QCOMPARE(header->sortIndicatorSection(), int(quill::TocMatrixModel::Subject));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        QString first =
+            window->listView()->model()->index(0, quill::TocMatrixModel::Subject).data().toString();
+        emit header->sectionClicked(quill::TocMatrixModel::Subject);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        QVERIFY(window->grab().save(screenshot("mail_reader_sorted.png")));
+        int last = window->listView()->model()->rowCount() - 1;
+        QCOMPARE(window->listView()->model()->index(last, quill::TocMatrixModel::Subject).data(),
+                 QVariant(first));
+        closeAndDelete(window);
+    }
+
+    void theFrameIsKeptOnScreenAndRecordedAtClosing() {
+        auto* window = openWindow();
+        QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(screen.contains(window->geometry()));
+        window->setGeometry(screen.x() + 40, screen.y() + 30, 700, 500);
+        closeAndDelete(window);
+        auto* again = openWindow();
+        QCOMPARE(again->geometry(), QRect(screen.x() + 40, screen.y() + 30, 700, 500));
+        closeAndDelete(again);
+    }
+
+    void aMailboxShownForTheFirstTimeOpensOverItsParent() {
+        quill::tocformat::WindowFrame defaults;
+        float defaultHeight = 0;
+        quill::MailBox::defaultWindowFrame(defaults, defaultHeight);
+        quill::MailBox::setDefaultFrame({100, 200, 300, 200}, 100);
+        auto* first = openWindow();
+        QRect screen = first->screen()->availableGeometry();
+        first->setGeometry(screen.x() + 40, screen.y() + 30, 500, 400);
+        first->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(first));
+        QDir(m_dir.path()).mkpath("home/Mail/Other.mbox");
+        auto reader = std::shared_ptr<MailReader>(
+            MailReader::open((m_dir.path() + "/home/Mail/Other.mbox").toStdString()).release());
+        QVERIFY(reader && !reader->hasRecordedFrame());
+        auto* second = new quill::MailReaderWindow(reader);
+        second->show();
+        QPoint offset = second->geometry().center() - first->geometry().center();
+        closeAndDelete(second);
+        closeAndDelete(first);
+        quill::MailBox::setDefaultFrame(defaults, defaultHeight);
+        QVERIFY2(offset.manhattanLength() <= 2, qPrintable(QString::number(offset.x())));
+    }
+
+    void theCommandViewShowsTheSenderAndDate() {
+        auto* window = openWindow();
+        window->listView()->setCurrentIndex(window->listView()->model()->index(3, 0));
+        QVERIFY(window->commandView()->isVisible());
+        int shown = window->reader().curMsg();
+        QVERIFY(window->commandView()->text().contains(QString("Sender %1").arg(shown)));
+        QVERIFY(window->commandView()->text().contains(
+            QString("Mon, 4 Mar 2024 10:%1:00 +0000").arg(shown, 2, 10, QChar('0'))));
+        QVERIFY(window->textView()->document()->rootFrame()->frameFormat().leftMargin() >= 10);
+        window->setWindowTitle("stale");
+        window->reader().haveNewMail();
+        QCOMPARE(window->windowTitle(), QString("Test.mbox"));
+        QCOMPARE(window->miniature(), std::string("empty"));
+        QVERIFY(!window->windowIcon().isNull());
+        window->action(MailReader::Command::ToggleFixedFont)->trigger();
+        QTextCursor cursor = window->textView()->document()->find("this is report");
+        QVERIFY(!cursor.isNull());
+        QCOMPARE(cursor.charFormat().fontFamilies().toStringList().value(0),
+                 QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+        closeAndDelete(window);
     }
 
     void preferencesWindowWarnsAboutANonNumericField() {
@@ -125,9 +269,52 @@ class TestMailReaderWindow : public QObject {
         emit prefs->lineEdit("PollTime")->editingFinished();
         QCOMPARE(prefs->lineEdit("PollTime")->text(), QString("0"));
         QCOMPARE(m_panels->alerts().size(), size_t(1));
+        prefs->revert();
+        closeAndDelete(prefs);
+    }
+
+    void preferencesWindowShowsEveryKeyWithBrowseBesidePaths() {
+        auto* prefs = new quill::PreferencesWindow;
+        prefs->show();
+        for (const auto& f : quill::Preferences::fields()) {
+            QWidget* w = prefs->field(f.key);
+            QVERIFY2(w, f.key.c_str());
+            if (!quill::PreferenceKeyTable::isPath(f.kind)) continue;
+            auto* browse =
+                prefs->findChild<QPushButton*>(QString::fromStdString("browse:" + f.key));
+            QVERIFY2(browse && browse->text() == "Browse...", f.key.c_str());
+        }
+        QStringList buttons;
+        for (QPushButton* b : prefs->findChildren<QPushButton*>()) buttons << b->text();
+        QVERIFY(buttons.contains("OK"));
+        QVERIFY(buttons.contains("Close"));
+        auto* tabs = prefs->findChild<QTabWidget*>();
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            QString name = QString("preferences_tab%1.png").arg(i);
+            QVERIFY(prefs->grab().save(screenshot(name.toLatin1().constData())));
+        }
+        closeAndDelete(prefs);
+    }
+
+    void aPreferencesFieldErrorKeepsTheOtherChanges() {
+        auto* prefs = new quill::PreferencesWindow;
+        prefs->show();
+        prefs->lineEdit("PriorityHeader")->setText("X-Priority");
+        emit prefs->lineEdit("PriorityHeader")->editingFinished();
+        m_panels->answer(0);
+        prefs->lineEdit("SpoolDir")->setText(m_dir.path() + "/nowhere");
+        emit prefs->lineEdit("SpoolDir")->editingFinished();
+        QVERIFY(prefs->isMarkedInvalid("SpoolDir"));
+        m_panels->answer(0);
+        QVERIFY(!prefs->apply());
+        QVERIFY(m_panels->alerts().back().message.find("Spool directory") != std::string::npos);
+        QCOMPARE(quill::Defaults::shared().priorityHeader(), std::string("X-Priority"));
+        QVERIFY(prefs->isMarkedInvalid("SpoolDir"));
+        QCOMPARE(prefs->findChild<QTabWidget*>()->currentIndex(), 0);
         QVERIFY(prefs->grab().save(screenshot("preferences_window.png")));
         prefs->revert();
-        prefs->close();
+        closeAndDelete(prefs);
     }
 };
 

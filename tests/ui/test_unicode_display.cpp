@@ -16,6 +16,7 @@
 #include "settings/Defaults.h"
 #include "ui/RichTextDocument.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/TocMatrixModel.h"
 
 using quill::MailReader;
 
@@ -105,7 +106,7 @@ class TestUnicodeDisplay : public QObject {
                     QString("unicode-%1-%2.png").arg(unicode ? "on" : "off", names[row]))));
             }
             QAbstractItemModel* model = window->listView()->model();
-            QString subject = model->index(1, 3).data().toString();
+            QString subject = model->index(1, quill::TocMatrixModel::Subject).data().toString();
             QCOMPARE(subject.contains(QString::fromUtf8("\u65e5\u672c\u8a9e")), unicode);
             QCOMPARE(window->textView()->toPlainText().contains("Read more"), unicode);
             window->close();

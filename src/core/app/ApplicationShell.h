@@ -22,6 +22,12 @@ class ApplicationShell {
     virtual std::shared_ptr<MailWindowController> openMailboxWindow(const std::string& path) = 0;
     // Stops the event loop and ends the program (tests record it instead).
     virtual void terminateApplication() = 0;
+    // Hides the application at log-in until the user shows it again (then
+    // the driver's applicationDidUnhide runs); false when it cannot be hidden.
+    virtual bool hideApplication() { return false; }
+    // No window is open after the launch: offers opening a mailbox, the
+    // preferences and quitting, so the program does not run on unseen.
+    virtual void showLauncher() {}
 };
 
 }  // namespace quill

@@ -17,6 +17,7 @@
 #include "message/MailMessage.h"
 #include "platform/Diagnostics.h"
 #include "platform/FileHandles.h"
+#include "platform/Localized.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
@@ -51,12 +52,21 @@ void MailDriver::installDefaultHooks() {
     firstImportantPid = [] { return quill::firstImportantPid(); };
     forgetImportantPid = [](pid_t pid, int status) { quill::forgetImportantPid(pid, status); };
     beforeWindowsClose = [] {};
+    requestCheck = [this](const std::string& mailbox, bool beep) {
+        if (m_poller) m_poller->checkNewMail(mailbox, beep);
+    };
 }
 
 void MailDriver::startPolling() {
     MailPoller::Hooks h;
     h.newMailMsg = [this] { newMailMsg(); };
     h.beep = [] { panels().beep(); };
+    h.noNewMail = [this] { reportCheck(localized(kUITable, "No new mail")); };
+    h.fetchBusy = [this] { reportCheck(localized(kUITable, "New mail is still being fetched")); };
+    h.fetchFailed = [this](const std::string& why) {
+        reportCheck(
+            formatString(localized(kUITable, "Could not fetch new mail: %s").c_str(), why.c_str()));
+    };
     h.incomingMail = [this](int n) { incomingMail(n); };
     h.incomingDone = [this] { incomingDone(); };
     h.activeWindowShown = [this] { return activeMailboxWindow() != nullptr; };
@@ -82,7 +92,29 @@ void MailDriver::startPolling() {
 void MailDriver::stopPolling() { m_poller.reset(); }
 
 void MailDriver::checkNewMail(bool beep) {
-    if (m_poller) m_poller->checkNewMail(Defaults::shared().activeMailbox(), beep);
+    if (beep) reportCheck(localized(kUITable, "Checking for new mail..."));
+    requestCheck(Defaults::shared().activeMailbox(), beep);
+}
+
+void MailDriver::reportCheck(const std::string& text) {
+    if (MailWindowController* w = activeMailboxWindow()) w->showCheckResult(text);
+}
+
+void MailDriver::applicationDidFinishLaunching() {
+    if (Defaults::shared().autoLaunch() && m_shell && m_shell->hideApplication()) {
+        m_hiddenAtLaunch = true;
+        return;
+    }
+    if (m_lastOpened.empty()) openMbox(Defaults::shared().activeMailbox());
+    if (m_mailWindows.empty() && m_shell) m_shell->showLauncher();
+}
+
+void MailDriver::applicationDidUnhide() {
+    if (!m_hiddenAtLaunch) return;
+    m_hiddenAtLaunch = false;
+    if (!activeMailboxWindow()) openMbox(Defaults::shared().activeMailbox());
+    if (m_mailWindows.empty() && m_shell) m_shell->showLauncher();
+    checkNewMail(false);
 }
 
 void MailDriver::initialCheck() {
@@ -112,6 +144,7 @@ void MailDriver::reset() {
     m_signalCount = 0;
     m_stageDone = 0;
     m_quitting = false;
+    m_hiddenAtLaunch = false;
     m_tmpRoot = "/tmp";
     m_frameInterval = std::chrono::milliseconds(500);
     m_shell = nullptr;

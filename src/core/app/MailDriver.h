@@ -80,12 +80,22 @@ class MailDriver {
     void startPolling();
     void stopPolling();
     MailPoller* poller() { return m_poller.get(); }
-    // checkNewMail:beep: for the active mailbox ("Check for New Mail").
+    // checkNewMail:beep: for the active mailbox ("Check for New Mail"). A
+    // check with beep is the user's: its outcome goes to the status line.
     void checkNewMail(bool beep);
+    // Tells the active mailbox's window what the user's check came to.
+    void reportCheck(const std::string& text);
     void initialCheck();
     // The fetch program's progress on the icon, and its end.
     void incomingMail(int count);
     void incomingDone();
+
+    // Finishing the launch: opens the active mailbox unless a mailbox is open
+    // already; a refused mailbox leaves the program running. Started at
+    // log-in, the application hides instead and opens it when shown again.
+    void applicationDidFinishLaunching();
+    void applicationDidUnhide();
+    bool hiddenAtLaunch() const { return m_hiddenAtLaunch; }
 
     // Add-on modules: "<dir>/<name>.bundle/<library>.so" with the entry point
     // `quillRegisterBundle(quill::MailDriver&)`. Answers how many were loaded.
@@ -111,6 +121,8 @@ class MailDriver {
     std::function<void()> beforeWindowsClose = [] {};
     // How the last stage leaves the program (tests replace it).
     std::function<void(int)> exitProcess;
+    // How a check reaches the polling thread (tests record it instead).
+    std::function<void(const std::string& mailbox, bool beep)> requestCheck;
 
     // Forgets all state; for tests.
     void reset();
@@ -138,6 +150,8 @@ class MailDriver {
     int m_signalCount = 0;
     int m_stageDone = 0;
     bool m_quitting = false;
+    bool m_hiddenAtLaunch = false;
+    bool m_userCheck = false;
 };
 
 }  // namespace quill

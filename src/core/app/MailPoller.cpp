@@ -246,7 +246,7 @@ bool MailPoller::mailWaiting(const Context& c) const {
 void MailPoller::checkMail(bool userAsked) {
     Context c = context();
     if (!mailWaiting(c)) {
-        if (userAsked) toMain(kFetchBeepMsg);
+        if (userAsked) toMain(kFetchNothingMsg);
         return;
     }
     if (!c.autoFetch && !userAsked) {
@@ -256,11 +256,11 @@ void MailPoller::checkMail(bool userAsked) {
     if (c.fetchPid > 0) ::waitpid(c.fetchPid, nullptr, WNOHANG);  // no zombie left behind
     if (c.fetchPid != -1) {
         if (m_clock() - c.lastFetchTime < kFetchGraceSeconds) {
-            if (userAsked) toMain(kFetchBeepMsg);
+            if (userAsked) toMain(kFetchBusyMsg);
             return;
         }
         if (c.started && fetchServiceFound(c)) {
-            if (userAsked) toMain(kFetchBeepMsg);
+            if (userAsked) toMain(kFetchBusyMsg);
             return;
         }
         writeError("Quill: forcing local fetch\n");
@@ -425,6 +425,14 @@ void MailPoller::handleMsg(const PortMessage& message) {
         case kFetchBeepMsg:
             call(m_hooks.beep);
             break;
+        case kFetchNothingMsg:
+            call(m_hooks.beep);
+            call(m_hooks.noNewMail);
+            break;
+        case kFetchBusyMsg:
+            call(m_hooks.beep);
+            call(m_hooks.fetchBusy);
+            break;
         case kFetchProgressMsg:
             call(m_hooks.incomingMail, value);
             break;
@@ -463,6 +471,7 @@ void MailPoller::incorporate(std::int32_t code, std::int32_t error) {
         }
         if (c.autoFetch && m_hooks.newMailMsg) m_hooks.newMailMsg();
     } else if (isFileErrorResult(code)) {
+        if (m_hooks.fetchFailed) m_hooks.fetchFailed(std::strerror(error));
         Error::shared().badFile(c.activeMailbox, kFileWrite, error);
     }
 }

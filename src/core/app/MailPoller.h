@@ -30,6 +30,10 @@ inline constexpr int kPollCheckMsg = 100;
 inline constexpr int kPollInitialMsg = 101;
 inline constexpr int kFetchWaitingMsg = 1001;
 inline constexpr int kFetchBeepMsg = 1002;
+// Within this process only: a check the user asked for found nothing waiting,
+// or found the fetch program still at work.
+inline constexpr int kFetchNothingMsg = 1100;
+inline constexpr int kFetchBusyMsg = 1101;
 
 class MailPoller {
   public:
@@ -37,6 +41,11 @@ class MailPoller {
     struct Hooks {
         std::function<void()> newMailMsg;
         std::function<void()> beep;
+        // A check the user asked for found no mail, found a fetch still
+        // running, or the fetch failed (why).
+        std::function<void()> noNewMail;
+        std::function<void()> fetchBusy;
+        std::function<void(const std::string& why)> fetchFailed;
         std::function<void(int count)> incomingMail;
         std::function<void()> incomingDone;
         // incorporateMail: (NO) on the active mailbox's window.

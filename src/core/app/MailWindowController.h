@@ -16,6 +16,8 @@ class MailWindowController {
     virtual int newMessageCount() const { return 0; }
     // Takes in what the fetch program left in the mailbox directory.
     virtual void incorporateMail() {}
+    // What a check for new mail the user asked for came to.
+    virtual void showCheckResult(const std::string& text) { (void)text; }
     // Closes the window, which closes and unlocks its mailbox.
     virtual void closeWindow() = 0;
 };

@@ -616,10 +616,40 @@ void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) 
     const PartList* list = parts();
     if (!list) return;
     bool digest = isSubtype("digest");
+    bool previousText = false;
     for (size_t i = 0; i < list->size(); ++i) {
+        MimeMessage& part = *(*list)[i];
         if (digest && i > 0) view.replaceSel(kDigestSeparator);
-        (*list)[i]->replaceSelWithBodyInView(view, options);
+        bool text = part.showsAsText();
+        size_t before = view.selStart();
+        if (!digest && (text || previousText)) separateFromPreviousPart(view);
+        size_t after = view.selStart();
+        part.replaceSelWithBodyInView(view, options);
+        if (view.selStart() == after && after != before) {  // nothing shown: no gap either
+            view.setSel(before, after);
+            view.replaceSel("");
+        }
+        previousText = text;
     }
+}
+
+// Whether the part shows as text rather than as an attachment icon.
+bool MimeMessage::showsAsText() const {
+    if (!myMimeType || isType("multipart")) return !isSubtype("x-folder");
+    if (isType("text")) return !isKeyEqual(myMimeDisposition, "attachment") && !isSubtype("html");
+    return isType("message") && isSubtype("rfc822");
+}
+
+// Text parts stand apart from their neighbours by one blank line, so an
+// enclosed message's headers start on a line of their own; icons in a row
+// keep to their lines.
+void MimeMessage::separateFromPreviousPart(TextView& view) {
+    size_t at = view.selStart();
+    if (at == 0) return;
+    const std::string& text = view.plainText();
+    size_t newlines = 0;
+    while (newlines < 2 && newlines < at && text[at - 1 - newlines] == '\n') ++newlines;
+    if (newlines < 2) view.replaceSel(std::string(2 - newlines, '\n'));
 }
 
 void MimeMessage::renderAlternatives(TextView& view, const RenderOptions& options) {

@@ -127,6 +127,8 @@ class MimeMessage : public MailMessage {
     std::string fileBaseName() const;
     void insertIcon(TextView& view, bool wholePart);
     void renderMultipart(TextView& view, const RenderOptions& options);
+    static void separateFromPreviousPart(TextView& view);
+    bool showsAsText() const;
     void renderAlternatives(TextView& view, const RenderOptions& options);
     void renderEmbeddedMessage(TextView& view, const RenderOptions& options);
     bool renderLocalFile(TextView& view);

@@ -11,6 +11,7 @@
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
 #include "message/date.h"
+#include "message/fieldutil.h"
 #include "message/mimetoken.h"
 #include "message/unicode.h"
 #include "platform/Diagnostics.h"
@@ -53,6 +54,17 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path)
       }),
       m_readOnly(m_mailbox->readOnly()),
       m_statusLineShown(Defaults::shared().statusLine()) {
+    MailBox::defaultWindowFrame(m_frame, m_tocHeight);
+    tocformat::WindowFrame recorded;
+    float height = 0;
+    m_mailbox->getFrame(recorded, height);
+    // An index written before any window showed the mailbox holds the
+    // defaults, or nothing at all; either way no window has been placed yet.
+    m_frameRecorded = recorded.width > 0 && recorded.height > 0 && !(recorded == m_frame);
+    if (m_frameRecorded) {
+        m_frame = recorded;
+        if (height > 0) m_tocHeight = height;
+    }
     if (!Defaults::shared().unicodeDisplay()) return;
     m_unicodeList.emplace(*m_mailbox);
     m_matrix.setUtf8Texts(true);
@@ -85,8 +97,13 @@ std::string MailReader::title() const {
 void MailReader::fatal() { closeWindow(); }
 
 void MailReader::getFrame(tocformat::WindowFrame& frame, float& tocHeight) {
-    m_mailbox->getWindowFrame(frame);
-    tocHeight = m_mailbox->getTocHeight();
+    if (m_view && m_view->windowFrame(frame, tocHeight)) return;
+    frame = m_frame;
+    tocHeight = m_tocHeight;
+}
+
+void MailReader::windowWillClose() {
+    if (m_mailbox && !m_readOnly) m_mailbox->viewsChanged(*this);
 }
 
 void MailReader::loadToc(const MsgList& list, bool atStart) { m_matrix.loadToc(&list, atStart); }
@@ -98,20 +115,33 @@ void MailReader::orderFront() {
 void MailReader::haveNewMail() {
     reloadList();
     updateStatus();
+    if (!m_view) return;
+    m_view->setTitle(title());
+    m_view->setMiniature(MailDriver::shared().hasNewMail() ? "mbox" : "empty");
 }
 
 void MailReader::closeWindow() {
+    windowWillClose();
     if (m_mailbox) m_mailbox->removeLock();
     if (m_view) m_view->closeWindow();
 }
 
 void MailReader::incorporateMail() {
     bool atStart = false;
+    int before = m_mailbox->getMailboxStatus().count;
     const MsgList* list = Incorporation::incorporateMailAtStart(*m_mailbox, &atStart);
     if (!list) return;
     m_matrix.loadToc(list, atStart);
     if (m_view && m_matrix.rowCount() > 0) m_view->scrollToRow(m_matrix.rowCount() - 1);
     updateStatus();
+    int added = m_mailbox->getMailboxStatus().count - before;
+    if (added <= 0) return;
+    const char* format = added == 1 ? "%d new message" : "%d new messages";
+    showCheckResult(formatString(localized(kUITable, format).c_str(), added));
+}
+
+void MailReader::showCheckResult(const std::string& text) {
+    if (m_view) m_view->setStatusText(text);
 }
 
 void MailReader::reloadList() {
@@ -173,17 +203,28 @@ MailReader::ItemState MailReader::validateItem(Command command) const {
         }
         case Command::Unfocus:
             return {m_matrix.isFocused(), {}};
-        case Command::Compact:
-            return {!m_matrix.isFocused(), {}};
         case Command::Focus:
         case Command::ShowPlainMessage:
             return {selected, {}};
         case Command::SelectMimeAlternative:
+        case Command::ShowLastAlternative:
+        case Command::ShowFirstAlternative:
+        case Command::ShowAllAlternatives:
             return {m_message && m_message->formatClass().name == std::string("MimeMessage"), {}};
+        case Command::SortByPriority:
+            // Priorities mean something only when a priority header is set.
+            return {true, {}, !Defaults::shared().priorityHeader().empty()};
+        case Command::ToggleFixedFont:
+            return titled(true, m_fixedFont ? "Use Proportional Font" : "Use Fixed-Width Font");
         case Command::ExtractAttachment:
             return {m_hasForeignAttachment, {}};
         case Command::CombinePartialMessages:
             return {m_matrix.haveMultipleSelection(), {}};
+        case Command::Compact:
+        case Command::NewMessage:
+        case Command::Find:
+        case Command::AddressBook:
+        case Command::Mailboxes:
         case Command::Reply:
         case Command::ReplyAll:
         case Command::Forward:
@@ -231,9 +272,39 @@ void MailReader::perform(Command command, bool controlHeld) {
             return extractAttachment();
         case Command::CombinePartialMessages:
             return combinePartialMessages();
+        case Command::CheckNewMail:
+            return MailDriver::shared().checkNewMail(true);
+        case Command::ShowLastAlternative:
+            return selectMimeAlternative(0);
+        case Command::ShowFirstAlternative:
+            return selectMimeAlternative(1);
+        case Command::ShowAllAlternatives:
+            return selectMimeAlternative(2);
+        case Command::ToggleFixedFont:
+            return toggleFixedFont();
         default:
+            if (sortCommand(command)) return;
             panels().beep();  // commands of components this build lacks
     }
+}
+
+bool MailReader::sortCommand(Command command) {
+    using K = TocMatrix::SortKey;
+    static const std::pair<Command, K> sorts[] = {
+        {Command::SortByNumber, K::Number}, {Command::SortByDate, K::Date},
+        {Command::SortByName, K::Name},     {Command::SortBySubject, K::Subject},
+        {Command::SortBySize, K::Size},     {Command::SortByPriority, K::Priority}};
+    for (const auto& [c, key] : sorts) {
+        if (c != command) continue;
+        m_matrix.sortBy(key);
+        return true;
+    }
+    return false;
+}
+
+void MailReader::toggleFixedFont() {
+    m_fixedFont = !m_fixedFont;
+    if (m_view) m_view->messageChanged();
 }
 
 void MailReader::deleteMsg() {
@@ -449,8 +520,23 @@ void MailReader::showMessage(int index, bool forcePlain) {
     m_hasForeignAttachment = bytes->find("\nbegin ") != std::string_view::npos;
     m_matrix.msgRead(index);
     m_matrix.markLoadedCell(m_matrix.rowForMsgId(index));
+    showSummary();
     if (m_view) m_view->messageChanged();
     updateStatus();
+}
+
+void MailReader::showSummary() {
+    m_sender.clear();
+    m_date.clear();
+    if (m_curMsg >= 0) {
+        ByteSource in(m_shownBytes);
+        std::unique_ptr<MailHeaders> parsed = MailHeaders::initFromStream(in);
+        const std::string* from = parsed ? parsed->valueForKey("From") : nullptr;
+        const std::string* date = parsed ? parsed->valueForKey("Date") : nullptr;
+        if (from) m_sender = addressComment(*from);
+        if (date) m_date = *date;
+    }
+    if (m_view) m_view->setMessageSummary(m_sender, m_date);
 }
 
 void MailReader::emptyMsg() {
@@ -459,6 +545,7 @@ void MailReader::emptyMsg() {
     m_shownBytes.clear();
     m_curMsg = -1;
     m_hasForeignAttachment = false;
+    showSummary();
     if (m_view) m_view->messageChanged();
 }
 
@@ -648,7 +735,14 @@ void MailReader::extractAttachment() {
     }
 }
 
-void MailReader::textWillPrint(int scope, TextView& out) {
+void MailReader::openAttachment(const std::string& path) {
+    if (workspace().openFile(path)) return;
+    std::string name = path.substr(path.rfind('/') + 1);
+    runAlert("Open Attachment", "No program on this computer is set up to open %s.", "OK", nullptr,
+             nullptr, name.c_str());
+}
+
+void MailReader::textWillPrint(int scope, TextView& out, const std::function<bool()>& interrupted) {
     out.clear();
     // Summaries are the list's texts, in the list's encoding.
     out.setUtf8(scope == kPrintSummaries ? m_matrix.utf8Texts()
@@ -681,6 +775,7 @@ void MailReader::textWillPrint(int scope, TextView& out) {
         out.setSel(out.textLength(), out.textLength());
         out.replaceSelWithView(one);
         out.setSel(out.textLength(), out.textLength());
+        if (interrupted && interrupted()) throw PrintInterrupted();
     }
 }
 

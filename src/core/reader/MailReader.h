@@ -6,8 +6,10 @@
 // Qt window only shows them.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -44,8 +46,27 @@ class MailReader : public MailBoxWindow, public MailWindowController {
         ExtractAttachment,
         CombinePartialMessages,
         FindUnread,
-        // Commands whose components (composing, transfer, the address book)
-        // this build does not have yet: listed, and never enabled.
+        CheckNewMail,
+        SortByNumber,
+        SortByDate,
+        SortByName,
+        SortBySubject,
+        SortBySize,
+        SortByPriority,
+        ShowLastAlternative,
+        ShowFirstAlternative,
+        ShowAllAlternatives,
+        ToggleFixedFont,
+        // Carried out by the window itself (panels, printing, closing).
+        OpenMailbox,
+        Print,
+        Preferences,
+        CloseWindow,
+        Quit,
+        // Commands whose components (compaction, composing, transfer, find,
+        // the address book, the mailbox browser) this build does not have
+        // yet: listed, and never enabled.
+        NewMessage,
         Reply,
         ReplyAll,
         Forward,
@@ -53,10 +74,14 @@ class MailReader : public MailBoxWindow, public MailWindowController {
         RestoreDraft,
         Transfer,
         AddPrivateUser,
+        Find,
+        AddressBook,
+        Mailboxes,
     };
     struct ItemState {
         bool enabled = true;
-        std::string title;  // empty: the item keeps its own title
+        std::string title;   // empty: the item keeps its own title
+        bool listed = true;  // false: the menu leaves the item out
     };
 
     // Opens the mailbox at path; nothing after the user was told why not.
@@ -72,6 +97,15 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     bool displayAllHeaders() const { return m_displayAllHeaders; }
     bool hasForeignAttachment() const { return m_hasForeignAttachment; }
     std::string title() const;
+    // The frame and list height the window opens with: those recorded in the
+    // index, else the defaults.
+    const tocformat::WindowFrame& savedFrame() const { return m_frame; }
+    float savedTocHeight() const { return m_tocHeight; }
+    // Whether the index holds a window's own frame (a mailbox never shown
+    // in a window holds the defaults).
+    bool hasRecordedFrame() const { return m_frameRecorded; }
+    // Records the window's frame and list height in the index (writable mailboxes).
+    void windowWillClose();
 
     // MailBoxWindow
     void fatal() override;
@@ -84,6 +118,8 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     int newMessageCount() const override { return m_newMessageCount; }
     void closeWindow() override;
     void incorporateMail() override;
+    // Shown in the status line until the next update of the counts.
+    void showCheckResult(const std::string& text) override;
 
     // Commands. Modifiers matter only where noted.
     void perform(Command command, bool controlHeld = false);
@@ -106,6 +142,9 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     // 1 the first, 2 every one; the current message is shown again.
     void selectMimeAlternative(int choice);
     int mimeChoice() const { return m_mimeChoice; }
+    // Plain text in a fixed-width font (a View choice).
+    bool fixedFont() const { return m_fixedFont; }
+    void toggleFixedFont();
     // The user clicked (or moved to) a row of the list.
     void selectionDidChange();
 
@@ -124,8 +163,19 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     // Where that directory is made ("/tmp"; tests use their own).
     static void setAttachmentRoot(std::string root);
     // The print text: the list's rows (scope 0) or the selected messages (1).
+    // After each message `interrupted` is asked whether the user cancelled;
+    // then PrintInterrupted is thrown and nothing is printed.
     enum PrintScope { kPrintSummaries = 0, kPrintMessages = 1 };
-    void textWillPrint(int scope, TextView& out);
+    struct PrintInterrupted : std::runtime_error {
+        PrintInterrupted() : std::runtime_error("User interrupted print job") {}
+    };
+    void textWillPrint(int scope, TextView& out,
+                       const std::function<bool()>& interrupted = nullptr);
+    // Hands an attachment to the desktop; says so when no program opens it.
+    void openAttachment(const std::string& path);
+    // The sender and date of the shown message, as the command view shows them.
+    const std::string& shownSender() const { return m_sender; }
+    const std::string& shownDate() const { return m_date; }
 
     // Ends the text with a line feed if needed, then "-----\n".
     static void insertDelimiter(TextView& text);
@@ -138,6 +188,8 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     void redisplay();
     bool refuseReadOnly(const char* title, const char* message) const;
     void showMessage(int index, bool forcePlain);
+    bool sortCommand(Command command);
+    void showSummary();
 
     std::unique_ptr<MailBox> m_mailbox;
     std::string m_path;
@@ -149,13 +201,18 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     MailReaderView* m_view = nullptr;
     std::vector<std::vector<int>> m_undo;  // newest deletion last
     std::string m_statusText;
+    std::string m_sender, m_date;
     int m_curMsg = -1;
     int m_newMessageCount = 0;
     int m_mimeChoice = 0;
     bool m_displayAllHeaders = false;
     bool m_readOnly = false;
     bool m_hasForeignAttachment = false;
+    bool m_fixedFont = false;
     bool m_statusLineShown = true;
+    tocformat::WindowFrame m_frame;
+    float m_tocHeight = 0;
+    bool m_frameRecorded = false;
 };
 
 }  // namespace quill

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "store/TocFormat.h"
+
 namespace quill {
 
 class MailReaderView {
@@ -19,6 +21,21 @@ class MailReaderView {
     virtual void setTitle(const std::string& title) = 0;
     virtual void orderFront() = 0;
     virtual void closeWindow() = 0;
+    // The shown message's sender and date, for the window's command view
+    // (both empty when no message is shown).
+    virtual void setMessageSummary(const std::string& sender, const std::string& date) {
+        (void)sender;
+        (void)date;
+    }
+    // The window's miniature: "mbox" while new mail waits, else "empty".
+    virtual void setMiniature(const std::string& imageName) { (void)imageName; }
+    // The window's frame and message-list height as shown; false when the
+    // view has no geometry of its own.
+    virtual bool windowFrame(tocformat::WindowFrame& frame, float& tocHeight) const {
+        (void)frame;
+        (void)tocHeight;
+        return false;
+    }
 };
 
 }  // namespace quill

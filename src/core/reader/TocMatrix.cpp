@@ -190,7 +190,16 @@ void TocMatrix::setRowOf(int msgId, int row) {
 
 void TocMatrix::sortBy(SortKey key) {
     m_sortKey = key;
+    m_sortDescending = false;
     sortProc(comparisonFor(key));
+}
+
+void TocMatrix::sortByHeader(SortKey key) {
+    bool reverse = key == m_sortKey && !m_sortDescending;
+    if (!reverse) return sortBy(key);
+    m_sortDescending = true;
+    sortProc(
+        [less = comparisonFor(key)](const MailCell& a, const MailCell& b) { return less(b, a); });
 }
 
 void TocMatrix::sortProc(const Comparison& less) {

@@ -43,8 +43,12 @@ class TocMatrix {
     static std::string dateText(std::uint32_t packedDate);
 
     void sortBy(SortKey key);
+    // A click on a column's header: that key ascending, or the order reversed
+    // when the list is already sorted by it.
+    void sortByHeader(SortKey key);
     void sortProc(const Comparison& less);
     SortKey sortKey() const { return m_sortKey; }
+    bool sortDescending() const { return m_sortDescending; }
 
     // Whether the loaded texts are UTF-8 (the Unicode display) or ISO 8859-1.
     bool utf8Texts() const { return m_utf8Texts; }
@@ -111,6 +115,7 @@ class TocMatrix {
     bool m_utf8Texts = false;
     int m_loadedCellRow = -1;
     SortKey m_sortKey = SortKey::Number;
+    bool m_sortDescending = false;
     std::uint64_t m_layoutVersion = 0;
 };
 

@@ -1,5 +1,10 @@
 #include "settings/Preferences.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "platform/Localized.h"
+#include "platform/Panels.h"
 #include "settings/Defaults.h"
 #include "settings/PreferenceFields.h"
 
@@ -8,122 +13,72 @@ namespace {
 
 using K = Preferences::FieldKind;
 
-// How each field reads and writes its setting; a row per field.
-struct Binding {
-    std::string (*get)(Defaults&);
-    void (*set)(Defaults&, const std::string&);
-};
+bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
-#define QUILL_STRING_BINDING(getter, setter)                       \
-    {                                                              \
-        [](Defaults& d) { return d.getter(); },                    \
-            [](Defaults& d, const std::string& v) { d.setter(v); } \
-    }
-#define QUILL_INT_BINDING(getter, setter)                                              \
-    {                                                                                  \
-        [](Defaults& d) { return std::to_string(d.getter()); },                        \
-            [](Defaults& d, const std::string& v) { d.setter(Defaults::parseInt(v)); } \
-    }
-#define QUILL_BOOL_BINDING(getter, setter)                                              \
-    {                                                                                   \
-        [](Defaults& d) { return std::string(d.getter() ? "YES" : "NO"); },             \
-            [](Defaults& d, const std::string& v) { d.setter(Defaults::parseBool(v)); } \
-    }
+// A negative number (a delay that turns something off) is a number too.
+bool isNegativeNumber(const std::string& text) {
+    return text.size() > 1 && text[0] == '-' && std::all_of(text.begin() + 1, text.end(), isDigit);
+}
 
-const std::map<std::string, Binding>& bindings() {
-    static const std::map<std::string, Binding> table = {
-        {"MailDir", QUILL_STRING_BINDING(mailDir, setMailDir)},
-        {"SpoolDir", QUILL_STRING_BINDING(spoolDir, setSpoolDir)},
-        {"Mailer", QUILL_STRING_BINDING(mailer, setMailer)},
-        {"ActiveMailbox", QUILL_STRING_BINDING(activeMailbox, setActiveMailbox)},
-        {"OutgoingMailbox", QUILL_STRING_BINDING(outgoingMailbox, setOutgoingMailbox)},
-        {"PollTime", QUILL_INT_BINDING(pollTime, setPollTime)},
-        {"LineLength", QUILL_INT_BINDING(lineLength, setLineLength)},
-        {"SendSizeLimit", QUILL_INT_BINDING(sendSizeLimit, setSendSizeLimit)},
-        {"IncludePrefix", QUILL_STRING_BINDING(includePrefix, setIncludePrefix)},
-        {"Alternates", QUILL_STRING_BINDING(alternates, setAlternates)},
-        {"MailSound", QUILL_STRING_BINDING(mailSound, setMailSound)},
-        {"AutoFetch", QUILL_BOOL_BINDING(autoFetch, setAutoFetch)},
-        {"ShowDeletions", QUILL_BOOL_BINDING(showDeletions, setShowDeletions)},
-        {"ShowSizes", QUILL_BOOL_BINDING(showSizes, setShowSizes)},
-        {"StatusLine", QUILL_BOOL_BINDING(statusLine, setStatusLine)},
-        {"DeleteAlwaysSelects", QUILL_BOOL_BINDING(deleteAlwaysSelects, setDeleteAlwaysSelects)},
-        {"ShowIconCount", QUILL_BOOL_BINDING(showIconCount, setShowIconCount)},
-    };
-    return table;
+bool isNumber(const std::string& text) {
+    return isNegativeNumber(text) ||
+           (!text.empty() && std::all_of(text.begin(), text.end(), isDigit));
 }
 
 }  // namespace
 
-const std::vector<Preferences::Field>& Preferences::fields() {
-    static const std::vector<Field> list = {
-        {"MailDir", "Mailboxes directory", K::Directory},
-        {"SpoolDir", "Spool directory", K::SpoolDirectory},
-        {"Mailer", "Mailer", K::Mailer},
-        {"ActiveMailbox", "Active mailbox", K::Text},
-        {"OutgoingMailbox", "Outgoing mailbox", K::Text},
-        {"PollTime", "Check for mail every (minutes)", K::Number},
-        {"LineLength", "Line length", K::Number},
-        {"SendSizeLimit", "Size limit (KB)", K::Number},
-        {"IncludePrefix", "Quote prefix", K::Text},
-        {"Alternates", "Alternate addresses", K::Text},
-        {"MailSound", "New mail sound", K::Text},
-        {"AutoFetch", "Check for new mail automatically", K::Boolean},
-        {"ShowDeletions", "Show deleted messages", K::Boolean},
-        {"ShowSizes", "Show message sizes", K::Boolean},
-        {"StatusLine", "Show status line", K::Boolean},
-        {"DeleteAlwaysSelects", "Select another message after delete", K::Boolean},
-        {"ShowIconCount", "Show new-message count on the icon", K::Boolean},
-    };
-    return list;
-}
-
 Preferences::Preferences() = default;
-
-const Preferences::Field* Preferences::find(const std::string& key) {
-    for (const Field& f : fields()) {
-        if (f.key == key) return &f;
-    }
-    return nullptr;
-}
-
-std::string Preferences::settingOf(const Field& field) {
-    return bindings().at(field.key).get(Defaults::shared());
-}
-
-void Preferences::store(const Field& field, const std::string& text) {
-    bindings().at(field.key).set(Defaults::shared(), text);
-}
 
 std::string Preferences::value(const std::string& key) const {
     auto it = m_edits.find(key);
     if (it != m_edits.end()) return it->second;
-    const Field* f = find(key);
-    return f ? settingOf(*f) : std::string();
+    const Field* f = PreferenceKeyTable::find(key);
+    return f ? f->get(Defaults::shared()) : std::string();
 }
 
-bool Preferences::check(const Field& field, std::string& text) const {
+bool Preferences::check(const Field& field, std::string& text) {
     switch (field.kind) {
-        case K::Directory:
+        case K::MailDirectory:
             return checkMailboxesDirectoryField(text);
         case K::SpoolDirectory:
             return checkSpoolDirectoryField(text);
         case K::Mailer:
             return checkMailerField(text);
         case K::Number:
-            text = std::to_string(readNumericField(text));
+            if (!isNegativeNumber(text)) text = std::to_string(readNumericField(text));
             return true;
+        default:
+            return isValid(field, text);
+    }
+}
+
+// The same checks without a word to the user.
+bool Preferences::isValid(const Field& field, const std::string& text) {
+    switch (field.kind) {
+        case K::MailDirectory:
+        case K::SpoolDirectory:
+            return isFullAccessDirectory(text);
+        case K::Mailer:
+            return isExecutableFile(text);
+        case K::Number:
+            return isNumber(text);
+        case K::Boolean:
+            return text == "YES" || text == "NO";
+        case K::Choice: {
+            std::vector<std::string> options = field.options();
+            return std::find(options.begin(), options.end(), text) != options.end();
+        }
         default:
             return true;
     }
 }
 
 bool Preferences::edit(const std::string& key, const std::string& text) {
-    const Field* f = find(key);
+    const Field* f = PreferenceKeyTable::find(key);
     if (!f) return false;
     std::string checked = text;
     bool ok = check(*f, checked);
-    if (checked == settingOf(*f)) {
+    if (checked == f->get(Defaults::shared())) {
         m_edits.erase(key);
     } else {
         m_edits[key] = checked;
@@ -132,15 +87,42 @@ bool Preferences::edit(const std::string& key, const std::string& text) {
 }
 
 bool Preferences::apply() {
-    for (auto& [key, text] : m_edits) {
-        std::string probe = text;
-        if (!check(*find(key), probe)) return false;
+    m_failed.clear();
+    bool mailDirChanged = false;
+    for (auto it = m_edits.begin(); it != m_edits.end();) {
+        const Field& field = *PreferenceKeyTable::find(it->first);
+        if (!isValid(field, it->second)) {
+            m_failed.push_back(it->first);
+            ++it;
+            continue;
+        }
+        field.set(Defaults::shared(), it->second);
+        mailDirChanged |= field.kind == K::MailDirectory;
+        it = m_edits.erase(it);
     }
-    bool mailDirChanged = m_edits.count("MailDir") > 0;
-    for (const auto& [key, text] : m_edits) store(*find(key), text);
-    m_edits.clear();
     if (mailDirChanged) noteMailDirRestart();
-    return true;
+    reportFailures();
+    return m_failed.empty();
+}
+
+void Preferences::reportFailures() const {
+    if (m_failed.empty()) return;
+    std::string names;
+    for (const std::string& key : m_failed) {
+        if (!names.empty()) names += ", ";
+        names += "\"" + localized(kUITable, PreferenceKeyTable::find(key)->label) + "\"";
+    }
+    const char* format = m_failed.size() == 1
+                             ? "The value of %s is not valid and was not set; the other changes "
+                               "were set."
+                             : "The values of %s are not valid and were not set; the other "
+                               "changes were set.";
+    runAlert("Preferences", format, "OK", nullptr, nullptr, names.c_str());
+}
+
+void Preferences::revert() {
+    m_edits.clear();
+    m_failed.clear();
 }
 
 bool Preferences::windowShouldClose() {

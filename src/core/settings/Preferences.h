@@ -1,25 +1,24 @@
 // Preferences: the decisions of the Preferences window. It holds the fields
-// being edited, checks the three path fields and the numeric fields, applies
-// them to Defaults or reverts them, and says when the window may close.
+// being edited (one per settings key, from PreferenceKeyTable), checks them,
+// applies the valid ones to Defaults or reverts them, and says when the window
+// may close.
 #pragma once
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "settings/PreferenceKeyTable.h"
+
 namespace quill {
 
 class Preferences {
   public:
-    enum class FieldKind { Text, Directory, SpoolDirectory, Mailer, Number, Boolean };
-    struct Field {
-        std::string key;    // the settings key
-        std::string label;  // shown beside the field ("UI" table)
-        FieldKind kind;
-    };
+    using FieldKind = PreferenceKeyTable::Kind;
+    using Field = PreferenceKeyTable::Row;
 
     // The fields the window shows, in order.
-    static const std::vector<Field>& fields();
+    static const std::vector<Field>& fields() { return PreferenceKeyTable::rows(); }
 
     Preferences();
     // The text a field shows: its edited value, else the setting.
@@ -28,20 +27,23 @@ class Preferences {
     // a numeric field is rewritten to the number read. Answers the check's result.
     bool edit(const std::string& key, const std::string& text);
     bool hasChanges() const { return !m_edits.empty(); }
-    // Writes every edited field; a change of the mail directory is noted as
-    // taking effect at the next start. False when a field still fails its check.
+    // Writes every edited field that passes its check; a change of the mail
+    // directory is noted as taking effect at the next start. Fields that fail
+    // stay edited, and one alert names them. False when any failed.
     bool apply();
-    void revert() { m_edits.clear(); }
+    // The keys whose edits the last apply could not set.
+    const std::vector<std::string>& failedKeys() const { return m_failed; }
+    void revert();
     // Asked when the window is to close: false keeps it open.
     bool windowShouldClose();
 
   private:
-    static const Field* find(const std::string& key);
-    static std::string settingOf(const Field& field);
-    static void store(const Field& field, const std::string& text);
-    bool check(const Field& field, std::string& text) const;
+    static bool check(const Field& field, std::string& text);
+    static bool isValid(const Field& field, const std::string& text);
+    void reportFailures() const;
 
     std::map<std::string, std::string> m_edits;
+    std::vector<std::string> m_failed;
 };
 
 }  // namespace quill

@@ -1,9 +1,5 @@
 #include "store/MailBox.h"
 
-#include "message/ByteSink.h"
-#include "message/ByteSource.h"
-#include "message/MailMessage.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "message/ByteSink.h"
+#include "message/ByteSource.h"
+#include "message/MailMessage.h"
 #include "platform/Diagnostics.h"
 #include "platform/Error.h"
 #include "platform/Panels.h"
@@ -197,18 +196,23 @@ void MailBox::calcAccess() {
     }
 }
 
+void MailBox::defaultWindowFrame(tocformat::WindowFrame& frame, float& tocHeight) {
+    frame = defaultFrame().frame;
+    tocHeight = defaultFrame().tocHeight;
+}
+
+// The window answers from its own geometry or what it was opened with; it
+// never asks the mailbox back, so an index rebuilt under a window is safe.
 void MailBox::getWindowFrame(tocformat::WindowFrame& frame) const {
     float height = 0;
-    if (m_mailReader) {
-        m_mailReader->getFrame(frame, height);
-    } else {
-        frame = defaultFrame().frame;
-    }
+    defaultWindowFrame(frame, height);
+    if (m_mailReader) m_mailReader->getFrame(frame, height);
 }
 
 float MailBox::getTocHeight() const {
     tocformat::WindowFrame frame;
-    float height = defaultFrame().tocHeight;
+    float height = 0;
+    defaultWindowFrame(frame, height);
     if (m_mailReader) m_mailReader->getFrame(frame, height);
     return height;
 }

@@ -49,6 +49,7 @@ class MailBox {
     static void setWindowFinder(WindowFinder finder);
     // The frame and list height recorded for mailboxes without a window.
     static void setDefaultFrame(const tocformat::WindowFrame& frame, float tocHeight);
+    static void defaultWindowFrame(tocformat::WindowFrame& frame, float& tocHeight);
 
     MailBox(const MailBox&) = delete;
     MailBox& operator=(const MailBox&) = delete;
@@ -103,7 +104,10 @@ class MailBox {
     Toc* flushMsgState() { return m_toc->flushFile(); }
     const MsgList& getMsgList();
     const TocEntry& tocInfoAt(int index) const { return m_toc->entry(index); }
-    void viewsChanged(MailBoxWindow& window) { m_toc->viewsChanged(window); }
+    // Records the window's frame; nothing once the mailbox is closed.
+    void viewsChanged(MailBoxWindow& window) {
+        if (m_toc) m_toc->viewsChanged(window);
+    }
     void getFrame(tocformat::WindowFrame& frame, float& height) const {
         m_toc->getFrame(frame, height);
     }

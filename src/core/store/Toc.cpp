@@ -755,9 +755,14 @@ void Toc::viewsChanged(MailBoxWindow& window) {
     window.getFrame(h.frame, h.tocHeight);
     char raw[kHeaderSize];
     encodeHeader(h, raw);
-    if (m_mboxAccess) {
-        writeAt(kHeightOffset, raw + kHeightOffset, kHeaderSize - kHeightOffset);
-        flushFile();
+    if (!m_mboxAccess) return;
+    // The index may still be open for reading only; the header is written
+    // through a descriptor of its own.
+    UniqueFd writer = openFile(m_tocName, O_WRONLY);
+    const char* bytes = raw + kHeightOffset;
+    if (!writer || ::pwrite(writer.get(), bytes, kHeaderSize - kHeightOffset, kHeightOffset) !=
+                       static_cast<ssize_t>(kHeaderSize - kHeightOffset)) {
+        fileError(kFileWrite);
     }
 }
 

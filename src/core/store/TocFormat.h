@@ -90,6 +90,7 @@ inline void appendU32(std::string& out, std::uint32_t v) {
 // The window geometry remembered in the header.
 struct WindowFrame {
     float x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const WindowFrame&) const = default;
 };
 
 struct Header {

@@ -5,12 +5,16 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 
 #include "app/MailDriver.h"
 #include "platform/Panels.h"
+#include "platform/WindowPlacement.h"
 #include "reader/MailReader.h"
+#include "settings/Defaults.h"
+#include "ui/app/LauncherWindow.h"
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/settings/PreferencesWindow.h"
 
@@ -20,6 +24,7 @@ QtApplicationShell::QtApplicationShell(QObject* parent) : QObject(parent) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = new QSystemTrayIcon(this);
         m_tray->setToolTip("Quill");
+        connect(m_tray, &QSystemTrayIcon::activated, this, &QtApplicationShell::trayActivated);
         m_tray->show();
     }
     repaint();
@@ -101,9 +106,24 @@ std::shared_ptr<MailWindowController> QtApplicationShell::openMailboxWindow(
 }
 
 void QtApplicationShell::showPreferences() {
-    if (!m_preferences) m_preferences = new PreferencesWindow;
+    if (!m_preferences) {
+        m_preferences = new PreferencesWindow;
+        centreOn(m_preferences, QApplication::activeWindow());
+    }
     m_preferences->show();
     m_preferences->raise();
+}
+
+void QtApplicationShell::centreOn(QWidget* window, const QWidget* parent) {
+    QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect area = screen->availableGeometry();
+    QRect over = parent ? parent->frameGeometry() : area;
+    QSize size = window->size().expandedTo(window->minimumSizeHint());
+    WindowPlacement::Rect placed = WindowPlacement::centredOn(
+        size.width(), size.height(), {over.x(), over.y(), over.width(), over.height()},
+        {area.x(), area.y(), area.width(), area.height()});
+    window->setGeometry(placed.x, placed.y, placed.width, placed.height);
 }
 
 void QtApplicationShell::chooseMailboxToOpen() {
@@ -113,5 +133,39 @@ void QtApplicationShell::chooseMailboxToOpen() {
 }
 
 void QtApplicationShell::terminateApplication() { QApplication::quit(); }
+
+bool QtApplicationShell::hideApplication() { return m_tray != nullptr; }
+
+// A click on the tray icon shows the application: the mailbox kept back at
+// log-in opens, or the active mailbox's window comes forward.
+void QtApplicationShell::trayActivated() {
+    MailDriver& driver = MailDriver::shared();
+    if (driver.hiddenAtLaunch()) return driver.applicationDidUnhide();
+    if (MailWindowController* active = driver.activeMailboxWindow()) return active->orderFront();
+    openActiveMailbox();
+}
+
+void QtApplicationShell::openActiveMailbox() {
+    if (MailDriver::shared().openMbox(Defaults::shared().activeMailbox()) && m_launcher)
+        m_launcher->close();
+}
+
+void QtApplicationShell::showLauncher() {
+    if (!m_launcher) {
+        m_launcher = new LauncherWindow;
+        connect(m_launcher, &LauncherWindow::openActiveRequested, this,
+                &QtApplicationShell::openActiveMailbox);
+        connect(m_launcher, &LauncherWindow::openOtherRequested, this,
+                &QtApplicationShell::chooseMailboxToOpen);
+        connect(m_launcher, &LauncherWindow::preferencesRequested, this,
+                &QtApplicationShell::showPreferences);
+        connect(m_launcher, &LauncherWindow::quitRequested, this,
+                [] { MailDriver::shared().terminate(); });
+        m_launcher->adjustSize();
+        centreOn(m_launcher, nullptr);
+    }
+    m_launcher->show();
+    m_launcher->raise();
+}
 
 }  // namespace quill

@@ -11,9 +11,11 @@
 #include "app/ApplicationShell.h"
 
 class QSystemTrayIcon;
+class QWidget;
 
 namespace quill {
 
+class LauncherWindow;
 class PreferencesWindow;
 
 class QtApplicationShell : public QObject, public ApplicationShell {
@@ -28,6 +30,9 @@ class QtApplicationShell : public QObject, public ApplicationShell {
     bool playSound(const std::string& path) override;
     std::shared_ptr<MailWindowController> openMailboxWindow(const std::string& path) override;
     void terminateApplication() override;
+    // Hidden at log-in, the application waits in the tray; without one it cannot hide.
+    bool hideApplication() override;
+    void showLauncher() override;
 
     // The icon of a frame with the count written on it (empty: no count).
     static QIcon iconFor(int frame, const QString& count);
@@ -35,6 +40,8 @@ class QtApplicationShell : public QObject, public ApplicationShell {
     const QString& iconText() const { return m_text; }
 
     void showPreferences();
+    // Places a window centred on its parent (or the screen), wholly on the screen.
+    static void centreOn(QWidget* window, const QWidget* parent);
     void chooseMailboxToOpen();
 
   private:
@@ -43,7 +50,11 @@ class QtApplicationShell : public QObject, public ApplicationShell {
     int m_frame = 0;
     QString m_text;
     QSystemTrayIcon* m_tray = nullptr;
+    void trayActivated();
+    void openActiveMailbox();
+
     QPointer<PreferencesWindow> m_preferences;
+    QPointer<LauncherWindow> m_launcher;
 };
 
 }  // namespace quill

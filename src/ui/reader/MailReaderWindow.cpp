@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -15,28 +17,87 @@
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextCursor>
+#include <QTextFrame>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include "app/MailDriver.h"
+#include "platform/Localized.h"
 #include "platform/Panels.h"
-#include "platform/Workspace.h"
+#include "platform/WindowPlacement.h"
+#include "reader/ReaderCommandTable.h"
 #include "settings/Defaults.h"
 #include "ui/RichTextDocument.h"
+#include "ui/app/QtApplicationShell.h"
 #include "ui/reader/TocMatrixModel.h"
 
 namespace quill {
 
 using Command = MailReader::Command;
 
+namespace {
+// Room between the text pane's edge and the text.
+constexpr int kTextMargin = 14;
+}  // namespace
+
 MailReaderWindow::MailReaderWindow(std::shared_ptr<MailReader> reader, QWidget* parent)
     : QMainWindow(parent), m_reader(std::move(reader)) {
     setAttribute(Qt::WA_DeleteOnClose);
+    buildList();
+    m_text = new QTextBrowser;
+    m_text->setOpenLinks(false);
+    m_text->viewport()->installEventFilter(this);
+    m_text->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_text, &QWidget::customContextMenuRequested, this, &MailReaderWindow::showTextMenu);
+    // The command view: who sent the shown message, and when.
+    m_summary = new QLabel;
+    m_summary->setTextFormat(Qt::RichText);
+    m_summary->setContentsMargins(kTextMargin, 4, kTextMargin, 4);
+    m_summary->hide();
+    auto* lower = new QWidget;
+    auto* lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    lowerLayout->setSpacing(0);
+    lowerLayout->addWidget(m_summary);
+    lowerLayout->addWidget(m_text);
+
+    m_split = new QSplitter(Qt::Vertical);
+    m_split->addWidget(m_list);
+    m_split->addWidget(lower);
+    m_split->setStretchFactor(0, 0);
+    m_split->setStretchFactor(1, 1);
+    setCentralWidget(m_split);
+    m_status = new QLabel;
+    statusBar()->addWidget(m_status, 1);
+
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MailReaderWindow::selectionChangedByUser);
+    buildMenus();
+    m_reader->setView(this);
+    listChanged();
+    messageChanged();
+    m_list->setColumnWidth(TocMatrixModel::Marks, 56);
+    m_list->setColumnWidth(TocMatrixModel::Priority, 40);
+    m_list->setColumnWidth(TocMatrixModel::From, 200);
+    m_list->setColumnWidth(TocMatrixModel::Date, 70);
+    m_list->header()->setSectionResizeMode(TocMatrixModel::Subject, QHeaderView::Stretch);
+    // Priorities mean something only when a priority header is set.
+    m_list->setColumnHidden(TocMatrixModel::Priority, Defaults::shared().priorityHeader().empty());
+    placeWindow();
+    scrollToRow(m_reader->matrix().rowCount() - 1);
+}
+
+MailReaderWindow::~MailReaderWindow() { m_reader->setView(nullptr); }
+
+void MailReaderWindow::buildList() {
     m_model = new TocMatrixModel(m_reader->matrix(), this);
     m_list = new QTreeView;
     m_list->setModel(m_model);
@@ -45,131 +106,99 @@ MailReaderWindow::MailReaderWindow(std::shared_ptr<MailReader> reader, QWidget* 
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSortingEnabled(false);
-    m_list->header()->setSectionsClickable(true);
-    m_list->header()->setStretchLastSection(false);
-    m_list->header()->setSectionResizeMode(QHeaderView::Interactive);
-    connect(m_list->header(), &QHeaderView::sectionClicked, this,
+    QHeaderView* header = m_list->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { m_model->sort(column, Qt::AscendingOrder); });
-    m_text = new QTextBrowser;
-    m_text->setOpenLinks(false);
-    m_text->document()->setDocumentMargin(10);
-    m_text->viewport()->installEventFilter(this);
-    m_text->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_text, &QWidget::customContextMenuRequested, this, &MailReaderWindow::showTextMenu);
-
-    auto* split = new QSplitter(Qt::Vertical);
-    split->addWidget(m_list);
-    split->addWidget(m_text);
-    split->setStretchFactor(0, 2);
-    split->setStretchFactor(1, 3);
-    setCentralWidget(split);
-    m_status = new QLabel;
-    statusBar()->addWidget(m_status, 1);
-    resize(860, 640);
-
-    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &MailReaderWindow::selectionChangedByUser);
-    buildMenus();
-    m_reader->setView(this);
-    listChanged();
-    m_list->setColumnWidth(TocMatrixModel::Marks, 56);
-    m_list->setColumnWidth(TocMatrixModel::From, 200);
-    m_list->setColumnWidth(TocMatrixModel::Date, 70);
-    m_list->header()->setSectionResizeMode(TocMatrixModel::Subject, QHeaderView::Stretch);
-    scrollToRow(m_reader->matrix().rowCount() - 1);
 }
 
-MailReaderWindow::~MailReaderWindow() { m_reader->setView(nullptr); }
+// The frame recorded in the index, kept wholly on the screen it was on (or the
+// primary one when that screen is gone), with the list at its recorded height.
+void MailReaderWindow::placeWindow() {
+    const tocformat::WindowFrame& f = m_reader->savedFrame();
+    QRect wanted(int(f.x), int(f.y), int(f.width), int(f.height));
+    // A mailbox shown for the first time opens over the window it was opened from.
+    QWidget* parent = QApplication::activeWindow();
+    if (!m_reader->hasRecordedFrame() && parent && parent != this) {
+        resize(wanted.size());
+        QtApplicationShell::centreOn(this, parent);
+        wanted = geometry();
+    }
+    QScreen* screen = QGuiApplication::screenAt(wanted.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : wanted;
+    WindowPlacement::Rect placed =
+        WindowPlacement::onScreen({wanted.x(), wanted.y(), wanted.width(), wanted.height()},
+                                  {area.x(), area.y(), area.width(), area.height()});
+    setGeometry(placed.x, placed.y, placed.width, placed.height);
+    int listHeight = std::max(60, int(m_reader->savedTocHeight()));
+    m_split->setSizes({listHeight, std::max(100, placed.height - listHeight)});
+}
 
-QAction* MailReaderWindow::addCommand(QMenu* menu, const QString& title, Command command,
-                                      const QKeySequence& shortcut) {
-    QAction* a = menu->addAction(title);
-    a->setShortcut(shortcut);
-    connect(a, &QAction::triggered, this, [this, command] {
-        bool control = QApplication::keyboardModifiers() & Qt::ControlModifier;
-        m_reader->perform(command, control);
-        validateActions();
-    });
-    m_actions[command] = a;
-    return a;
+bool MailReaderWindow::windowFrame(tocformat::WindowFrame& frame, float& tocHeight) const {
+    if (!isVisible()) return false;
+    QRect g = geometry();
+    frame = {float(g.x()), float(g.y()), float(g.width()), float(g.height())};
+    tocHeight = float(m_split->sizes().value(0));
+    return true;
+}
+
+void MailReaderWindow::performFromMenu(Command command) {
+    if (ReaderCommandTable::performedByWindow(command)) {
+        performWindowCommand(command);
+        return;
+    }
+    bool control = QApplication::keyboardModifiers() & Qt::ControlModifier;
+    m_reader->perform(command, control);
+    validateActions();
+}
+
+void MailReaderWindow::performWindowCommand(Command command) {
+    switch (command) {
+        case Command::OpenMailbox:
+            return emit openMailboxRequested();
+        case Command::Print:
+            return printPanel();
+        case Command::Preferences:
+            return emit preferencesRequested();
+        case Command::CloseWindow:
+            close();
+            return;
+        case Command::Quit:
+            return MailDriver::shared().terminate();
+        default:
+            return;
+    }
 }
 
 void MailReaderWindow::buildMenus() {
-    QMenu* mailbox = menuBar()->addMenu(tr("&Mailbox"));
-    mailbox->addAction(tr("&Open..."), QKeySequence::Open, this,
-                       [this] { emit openMailboxRequested(); });
-    mailbox->addAction(tr("Check for &New Mail"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
-                       this, [] { MailDriver::shared().checkNewMail(true); });
-    addCommand(mailbox, tr("&Compact"), Command::Compact);
-    mailbox->addAction(tr("&Print..."), QKeySequence::Print, this, &MailReaderWindow::printPanel);
-    mailbox->addSeparator();
-    mailbox->addAction(tr("&Preferences..."), QKeySequence::Preferences, this,
-                       [this] { emit preferencesRequested(); });
-    mailbox->addAction(tr("&Close"), QKeySequence::Close, this, &QWidget::close);
-    mailbox->addAction(tr("&Quit"), QKeySequence::Quit, this,
-                       [] { MailDriver::shared().terminate(); });
-
-    QMenu* message = menuBar()->addMenu(tr("M&essage"));
-    addCommand(message, tr("&Next"), Command::NextMsg, QKeySequence(Qt::CTRL | Qt::Key_Down));
-    addCommand(message, tr("&Previous"), Command::PreviousMsg, QKeySequence(Qt::CTRL | Qt::Key_Up));
-    addCommand(message, tr("Next &Unread"), Command::FindUnread, QKeySequence(Qt::Key_N));
-    message->addSeparator();
-    addCommand(message, tr("&Reply"), Command::Reply, QKeySequence(Qt::CTRL | Qt::Key_R));
-    addCommand(message, tr("Reply to &All"), Command::ReplyAll,
-               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
-    addCommand(message, tr("&Forward"), Command::Forward, QKeySequence(Qt::CTRL | Qt::Key_L));
-    addCommand(message, tr("Wrap and Reply"), Command::WrapAndReply);
-    addCommand(message, tr("Restore Draft"), Command::RestoreDraft);
-    addCommand(message, tr("Transfer..."), Command::Transfer);
-    addCommand(message, tr("Add Private User"), Command::AddPrivateUser);
-    message->addSeparator();
-    addCommand(message, tr("&Delete"), Command::DeleteMsg, QKeySequence::Delete);
-    addCommand(message, tr("Delete and Ne&xt"), Command::DeleteOne,
-               QKeySequence(Qt::CTRL | Qt::Key_D));
-    addCommand(message, tr("U&ndelete"), Command::UndeleteMsg, QKeySequence::Undo);
-    message->addSeparator();
-    addCommand(message, tr("Mark as Read"), Command::ToggleMarkedAsRead, QKeySequence(Qt::Key_M));
-    addCommand(message, tr("Flag"), Command::ToggleFlagged, QKeySequence(Qt::Key_S));
-    message->addSeparator();
-    addCommand(message, tr("Show Plain &Text"), Command::ShowPlainMessage);
-    QMenu* alternatives = message->addMenu(tr("Alternative"));
-    m_actions[Command::SelectMimeAlternative] = alternatives->menuAction();
-    const std::pair<QString, int> choices[] = {
-        {tr("Show Last"), 0}, {tr("Show First"), 1}, {tr("Show All"), 2}};
-    for (const auto& [title, choice] : choices) {
-        alternatives->addAction(title, this,
-                                [this, choice] { m_reader->selectMimeAlternative(choice); });
+    std::map<std::string, QMenu*> menus;
+    std::map<std::string, QMenu*> submenus;
+    for (const ReaderCommandTable::Row& row : ReaderCommandTable::rows()) {
+        QMenu*& menu = menus[row.menu];
+        if (!menu) {
+            menu = menuBar()->addMenu(tr(row.menu));
+            connect(menu, &QMenu::aboutToShow, this, &MailReaderWindow::validateActions);
+        }
+        QMenu* into = menu;
+        if (row.submenu) {
+            QMenu*& sub = submenus[std::string(row.menu) + "/" + row.submenu];
+            if (!sub) sub = menu->addMenu(tr(row.submenu));
+            into = sub;
+        }
+        if (row.separatorBefore) into->addSeparator();
+        QAction* a = into->addAction(QString::fromStdString(localized(kUITable, row.title)));
+        a->setShortcut(QKeySequence(QString::fromLatin1(row.key), QKeySequence::PortableText));
+        a->setShortcutVisibleInContextMenu(true);
+        Command command = row.command;
+        connect(a, &QAction::triggered, this, [this, command] { performFromMenu(command); });
+        m_actions[command] = a;
     }
-    addCommand(message, tr("Decode Foreign Attachment"), Command::ExtractAttachment);
-    addCommand(message, tr("Combine Partial Messages"), Command::CombinePartialMessages);
-
-    QMenu* view = menuBar()->addMenu(tr("&View"));
-    addCommand(view, tr("Show All Headers"), Command::ToggleShowingAllHeaders,
-               QKeySequence(Qt::CTRL | Qt::Key_H));
-    addCommand(view, tr("Show Deleted"), Command::ToggleShowingDeletions);
-    addCommand(view, tr("Show Sizes"), Command::ToggleShowingSizes);
-    view->addSeparator();
-    addCommand(view, tr("&Focus on Selection"), Command::Focus, QKeySequence(Qt::CTRL | Qt::Key_F));
-    addCommand(view, tr("Show &All Messages"), Command::Unfocus,
-               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
-
-    QMenu* sort = view->addMenu(tr("&Sort"));
-    using K = TocMatrix::SortKey;
-    std::vector<std::pair<QString, K>> sorts = {{tr("Sort by Number"), K::Number},
-                                                {tr("Sort by Date"), K::Date},
-                                                {tr("Sort by Name"), K::Name},
-                                                {tr("Sort by Subject"), K::Subject},
-                                                {tr("Sort by Size"), K::Size}};
-    // Priorities mean something only when a priority header is configured.
-    if (!Defaults::shared().priorityHeader().empty())
-        sorts.push_back({tr("Sort by Priority"), K::Priority});
-    for (const auto& [title, key] : sorts) {
-        sort->addAction(title, this, [this, key] { m_reader->matrix().sortBy(key); });
-    }
-
-    for (QMenu* menu : {mailbox, message, view}) {
-        connect(menu, &QMenu::aboutToShow, this, &MailReaderWindow::validateActions);
-    }
+    if (QMenu* alternatives = submenus["Message/Alternative"])
+        m_actions[Command::SelectMimeAlternative] = alternatives->menuAction();
 }
 
 QAction* MailReaderWindow::action(Command command) const {
@@ -181,6 +210,7 @@ void MailReaderWindow::validateActions() {
     for (auto& [command, a] : m_actions) {
         MailReader::ItemState state = m_reader->validateItem(command);
         a->setEnabled(state.enabled);
+        a->setVisible(state.listed);
         if (!state.title.empty()) a->setText(QString::fromStdString(state.title));
     }
 }
@@ -211,7 +241,15 @@ void MailReaderWindow::listChanged() {
                                                   QItemSelectionModel::NoUpdate);
     }
     m_syncing = false;
+    sortIndicatorFromMatrix();
     validateActions();
+}
+
+void MailReaderWindow::sortIndicatorFromMatrix() {
+    const TocMatrix& matrix = m_reader->matrix();
+    m_list->header()->setSortIndicator(
+        TocMatrixModel::columnFor(matrix.sortKey()),
+        matrix.sortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void MailReaderWindow::scrollToRow(int row) {
@@ -219,9 +257,51 @@ void MailReaderWindow::scrollToRow(int row) {
 }
 
 void MailReaderWindow::messageChanged() {
-    RichTextDocument::fill(*m_text->document(), m_reader->text().richText());
-    m_text->document()->setDocumentMargin(10);
+    QTextDocument* document = m_text->document();
+    RichTextDocument::fill(*document, m_reader->text().richText());
+    // The text's own margins count from a small border, not from the pane's edge.
+    QTextFrameFormat frame = document->rootFrame()->frameFormat();
+    frame.setLeftMargin(frame.leftMargin() + kTextMargin);
+    frame.setRightMargin(frame.rightMargin() + kTextMargin);
+    frame.setTopMargin(frame.topMargin() + kTextMargin / 2);
+    document->rootFrame()->setFrameFormat(frame);
+    if (m_reader->fixedFont()) applyFixedFont();
     validateActions();
+}
+
+// Plain text (set in the default face) in the fixed-width face; rich text
+// keeps the faces it chose.
+void MailReaderWindow::applyFixedFont() {
+    QTextDocument* document = m_text->document();
+    QString plainFace = QString::fromStdString(CharFormat{}.font);
+    std::vector<std::pair<int, int>> plain;  // ranges, gathered before any change
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            QTextFragment f = it.fragment();
+            if (f.charFormat().fontFamilies().toStringList().value(0) == plainFace)
+                plain.emplace_back(f.position(), f.position() + f.length());
+        }
+    }
+    QTextCharFormat fixed;
+    fixed.setFontFamilies({QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
+    QTextCursor cursor(document);
+    for (const auto& [start, end] : plain) {
+        cursor.setPosition(start);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(fixed);
+    }
+}
+
+void MailReaderWindow::setMessageSummary(const std::string& sender, const std::string& date) {
+    QString who = QString::fromLatin1(sender.data(), qsizetype(sender.size())).toHtmlEscaped();
+    QString when = QString::fromLatin1(date.data(), qsizetype(date.size())).toHtmlEscaped();
+    m_summary->setText(QString("<b>%1</b>&nbsp;&nbsp;&nbsp;%2").arg(who, when));
+    m_summary->setVisible(!sender.empty() || !date.empty());
+}
+
+void MailReaderWindow::setMiniature(const std::string& imageName) {
+    m_miniature = imageName;
+    setWindowIcon(QtApplicationShell::iconFor(imageName == "mbox" ? 1 : 0, QString()));
 }
 
 void MailReaderWindow::setStatusText(const std::string& text) {
@@ -242,11 +322,23 @@ void MailReaderWindow::orderFront() {
 
 void MailReaderWindow::closeWindow() { close(); }
 
-void MailReaderWindow::printTo(QPrinter& printer, int scope) {
+bool MailReaderWindow::printTo(QPrinter& printer, int scope) {
     TextView text;
-    m_reader->textWillPrint(scope, text);
+    QProgressDialog progress(tr("Printing..."), tr("Cancel"), 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    try {
+        m_reader->textWillPrint(scope, text, [&progress] {
+            QApplication::processEvents();
+            return progress.wasCanceled();
+        });
+    } catch (const MailReader::PrintInterrupted& e) {
+        setStatusText(e.what());
+        return false;
+    }
     std::unique_ptr<QTextDocument> document = RichTextDocument::create(text.richText());
     document->print(&printer);
+    return true;
 }
 
 void MailReaderWindow::printPanel() {
@@ -282,7 +374,7 @@ bool MailReaderWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_text->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         std::string path = attachmentAt(static_cast<QMouseEvent*>(event)->position().toPoint());
         if (!path.empty()) {
-            workspace().openFile(path);
+            m_reader->openAttachment(path);
             return true;
         }
     }
@@ -295,7 +387,8 @@ void MailReaderWindow::showTextMenu(const QPoint& pos) {
     if (!path.empty()) {
         QString source = QString::fromStdString(path);
         menu->addSeparator();
-        menu->addAction(tr("Open Attachment"), this, [path] { workspace().openFile(path); });
+        menu->addAction(tr("Open Attachment"), this,
+                        [this, path] { m_reader->openAttachment(path); });
         menu->addAction(tr("Save As..."), this, [this, source] {
             QString target =
                 QFileDialog::getSaveFileName(this, tr("Save As"), QFileInfo(source).fileName());
@@ -309,6 +402,7 @@ void MailReaderWindow::showTextMenu(const QPoint& pos) {
 }
 
 void MailReaderWindow::closeEvent(QCloseEvent* event) {
+    m_reader->windowWillClose();
     MailDriver::shared().removeMailWindow(m_reader.get());
     event->accept();
 }

@@ -16,6 +16,7 @@ class QTextBrowser;
 class QTreeView;
 class QMenu;
 class QPrinter;
+class QSplitter;
 
 namespace quill {
 
@@ -30,6 +31,8 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     MailReader& reader() { return *m_reader; }
     QTreeView* listView() const { return m_list; }
     QTextBrowser* textView() const { return m_text; }
+    QLabel* commandView() const { return m_summary; }
+    const std::string& miniature() const { return m_miniature; }
     QAction* action(MailReader::Command command) const;
 
     // MailReaderView
@@ -41,9 +44,13 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     void setTitle(const std::string& title) override;
     void orderFront() override;
     void closeWindow() override;
+    void setMessageSummary(const std::string& sender, const std::string& date) override;
+    void setMiniature(const std::string& imageName) override;
+    bool windowFrame(tocformat::WindowFrame& frame, float& tocHeight) const override;
 
-    // Prints the selected messages (or the list's summaries) on printer.
-    void printTo(QPrinter& printer, int scope);
+    // Prints the selected messages (or the list's summaries) on printer;
+    // false when the user interrupted it.
+    bool printTo(QPrinter& printer, int scope);
     void printPanel();
     // The attachment file shown at a point of the text view, or "".
     std::string attachmentAt(const QPoint& viewportPos) const;
@@ -60,9 +67,13 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void buildList();
     void buildMenus();
-    QAction* addCommand(QMenu* menu, const QString& title, MailReader::Command command,
-                        const QKeySequence& shortcut = {});
+    void placeWindow();
+    void performFromMenu(MailReader::Command command);
+    void performWindowCommand(MailReader::Command command);
+    void sortIndicatorFromMatrix();
+    void applyFixedFont();
     void selectionChangedByUser();
     void showTextMenu(const QPoint& pos);
 
@@ -71,6 +82,9 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     QTreeView* m_list = nullptr;
     QTextBrowser* m_text = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_summary = nullptr;
+    QSplitter* m_split = nullptr;
+    std::string m_miniature;
     std::map<MailReader::Command, QAction*> m_actions;
     bool m_syncing = false;
 };

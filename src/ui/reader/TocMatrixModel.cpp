@@ -7,6 +7,10 @@
 namespace quill {
 namespace {
 
+using K = TocMatrix::SortKey;
+// The sort key of each column, in column order.
+constexpr K kColumnKeys[] = {K::Number, K::Priority, K::Name, K::Date, K::Subject, K::Size};
+
 QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 
 QString shownText(const TocMatrix& matrix, const std::string& s) {
@@ -21,6 +25,12 @@ QString marks(const MailCell& cell) {
     m += cell.isDeleted() ? QChar(0x2717) : QChar(' ');
     m += cell.hasAttachment() ? QChar(0x2709) : QChar(' ');
     return m;
+}
+
+// The priority as its number; none shows nothing.
+QString priorityText(std::uint32_t priority) {
+    std::uint32_t value = priority & 0xff;
+    return value ? QString::number(value) : QString();
 }
 
 }  // namespace
@@ -46,13 +56,15 @@ QVariant TocMatrixModel::data(const QModelIndex& index, int role) const {
         f.setStrikeOut(cell.isDeleted());
         return f;
     }
-    if (role == Qt::TextAlignmentRole && index.column() == Size) {
+    if (role == Qt::TextAlignmentRole && (index.column() == Size || index.column() == Priority)) {
         return int(Qt::AlignRight | Qt::AlignVCenter);
     }
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
         case Marks:
             return marks(cell);
+        case Priority:
+            return priorityText(cell.priority());
         case From:
             return shownText(m_matrix, cell.from());
         case Date:
@@ -68,15 +80,20 @@ QVariant TocMatrixModel::data(const QModelIndex& index, int role) const {
 
 QVariant TocMatrixModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* titles[] = {"", "From", "Date", "Subject", "Size"};
+    static const char* titles[] = {"", "Pri", "From", "Date", "Subject", "Size"};
     return section >= 0 && section < ColumnCount ? tr(titles[section]) : QVariant();
 }
 
 void TocMatrixModel::sort(int column, Qt::SortOrder) {
-    using K = TocMatrix::SortKey;
-    static const K keys[] = {K::Number, K::Name, K::Date, K::Subject, K::Size};
     if (column < 0 || column >= ColumnCount) return;
-    m_matrix.sortBy(keys[column]);
+    m_matrix.sortByHeader(kColumnKeys[column]);
+}
+
+int TocMatrixModel::columnFor(TocMatrix::SortKey key) {
+    for (int column = 0; column < ColumnCount; ++column) {
+        if (kColumnKeys[column] == key) return column;
+    }
+    return Marks;
 }
 
 // A reset (or a change signal over every row) makes a tree view measure every

@@ -12,7 +12,7 @@ namespace quill {
 class TocMatrixModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { Marks, From, Date, Subject, Size, ColumnCount };
+    enum Column { Marks, Priority, From, Date, Subject, Size, ColumnCount };
 
     explicit TocMatrixModel(TocMatrix& matrix, QObject* parent = nullptr);
 
@@ -20,7 +20,9 @@ class TocMatrixModel : public QAbstractTableModel {
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // A header click: that column's key, reversed on a second click.
     void sort(int column, Qt::SortOrder order) override;
+    static int columnFor(TocMatrix::SortKey key);
 
     // The matrix changed under the model. False when its rows stayed where
     // they were: no signal is sent, and the view only needs a redraw.

@@ -25,7 +25,9 @@ struct FakeWindow : MailWindowController {
     void haveNewMail() override { ++told; }
     int newMessageCount() const override { return unread; }
     void closeWindow() override { closed = true; }
+    void showCheckResult(const std::string& text) override { checkResults.push_back(text); }
     std::string path;
+    std::vector<std::string> checkResults;
     int fronted = 0, told = 0, unread = 0;
     bool closed = false;
 };
@@ -52,9 +54,14 @@ struct FakeShell : ApplicationShell {
     bool playSound(const std::string&) override { return soundWorks; }
     std::shared_ptr<MailWindowController> openMailboxWindow(const std::string& path) override {
         ++opened;
+        if (refuse) return nullptr;  // the user cancelled the lock question
         return std::make_shared<FakeWindow>(path);
     }
     void terminateApplication() override { ++terminated; }
+    bool hideApplication() override { return canHide; }
+    void showLauncher() override { ++launchers; }
+    bool refuse = false, canHide = true;
+    int launchers = 0;
     std::vector<int> frames;
     std::string iconText;
     bool soundWorks = true;
@@ -71,6 +78,9 @@ class MailDriverTest : public QuillTest {
         driver.setShell(&shell);
         driver.setTemporaryRoot(tmp());
         driver.exitProcess = [this](int status) { exits.push_back(status); };
+        driver.requestCheck = [this](const std::string& mailbox, bool beep) {
+            checks.push_back(mailbox + (beep ? " with beep" : " without beep"));
+        };
         installRunLoop(loop);
     }
     void TearDown() override {
@@ -84,6 +94,7 @@ class MailDriverTest : public QuillTest {
     FakeShell shell;
     std::shared_ptr<PollRunLoop> loop = std::make_shared<PollRunLoop>();
     std::vector<int> exits;
+    std::vector<std::string> checks;
 
   private:
     std::string m_cwd;
@@ -143,6 +154,60 @@ TEST_F(MailDriverTest, OpeningAShownMailboxBringsItsWindowForward) {
     EXPECT_EQ(shell.opened, 1);
     EXPECT_EQ(static_cast<FakeWindow*>(driver.findToc("Lists.mbox", false))->fronted, 2);
     EXPECT_FALSE(driver.openFile("note.vox"));
+}
+
+TEST_F(MailDriverTest, AMailboxRefusedAtLaunchLeavesTheProgramRunning) {
+    shell.refuse = true;
+    driver.applicationDidFinishLaunching();
+    EXPECT_EQ(shell.opened, 1);
+    EXPECT_EQ(shell.terminated, 0);
+    EXPECT_TRUE(exits.empty());
+    EXPECT_EQ(shell.launchers, 1);
+}
+
+TEST_F(MailDriverTest, StartedAtLogInTheActiveMailboxOpensOnlyWhenShown) {
+    struct Case {
+        const char* name;
+        bool hideOnAutoLaunch, autoLaunched, canHide;
+        int openedAtLaunch;
+    };
+    const Case cases[] = {
+        {"an ordinary start opens it", false, true, true, 1},
+        {"log-in start hides", true, true, true, 0},
+        {"log-in start where hiding is impossible opens it", true, true, false, 1},
+        {"hiding wanted but not started at log-in opens it", true, false, true, 1},
+    };
+    for (const Case& c : cases) {
+        driver.reset();
+        driver.setShell(&shell);
+        driver.requestCheck = [this](const std::string& mailbox, bool beep) {
+            checks.push_back(mailbox + (beep ? " with beep" : " without beep"));
+        };
+        shell = FakeShell();
+        shell.canHide = c.canHide;
+        checks.clear();
+        Defaults::shared().setHideOnAutoLaunch(c.hideOnAutoLaunch);
+        Defaults::shared().setAutoLaunch(c.autoLaunched);
+        driver.applicationDidFinishLaunching();
+        EXPECT_EQ(shell.opened, c.openedAtLaunch) << c.name;
+        EXPECT_EQ(driver.hiddenAtLaunch(), c.openedAtLaunch == 0) << c.name;
+        driver.applicationDidUnhide();
+        EXPECT_EQ(shell.opened, 1) << c.name;
+        std::vector<std::string> wanted;
+        if (c.openedAtLaunch == 0) wanted.push_back("Active.mbox without beep");
+        EXPECT_EQ(checks, wanted) << c.name;
+    }
+}
+
+TEST_F(MailDriverTest, TheUsersCheckIsReportedToTheActiveMailboxWindow) {
+    driver.applicationDidFinishLaunching();
+    auto* active = dynamic_cast<FakeWindow*>(driver.activeMailboxWindow());
+    ASSERT_NE(active, nullptr);
+    driver.checkNewMail(true);
+    EXPECT_THAT(checks, ElementsAre("Active.mbox with beep"));
+    EXPECT_THAT(active->checkResults, ElementsAre("Checking for new mail..."));
+    driver.checkNewMail(false);
+    EXPECT_EQ(active->checkResults.size(), 1u);
 }
 
 TEST_F(MailDriverTest, SpoolCountTakesFromLinesAfterBlankLinesOnly) {

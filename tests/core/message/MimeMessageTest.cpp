@@ -119,7 +119,7 @@ TEST_F(MimeMessageTest, MultipartDropsPreambleAndEpilogue) {
     EXPECT_EQ(m->mimeType(), "multipart");
     ASSERT_EQ(partBodies(*m), (std::vector<std::string>{"one", "two (no headers)\n"}));
     EXPECT_FALSE((*m->parts())[1]->mimeType());
-    EXPECT_EQ(rendered(*m), "onetwo (no headers)\n");  // parts follow each other directly
+    EXPECT_EQ(rendered(*m), "one\n\ntwo (no headers)\n");
     EXPECT_TRUE(logLines.empty());
 }
 
@@ -176,6 +176,26 @@ TEST_F(MimeMessageTest, NestedAndEmptyMultiparts) {
     EXPECT_EQ(rendered(*m), "rich");
     EXPECT_EQ(rendered(*m, {1}), "plain");
     EXPECT_EQ(rendered(*m, {2}), "plain\n-----\nrich");
+}
+
+TEST_F(MimeMessageTest, PartsStandApartByOneBlankLine) {
+    struct Case {
+        const char* name;
+        const char* parts;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"text after text without a newline", "--b\n\none\n--b\n\ntwo\n--b--\n", "one\n\ntwo"},
+        {"text ending in a newline", "--b\n\none\n\n--b\n\ntwo\n--b--\n", "one\n\ntwo"},
+        {"text ending in a blank line", "--b\n\none\n\n\n--b\n\ntwo\n--b--\n", "one\n\ntwo"},
+        {"an enclosed message's headers",
+         "--b\n\nsee below\n--b\nContent-Type: message/rfc822\n\nSubject: inner\n\nhi\n--b--\n",
+         "see below\n\nSubject: inner\n\nhi"},
+    };
+    for (const Case& c : cases) {
+        auto m = parse(std::string("Content-Type: multipart/mixed; boundary=b\n\n") + c.parts);
+        EXPECT_EQ(rendered(*m), c.shown) << c.name;
+    }
 }
 
 TEST_F(MimeMessageTest, AlternativesThatAreNotAListShowNothing) {

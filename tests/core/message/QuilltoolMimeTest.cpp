@@ -138,7 +138,7 @@ TEST_F(QuilltoolMimeTest, ShowRendersAttachmentsAsLines) {
               "Content-Transfer-Encoding: base64\n\nJVBERg==\n--b--\n\n");
     std::string mailbox = tmp() + "/t.mbox";
     EXPECT_EQ(quilltool("show " + mailbox + " 0"),
-              "From: a@b\nSubject: hi\n\nhello\n[attachment: doc.pdf]\n");
+              "From: a@b\nSubject: hi\n\nhello\n\n[attachment: doc.pdf]\n");
     std::string all = quilltool("show " + mailbox + " 0 --all-headers");
     EXPECT_NE(all.find("Content-Type: multipart/mixed; boundary=b\n"), std::string::npos) << all;
     EXPECT_EQ(quilltool("show " + mailbox + " 7"), "");

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <memory>
 
 #include "NewMailTest.h"
@@ -41,6 +42,9 @@ class PollerTest : public NewMailTest {
         MailPoller::Hooks hooks;
         hooks.newMailMsg = [this] { ++announced; };
         hooks.beep = [this] { ++beeps; };
+        hooks.noNewMail = [this] { ++nothingFound; };
+        hooks.fetchBusy = [this] { ++stillFetching; };
+        hooks.fetchFailed = [this](const std::string& why) { failures.push_back(why); };
         hooks.incomingMail = [this](int count) { progress = count; };
         hooks.incorporateActive = [this] {
             ++incorporated;
@@ -84,6 +88,8 @@ class PollerTest : public NewMailTest {
     std::string fakeFetch;
     std::unique_ptr<MailPoller> poller;
     std::atomic<std::time_t> now{1000000};
+    int nothingFound = 0, stillFetching = 0;
+    std::vector<std::string> failures;
     int announced = 0, beeps = 0, progress = -1, incorporated = 0;
     bool windowShown = true;
     std::function<void()> onIncorporate;
@@ -97,6 +103,8 @@ TEST_F(PollerTest, TwoChecksWithinTwentySecondsStartOneFetch) {
     now += 19;
     poller->checkNewMail("", true);
     ASSERT_TRUE(serveUntil([&] { return beeps == 1; }));
+    EXPECT_EQ(stillFetching, 1);
+    EXPECT_EQ(nothingFound, 0);
     EXPECT_EQ(fetches(), 1);
     EXPECT_EQ(slurp(tmp() + "/fetches"),
               spool() + " tester  " + poller->context().fetchPortName + "\n");
@@ -123,6 +131,7 @@ TEST_F(PollerTest, NothingWaitingGivesABeepOnlyWhenAsked) {
     poller->checkNewMail("", false);
     poller->checkNewMail("", true);
     ASSERT_TRUE(serveUntil([&] { return beeps == 1; }));
+    EXPECT_EQ(nothingFound, 1);
     EXPECT_EQ(announced, 0);
     EXPECT_EQ(fetches(), 0);
 }
@@ -161,6 +170,7 @@ TEST_F(PollerTest, AFailedFetchReportsTheFileErrorOnTheActiveMailbox) {
     ASSERT_EQ(panels->alerts().size(), 1u);
     EXPECT_EQ(panels->alerts()[0].title, "File system error");
     EXPECT_NE(panels->alerts()[0].message.find("Active.mbox"), std::string::npos);
+    EXPECT_EQ(failures, std::vector<std::string>{std::strerror(ENOSPC)});
     // Codes outside the file-error list are not shown.
     poller->handleMsg({kFetchDoneMsg, NameService::words(3, 0)});
     EXPECT_EQ(panels->alerts().size(), 1u);

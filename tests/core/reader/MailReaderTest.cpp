@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include "app/MailDriver.h"
 #include "formats/uuencode.h"
 #include "message/MimeMessage.h"
 #include "platform/Workspace.h"
@@ -34,6 +35,20 @@ struct RecordingView : MailReaderView {
     void setTitle(const std::string& t) override { title = t; }
     void orderFront() override {}
     void closeWindow() override { closed = true; }
+    bool windowFrame(tocformat::WindowFrame& f, float& h) const override {
+        if (!frame) return false;
+        f = *frame;
+        h = tocHeight;
+        return true;
+    }
+    void setMessageSummary(const std::string& s, const std::string& d) override {
+        sender = s;
+        date = d;
+    }
+    void setMiniature(const std::string& name) override { miniature = name; }
+    std::optional<tocformat::WindowFrame> frame;
+    float tocHeight = 0;
+    std::string sender, date, miniature;
     int lists = 0, messages = 0, scrolled = -1;
     bool statusVisible = true, closed = false;
     std::string status, title;
@@ -78,6 +93,45 @@ TEST_F(MailReaderTest, StatusLineCountsMessagesSizesAndDeletions) {
     select({0, 1});
     reader->focus();
     EXPECT_EQ(view.status, "Focused on 2 messages");
+}
+
+// Bytes 12..31 of the index header: list height, then x, y, width, height.
+std::string frameBytes(const std::string& mailboxPath) {
+    return test::slurp(mailboxPath + "/table_of_contents").substr(12, 20);
+}
+
+TEST_F(MailReaderTest, AnIndexRebuiltUnderTheWindowRecordsTheWindowsFrame) {
+    view.frame = tocformat::WindowFrame{10, 20, 700, 500};
+    view.tocHeight = 222;
+    ASSERT_EQ(reader->mailbox().toc().writeFileFor(reader->mailbox()), 4);
+    EXPECT_EQ(frameBytes(path), std::string("\x43\x5e\x00\x00"
+                                            "\x41\x20\x00\x00\x41\xa0\x00\x00"
+                                            "\x44\x2f\x00\x00\x43\xfa\x00\x00",
+                                            20));
+}
+
+TEST_F(MailReaderTest, TheFrameAtClosingIsTheFrameAtTheNextOpening) {
+    tocformat::WindowFrame defaults;
+    float defaultHeight = 0;
+    MailBox::defaultWindowFrame(defaults, defaultHeight);
+    EXPECT_EQ(reader->savedFrame().width, defaults.width);
+    EXPECT_EQ(reader->savedTocHeight(), defaultHeight);
+    EXPECT_FALSE(reader->hasRecordedFrame());
+
+    view.frame = tocformat::WindowFrame{30, 40, 900, 700};
+    view.tocHeight = 250;
+    reader->closeWindow();      // as the quit closes windows
+    reader->windowWillClose();  // then the window's own close event
+    EXPECT_TRUE(view.closed);
+    reader.reset();
+    reader = MailReader::open(path);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->savedFrame().x, 30);
+    EXPECT_EQ(reader->savedFrame().y, 40);
+    EXPECT_EQ(reader->savedFrame().width, 900);
+    EXPECT_EQ(reader->savedFrame().height, 700);
+    EXPECT_EQ(reader->savedTocHeight(), 250);
+    EXPECT_TRUE(reader->hasRecordedFrame());
 }
 
 TEST_F(MailReaderTest, DeleteHidesRowsAndUndoRestoresTheLastDeletion) {
@@ -212,6 +266,21 @@ TEST_F(ForeignAttachmentTest, EverySectionIsWrittenInsideTheDirectory) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST_F(ForeignAttachmentTest, AnAttachmentNoProgramOpensIsReported) {
+    auto reader = openWithBody("text\n");
+    ws->works = false;
+    panels->answer(0);
+    reader->openAttachment(tmp() + "/att/slides.xyz");
+    ASSERT_EQ(panels->alerts().size(), 1u);
+    EXPECT_EQ(panels->alerts()[0].title, "Open Attachment");
+    EXPECT_EQ(panels->alerts()[0].message,
+              "No program on this computer is set up to open slides.xyz.");
+    ws->works = true;
+    reader->openAttachment(tmp() + "/att/slides.pdf");
+    EXPECT_EQ(panels->alerts().size(), 1u);
+    EXPECT_EQ(ws->opened.back(), tmp() + "/att/slides.pdf");
+}
+
 TEST_F(ForeignAttachmentTest, NothingOrDamagedSectionsAreReported) {
     auto reader = openWithBody("no attachments here\n");
     panels->answer(0);
@@ -237,6 +306,41 @@ TEST_F(MailReaderTest, PrintTextHoldsSummariesOrTheSelectedMessagesApart) {
     EXPECT_THAT(text, HasSubstr("body 0\n\n\n----------\n\n\nFrom: bob@y.org"));
     EXPECT_THAT(text, HasSubstr("body 2"));
     EXPECT_THAT(text, Not(HasSubstr("body 1")));
+}
+
+TEST_F(MailReaderTest, CancellingThePrintAbandonsItAfterTheCurrentMessage) {
+    select({0, 1, 2});
+    TextView out;
+    int asked = 0;
+    try {
+        reader->textWillPrint(MailReader::kPrintMessages, out, [&] { return ++asked == 2; });
+        FAIL() << "printing went on after the user cancelled";
+    } catch (const MailReader::PrintInterrupted& e) {
+        EXPECT_STREQ(e.what(), "User interrupted print job");
+    }
+    EXPECT_EQ(asked, 2);
+}
+
+TEST_F(MailReaderTest, TheCommandViewShowsTheSendersNameAndTheDate) {
+    reader->matrix().selectRow(1);
+    reader->selectionDidChange();
+    EXPECT_EQ(view.sender, "ann@x.org");
+    EXPECT_EQ(view.date, "Mon, 4 Mar 2024 10:00:01 +0000");
+    reader->emptyMsg();
+    EXPECT_EQ(view.sender, "");
+    EXPECT_EQ(view.date, "");
+}
+
+TEST_F(MailReaderTest, NewMailRetitlesTheWindowAndSwitchesItsMiniature) {
+    view.title.clear();
+    MailDriver::shared().newMailMsg();
+    reader->haveNewMail();
+    EXPECT_EQ(view.title, "Test.mbox");
+    EXPECT_EQ(view.miniature, "mbox");
+    MailDriver::shared().clearNewMail();
+    reader->haveNewMail();
+    EXPECT_EQ(view.miniature, "empty");
+    MailDriver::shared().reset();
 }
 
 TEST_F(MailReaderTest, DelimiterStartsOnAFreshLine) {

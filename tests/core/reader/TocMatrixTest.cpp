@@ -106,6 +106,30 @@ TEST_F(TocMatrixTest, SortsUseTheirKeysAndTieBreaks) {
     EXPECT_THAT(matrix.getAll(), ElementsAre(0, 1, 2, 3));
 }
 
+TEST_F(TocMatrixTest, ASecondClickOnAHeaderReversesTheOrder) {
+    load({{0, 3, 0, "a", "c"}, {1, 1, 0, "b", "b"}, {2, 2, 0, "c", "a"}});
+    struct Click {
+        const char* name;
+        TocMatrix::SortKey key;
+        bool descending;
+        std::vector<int> order;
+    };
+    const Click clicks[] = {
+        {"first click ascends", TocMatrix::SortKey::Date, false, {1, 2, 0}},
+        {"second click descends", TocMatrix::SortKey::Date, true, {0, 2, 1}},
+        {"third click ascends again", TocMatrix::SortKey::Date, false, {1, 2, 0}},
+        {"another column starts ascending", TocMatrix::SortKey::Subject, false, {2, 1, 0}},
+    };
+    for (const Click& c : clicks) {
+        matrix.sortByHeader(c.key);
+        EXPECT_EQ(matrix.sortDescending(), c.descending) << c.name;
+        EXPECT_EQ(matrix.getAll(), c.order) << c.name;
+    }
+    matrix.sortByHeader(TocMatrix::SortKey::Subject);
+    matrix.sortBy(TocMatrix::SortKey::Subject);  // the menu always sorts ascending
+    EXPECT_FALSE(matrix.sortDescending());
+}
+
 TEST_F(TocMatrixTest, SortingKeepsTheSelectedMessages) {
     load({{0, 3, 0, "a", "c"}, {1, 2, 0, "b", "b"}, {2, 1, 0, "c", "a"}});
     matrix.selectRow(0);

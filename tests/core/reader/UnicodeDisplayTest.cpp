@@ -167,8 +167,8 @@ TEST_F(UnicodeDisplayTest, EveryPartOfAMultipartIsDecoded) {
     view.setUtf8(true);
     ASSERT_TRUE(renderMessage(text, mailDir(), false, view));
     EXPECT_EQ(view.plainText(),
-              "From: a@b\nSubject: t\n\nK\u00f6lnFrom: \u0418\u0432\u0430\u043d <i@x>\n"
-              "Subject: caf\u00e9\n\nraw \u00e9 body\u041f\u0440\u0438");
+              "From: a@b\nSubject: t\n\nK\u00f6ln\n\nFrom: \u0418\u0432\u0430\u043d <i@x>\n"
+              "Subject: caf\u00e9\n\nraw \u00e9 body\n\n\u041f\u0440\u0438");
     size_t koeln = view.plainText().find("K");
     EXPECT_TRUE(view.richText().charFormatAt(koeln).traits & kBoldTrait);
 }
