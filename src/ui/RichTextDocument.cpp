@@ -101,10 +101,6 @@ QImage RichTextDocument::attachmentImage(const Attachment& cell) {
     return image;
 }
 
-std::string RichTextDocument::attachmentPath(const QTextCharFormat& format) {
-    return format.property(kAttachmentPathProperty).toString().toStdString();
-}
-
 void RichTextDocument::fill(QTextDocument& document, const RichText& text) {
     document.clear();
     const Margins& margins = text.margins();

@@ -1,10 +1,9 @@
 // quilltool show: one message of a mailbox as the mailbox window shows it, as
 // plain text: the header block with the filtered headers hidden (all of them
 // shown with --all-headers) and the body, attachments as "[attachment: NAME]".
-// Attachment files are made in a private temporary directory removed at exit.
+// Showing writes no attachment file.
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "commands.h"
 #include "message/MimeMessage.h"
@@ -36,23 +35,6 @@ bool parse(const Args& args, ShowOptions& o) {
     return *end == '\0' && o.index >= 0;
 }
 
-// A directory under /tmp for the bodies shown as icons, removed with everything in it.
-class ScratchDirectory {
-  public:
-    ScratchDirectory() {
-        char name[] = "/tmp/quilltool-show-XXXXXX";
-        if (::mkdtemp(name)) m_path = name;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
-
 }  // namespace
 
 int runShow(const Args& args) {
@@ -71,16 +53,12 @@ int runShow(const Args& args) {
     }
     std::optional<std::string_view> text = box->loadMessageTextAt(static_cast<int>(o.index));
     if (!text) return 1;
-    ScratchDirectory scratch;
-    std::optional<std::string> savedDirectory = MailMessage::defaultAttachmentDirectory();
-    MailMessage::setDefaultAttachmentDirectory(scratch.path());
     TextView view;
     std::string shown;
     {
         std::unique_ptr<MailMessage> message = renderMessage(*text, o.mailbox, o.allHeaders, view);
         shown = message ? MimeMessage::textWithAttachmentNames(view) : std::string(*text);
     }
-    MailMessage::setDefaultAttachmentDirectory(savedDirectory);
     std::fwrite(shown.data(), 1, shown.size(), stdout);
     if (!shown.empty() && shown.back() != '\n') std::fputc('\n', stdout);
     return 0;

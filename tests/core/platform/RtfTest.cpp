@@ -195,5 +195,27 @@ TEST(RtfReader, BrokenInputGivesWhatWasRead) {
     }
 }
 
+TEST(RtfReader, FormatChangesInsideAParagraphKeepItsIndents) {
+    EXPECT_EQ(read("{\\rtf1 a\\li720\\b bc}").describe(), "<left fi36 li36>a{b|bc}");
+}
+
+TEST(RtfReader, IndentsAtTheEndsOfTheParameterRangeStayFinite) {
+    struct Row {
+        const char* name;
+        const char* rtf;
+        float firstIndent;
+    };
+    const Row rows[] = {
+        {"huge-first-line", "{\\rtf1\\li1\\fi99999999999 x}", (1.0f + 2147483647.0f) / 20.0f},
+        {"both-huge", "{\\rtf1\\li99999999999\\fi99999999999 x}", 4294967294.0f / 20.0f},
+        {"both-hugely-negative", "{\\rtf1\\li-99999999999\\fi-99999999999 x}",
+         -4294967294.0f / 20.0f},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_FLOAT_EQ(read(row.rtf).paragraphFormatAt(0).firstIndent, row.firstIndent);
+    }
+}
+
 }  // namespace
 }  // namespace quill
