@@ -559,12 +559,16 @@ void MimeMessage::replaceSelWithBodyInView(TextView& view, const RenderOptions& 
     }
 }
 
+bool MimeMessage::showsWholeWhenTooDeep(TextView& view, bool wholePart) {
+    if (myNesting < kMaxNesting) return false;
+    logWarning(kWho, "MIME parts nested more than %d deep; showing the rest as one attachment",
+               kMaxNesting);
+    insertIcon(view, wholePart);
+    return true;
+}
+
 void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) {
-    if (!isSplitMultipart()) {
-        logWarning(kWho, "MIME parts nested more than %d deep; showing the rest as one attachment",
-                   kMaxNesting);
-        return insertIcon(view, false);
-    }
+    if (showsWholeWhenTooDeep(view, false)) return;
     if (isSubtype("alternative")) return renderAlternatives(view, options);
     if (isSubtype("x-folder")) return insertIcon(view, false);
     const PartList* list = parts();
@@ -592,6 +596,7 @@ void MimeMessage::renderAlternatives(TextView& view, const RenderOptions& option
 }
 
 void MimeMessage::renderEmbeddedMessage(TextView& view, const RenderOptions& options) {
+    if (showsWholeWhenTooDeep(view, true)) return;
     ByteSource stream(bodyView());
     std::unique_ptr<MailMessage> message = MailMessage::newFromStream(stream);
     if (!message) {

@@ -130,6 +130,9 @@ class MimeMessage : public MailMessage {
     void insertIcon(TextView& view, bool wholePart);
     std::shared_ptr<const AttachmentBody> iconBody(AttachmentBody::Writer write);
     bool saveWholePartToFile(const std::string& path);
+    // Beyond the nesting limit: an icon for the rest (the whole part when
+    // asked), with a warning; true when so shown.
+    bool showsWholeWhenTooDeep(TextView& view, bool wholePart);
     void renderMultipart(TextView& view, const RenderOptions& options);
     void renderAlternatives(TextView& view, const RenderOptions& options);
     void renderEmbeddedMessage(TextView& view, const RenderOptions& options);

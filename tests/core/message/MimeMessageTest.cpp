@@ -419,28 +419,50 @@ TEST_F(MimeMessageTest, NamesWithANulByteOpenAsFilesOfTheirOwn) {
     }
 }
 
-// Ten thousand nested multiparts: the first levels are split, the rest is
-// kept whole as one attachment, so nothing is lost and the depth is bounded.
+// Ten thousand nested multiparts or embedded messages: the first levels are
+// shown, the rest is kept whole as one attachment, so nothing is lost and the
+// depth is bounded.
 TEST_F(MimeMessageTest, DeepNestingIsKeptWholeBelowTheNestingLimit) {
-    const int depth = 10000;
-    std::string text;
-    for (int i = 0; i < depth; ++i)
-        text += "Content-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\n\n--b" +
-                std::to_string(i) + "\n";
-    text += "Content-Type: text/plain\n\ninnermost\n";
-    for (int i = depth - 1; i >= 0; --i) text += "--b" + std::to_string(i) + "--\n";
-    auto m = parse(text);
-    TextView view;
-    m->replaceSelWithBodyInView(view);
-    EXPECT_EQ(MimeMessage::textWithAttachmentNames(view), "[attachment: mime-attachment.mixed]\n");
-    EXPECT_TRUE(
-        logged("[MimeMessage Warning: MIME parts nested more than 32 deep; showing the "
-               "rest as one attachment]\n"));
-    const Attachment* cell = view.richText().attachmentAt(0);
-    ASSERT_TRUE(cell);
-    std::string kept = test::slurp(opened(*cell));
-    EXPECT_NE(kept.find("innermost"), std::string::npos);
-    EXPECT_NE(kept.find("--b9999--"), std::string::npos);
+    struct Row {
+        const char* name;
+        std::string (*open)(int level);
+        std::string (*close)(int level);
+        const char* icon;
+        const char* lastClose;
+    };
+    const Row rows[] = {
+        {"multiparts",
+         [](int i) {
+             return "Content-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\n\n--b" +
+                    std::to_string(i) + "\n";
+         },
+         [](int i) { return "--b" + std::to_string(i) + "--\n"; },
+         "[attachment: mime-attachment.mixed]\n", "--b9999--"},
+        {"messages", [](int) { return std::string("Content-Type: message/rfc822\n\n"); },
+         [](int) { return std::string(); }, "[attachment: mime-attachment.eml]\n", "innermost"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        logLines.clear();
+        std::string text;
+        for (int i = 0; i < 10000; ++i) text += row.open(i);
+        text += "Content-Type: text/plain\n\ninnermost\n";
+        for (int i = 9999; i >= 0; --i) text += row.close(i);
+        auto m = parse(text);
+        TextView view;
+        m->replaceSelWithBodyInView(view);
+        std::string shown = MimeMessage::textWithAttachmentNames(view);
+        EXPECT_EQ(shown.substr(shown.find('[')), row.icon);
+        EXPECT_TRUE(
+            logged("[MimeMessage Warning: MIME parts nested more than 32 deep; showing "
+                   "the rest as one attachment]\n"));
+        const Attachment* cell =
+            view.richText().attachmentAt(view.plainText().find(kAttachmentChar));
+        ASSERT_TRUE(cell);
+        std::string kept = test::slurp(opened(*cell));
+        EXPECT_NE(kept.find("innermost"), std::string::npos);
+        EXPECT_NE(kept.find(row.lastClose), std::string::npos);
+    }
 }
 
 // A header line of 100 MB arrives in pieces: the first is the field, the
