@@ -2,6 +2,7 @@
 // both attachment forms, and RTF as other programs write it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "platform/RtfReader.h"
@@ -214,6 +215,30 @@ TEST(RtfReader, IndentsAtTheEndsOfTheParameterRangeStayFinite) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_FLOAT_EQ(read(row.rtf).paragraphFormatAt(0).firstIndent, row.firstIndent);
+    }
+}
+
+// Formats read from outside may hold any float; what is written stays in
+// the int range the reader takes.
+TEST(RtfWriter, IndentsBeyondTheParameterRangeAreWrittenAtItsEnds) {
+    struct Row {
+        const char* name;
+        ParagraphFormat para;
+        const char* words;
+    };
+    const Row rows[] = {
+        {"first-line-beyond", {kAlignLeft, 1e10f, 0.0f}, "\\pard\\ql\\fi2147483647\\plain"},
+        {"opposite-ends",
+         {kAlignLeft, -1e10f, 1e10f},
+         "\\pard\\ql\\fi-2147483647\\li2147483647\\plain"},
+        {"not-a-number", {kAlignLeft, std::nanf(""), 0.0f}, "\\pard\\ql\\plain"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RichText text;
+        text.append("x", CharFormat{}, row.para);
+        EXPECT_NE(RtfWriter::write(text).find(row.words), std::string::npos)
+            << RtfWriter::write(text);
     }
 }
 
