@@ -12,10 +12,10 @@
 #include "message/MailMessage.h"
 #include "platform/Diagnostics.h"
 #include "platform/FileHandles.h"
-#include "platform/ScriptedPanels.h"
 #include "platform/UserInfo.h"
 #include "settings/Defaults.h"
 #include "settings/DefaultsStore.h"
+#include "support/SilentPanels.h"
 
 namespace quill::fuzz {
 namespace {
@@ -41,9 +41,7 @@ FuzzEnvironment::FuzzEnvironment()
     ::setenv("HOME", m_home.c_str(), 1);
     setCurrentUser({"fuzzer", m_home, "Fuzz User"});
     setLogSink([](const std::string&) {});
-    auto panels = std::make_shared<ScriptedPanels>();
-    panels->onUnexpected = [](const AlertRequest&) {};
-    installPanels(panels);
+    installPanels(std::make_shared<SilentPanels>());
     auto store = std::make_shared<MemoryDefaultsStore>();
     store->set("MailDir", mailDir());
     Defaults::shared().setStore(store);
