@@ -5,17 +5,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 
 #include "message/MailMessage.h"
+#include "platform/ConsolePanels.h"
 #include "platform/Diagnostics.h"
 #include "platform/FileHandles.h"
 #include "platform/UserInfo.h"
 #include "settings/Defaults.h"
 #include "settings/DefaultsStore.h"
-#include "support/SilentPanels.h"
 
 namespace quill::fuzz {
 namespace {
@@ -41,7 +42,8 @@ FuzzEnvironment::FuzzEnvironment()
     ::setenv("HOME", m_home.c_str(), 1);
     setCurrentUser({"fuzzer", m_home, "Fuzz User"});
     setLogSink([](const std::string&) {});
-    installPanels(std::make_shared<SilentPanels>());
+    // Alerts take their default button and are written nowhere, so nothing grows.
+    installPanels(std::make_shared<ConsolePanels>(true, std::fopen("/dev/null", "w")));
     auto store = std::make_shared<MemoryDefaultsStore>();
     store->set("MailDir", mailDir());
     Defaults::shared().setStore(store);
