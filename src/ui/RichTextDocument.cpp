@@ -34,6 +34,8 @@ QIcon iconFor(const Attachment& cell) {
     if (!cell.isFile()) return provider.icon(QAbstractFileIconProvider::Network);
     QFileInfo info(QString::fromStdString(cell.path));
     if (!cell.path.empty() && info.exists()) return provider.icon(info);
+    // An icon whose file is not written yet is typed by its name.
+    if (cell.path.empty() && !cell.name.empty()) return provider.icon(QFileInfo(latin1(cell.name)));
     return provider.icon(QAbstractFileIconProvider::File);
 }
 
