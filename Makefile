@@ -45,8 +45,12 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# Each benchmark prints its targets beside their yardsticks at the end; the
+# big runs are scaled with QUILL_BENCH_SIZES, QUILL_BENCH_SPOOL_MESSAGES and
+# QUILL_BENCH_ATTACHMENT_MB, and QUILL_BENCH_DIR keeps generated mailboxes.
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+	@echo "== mailbox window"; BUILD=$(BUILD) scripts/measure-window
 
 format:
 	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -4,20 +4,32 @@
 //   opening with a valid index  vs  reading the index file into memory
 //   messageAt:containsRegExpr:  vs  reading each message and one regexec on it
 // Ratios are what matter; these machines are too noisy for absolute times.
+// QUILL_BENCH_SIZES lists the mailbox sizes (default "10000,100000"); with
+// QUILL_BENCH_DIR naming a directory the mailboxes are kept there, so a
+// million-message mailbox is generated once:
+//   QUILL_BENCH_DIR=/big/disk QUILL_BENCH_SIZES=1000000 bench_store
+// The index keeps 32-bit offsets, so a mailbox beyond 2 GB cannot be indexed;
+// QUILL_BENCH_TEXT_ONLY=1 makes short plain-text messages to keep a million
+// messages within that.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <regex.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/FileHandles.h"
 #include "store/MailBox.h"
 #include "support/MailboxGenerator.h"
+#include "support/RatioSummary.h"
+#include "support/procfs.h"
 
 namespace {
 
@@ -31,19 +43,6 @@ std::unique_ptr<MailBox> openBox(const std::string& box) {
     auto mailbox = MailBox::newMailBox(box);
     if (!mailbox) throw std::runtime_error("cannot open " + box);
     return mailbox;
-}
-
-long procValue(const char* file, const char* key) {
-    std::ifstream in(file);
-    std::string k;
-    long v = 0;
-    while (in >> k) {
-        if (k == key) {
-            in >> v;
-            return v;
-        }
-    }
-    return 0;
 }
 
 long residentBytes() {
@@ -116,14 +115,14 @@ void OpenWithValidIndex(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         long rss = residentBytes(), heap = heapBytes();
-        long read = procValue("/proc/self/io", "rchar:");
+        long read = bench::procValue("/proc/self/io", "rchar:");
         state.ResumeTiming();
         auto mailbox = openBox(box);
         const MsgList& list = mailbox->getMsgList();
         benchmark::DoNotOptimize(list.data());
         state.PauseTiming();
         double n = static_cast<double>(list.count());
-        extraRead = static_cast<double>(procValue("/proc/self/io", "rchar:") - read) -
+        extraRead = static_cast<double>(bench::procValue("/proc/self/io", "rchar:") - read) -
                     static_cast<double>(index.size());
         rssPerMessage = static_cast<double>(residentBytes() - rss) / n;
         heapPerMessage = static_cast<double>(heapBytes() - heap) / n;
@@ -175,9 +174,30 @@ void MessageAtContainsRegExpr(benchmark::State& state) {
     state.counters["hits"] = static_cast<double>(hits);
 }
 
-void sizes(benchmark::internal::Benchmark* b) {
-    b->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+std::vector<int> mailboxSizes() {
+    const char* list = std::getenv("QUILL_BENCH_SIZES");
+    std::istringstream in(list && *list ? list : "10000,100000");
+    std::vector<int> out;
+    for (std::string n; std::getline(in, n, ',');) out.push_back(std::atoi(n.c_str()));
+    return out;
 }
+
+void sizes(benchmark::internal::Benchmark* b) {
+    for (int n : mailboxSizes()) b->Arg(n);
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+// A million messages may take half as long again to rebuild as the smaller
+// mailboxes; everything else has the same goal at every size.
+const bool kCompared = [] {
+    for (int n : mailboxSizes()) {
+        std::string size = "/" + std::to_string(n);
+        bench::compareTimes("RebuildIndex" + size, "YardstickMemchrFromCount" + size,
+                            n >= 1000000 ? 1.5 : 1.2);
+        bench::compareTimes("OpenWithValidIndex" + size, "YardstickReadIndex" + size, 2.0);
+    }
+    return true;
+}();
 
 }  // namespace
 

@@ -18,6 +18,10 @@ std::uint64_t writeMailbox(const std::string& path, int count, std::uint64_t see
 // (made on first use, reused afterwards).
 std::string benchMailbox(int count);
 
+// Whether QUILL_BENCH_TEXT_ONLY asks for mailboxes of short plain-text
+// messages ("Bench<count>text.mbox"), so that a million messages fit in 2 GB.
+bool textOnly();
+
 // The scratch directory (created on first use).
 const std::string& scratchDir();
 

@@ -16,6 +16,7 @@
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
 #include "ui/app/QtApplicationShell.h"
+#include "ui/app/StartupMeasure.h"
 #include "ui/platform/QSettingsDefaultsStore.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/platform/QtRunLoop.h"
@@ -50,10 +51,13 @@ int main(int argc, char** argv) {
             stderr);
         return 1;
     }
+    bool measureStartup = quill::StartupMeasure::requested(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quill");
     QApplication::setQuitOnLastWindowClosed(true);
     installServices();
+    quill::StartupMeasure measure;
+    if (measureStartup) app.installEventFilter(&measure);
 
     quill::QtApplicationShell shell;
     quill::MailDriver& driver = quill::MailDriver::shared();

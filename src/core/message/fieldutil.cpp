@@ -203,13 +203,19 @@ std::vector<std::string_view> splitAtAddressCommas(std::string_view text) {
     return pieces;
 }
 
-bool isMyAddress(std::string_view text) {
+bool isMyAddress(std::string_view text) { return isMyAddress(text, myAddresses()); }
+
+MyAddresses myAddresses() {
+    return {currentUser().loginName, getRealName(), Defaults::shared().alternates()};
+}
+
+bool isMyAddress(std::string_view text, const MyAddresses& me) {
     std::string address = uncommentedAddress(text);
     if (address.empty()) return false;
-    if (address == currentUser().loginName) return true;
-    if (matchesFullName(address, getRealName())) return true;
+    if (address == me.login) return true;
+    if (matchesFullName(address, me.realName)) return true;
     // A host-qualified address is the user's only when listed as an alternate.
-    return isAlternate(address, Defaults::shared().alternates());
+    return isAlternate(address, me.alternates);
 }
 
 const std::string& getRealName() {

@@ -33,6 +33,16 @@ std::vector<std::string_view> splitAtAddressCommas(std::string_view text);
 // with any punctuation and case, or one of the "Alternates" default ignoring case.
 bool isMyAddress(std::string_view text);
 
+// Who the user is, taken once, so that isMyAddress can be answered on
+// another thread without reading the settings.
+struct MyAddresses {
+    std::string login;
+    std::string realName;
+    std::string alternates;
+};
+MyAddresses myAddresses();
+bool isMyAddress(std::string_view text, const MyAddresses& me);
+
 // The user's full name: the password comment field cut at ",", ";" or "%",
 // each "&" replaced by the capitalised login name; the login name when empty.
 // Recomputed only when the current user changes.

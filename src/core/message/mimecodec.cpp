@@ -1,29 +1,83 @@
 #include "message/mimecodec.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
 namespace quill {
 
 namespace {
 
-int base64Value(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
+constexpr std::uint32_t kInvalid = 0x80000000u;
+
+// Each table gives a base64 digit's value already shifted into its place in
+// a 24-bit group (or kInvalid), so a whole group is four loads and three ORs.
+constexpr std::array<std::uint32_t, 256> base64Table(int shift) {
+    std::array<std::uint32_t, 256> t{};
+    for (auto& v : t) v = kInvalid;
+    const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (std::uint32_t i = 0; i < 64; ++i) {
+        t[static_cast<unsigned char>(alphabet[i])] = i << shift;
+    }
+    return t;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
+constexpr auto kDigit0 = base64Table(18);
+constexpr auto kDigit1 = base64Table(12);
+constexpr auto kDigit2 = base64Table(6);
+constexpr auto kDigit3 = base64Table(0);
+
+int base64Value(unsigned char c) {
+    std::uint32_t v = kDigit3[c];
+    return v == kInvalid ? -1 : static_cast<int>(v);
+}
+
+constexpr std::array<signed char, 256> kHexValues = [] {
+    std::array<signed char, 256> t{};
+    for (auto& v : t) v = -1;
+    for (int i = 0; i < 10; ++i) t['0' + i] = static_cast<signed char>(i);
+    for (int i = 0; i < 6; ++i) {
+        t['A' + i] = static_cast<signed char>(10 + i);
+        t['a' + i] = static_cast<signed char>(10 + i);
+    }
+    return t;
+}();
+
+int hexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
+
+// Decodes whole groups of four alphabet digits from `p` into `w` and stops
+// at the first group holding anything else ("=", a line break, junk).
+const unsigned char* decodeGroups(const unsigned char* p, const unsigned char* end, char*& w) {
+    for (; end - p >= 4; p += 4) {
+        std::uint32_t group = kDigit0[p[0]] | kDigit1[p[1]] | kDigit2[p[2]] | kDigit3[p[3]];
+        if (group & kInvalid) break;
+        w[0] = static_cast<char>(group >> 16);
+        w[1] = static_cast<char>(group >> 8);
+        w[2] = static_cast<char>(group);
+        w += 3;
+    }
+    return p;
 }
 
 }  // namespace
 
+// Between groups (the usual case at a line start) whole groups go through the
+// table fast path; everything else takes the digit by digit state machine, so
+// the result does not depend on how the input is cut into pieces.
 void Base64Decoder::feed(std::string_view bytes, std::string& out) {
-    for (unsigned char c : bytes) {
+    std::size_t base = out.size();
+    out.resize(base + bytes.size() / 4 * 3 + 3);
+    char* w = out.data() + base;
+    auto p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const unsigned char* end = p + bytes.size();
+    while (p < end) {
+        if (m_count == 0) {
+            const unsigned char* after = decodeGroups(p, end, w);
+            if (after != p) m_padding = 0;
+            p = after;
+            if (p == end) break;
+        }
+        unsigned char c = *p++;
         int value = 0;
         if (c == '=') {
             ++m_padding;
@@ -35,25 +89,58 @@ void Base64Decoder::feed(std::string_view bytes, std::string& out) {
         m_group = (m_group << 6) | static_cast<unsigned long>(value);
         if (++m_count < 4) continue;
         int keep = 3 - (m_padding > 2 ? 2 : m_padding);
-        for (int i = 0; i < keep; ++i) out.push_back(static_cast<char>(m_group >> (16 - 8 * i)));
+        for (int i = 0; i < keep; ++i) *w++ = static_cast<char>(m_group >> (16 - 8 * i));
         m_group = 0;
         m_count = 0;
     }
+    out.resize(static_cast<std::size_t>(w - out.data()));
 }
 
-void QuotedPrintableDecoder::put(char c, std::string& out) {
+// Plain text between escapes is copied a line piece at a time. Blanks at the
+// end of a piece are taken back: they vanish before a newline and wait for
+// the next byte when the input ends; before "=" they stay.
+const char* QuotedPrintableDecoder::copyText(const char* p, const char* end, char*& w) {
+    while (p < end) {
+        if (m_blanks && !settleBlanks(*p, w)) {
+            ++p;
+            continue;
+        }
+        const char* stop = p;
+        for (char c; stop < end && (c = *stop) != '=' && c != '\n'; ++stop) *w++ = c;
+        if (stop == end || *stop == '\n') {
+            const char* blanks = stop;
+            while (blanks > p && blanks[-1] == ' ') --blanks;
+            m_blanks = static_cast<std::size_t>(stop - blanks);
+            w -= m_blanks;
+        }
+        p = stop;
+        if (p == end) break;
+        if (*p++ == '=') {
+            m_state = State::Equals;
+            return p;
+        }
+        m_blanks = 0;
+        *w++ = '\n';
+    }
+    return p;
+}
+
+// Blanks held from earlier input meet byte c: another blank joins them (false),
+// anything else decides whether they are written.
+bool QuotedPrintableDecoder::settleBlanks(char c, char*& w) {
+    if (c == ' ') {
+        ++m_blanks;
+        return false;
+    }
+    if (c != '\n') w = std::fill_n(w, m_blanks, ' ');
+    m_blanks = 0;
+    return true;
+}
+
+void QuotedPrintableDecoder::put(char c, char*& w) {
     switch (m_state) {
         case State::Text:
-            if (c == ' ') {
-                ++m_blanks;
-                return;
-            }
-            if (c != '\n') out.append(m_blanks, ' ');
-            m_blanks = 0;
-            if (c == '=')
-                m_state = State::Equals;
-            else
-                out.push_back(c);
+            copyText(&c, &c + 1, w);
             return;
         case State::Equals:
             if (c == '\n') {
@@ -68,26 +155,46 @@ void QuotedPrintableDecoder::put(char c, std::string& out) {
         case State::EqualsCR:
             m_state = State::Text;
             if (c == '\n') return;
-            out += "=\r";
-            put(c, out);
+            *w++ = '=';
+            *w++ = '\r';
+            put(c, w);
             return;
         case State::EqualsHex: {
             m_state = State::Text;
             int high = hexValue(m_first), low = hexValue(c);
             if (high >= 0 && low >= 0) {
-                out.push_back(static_cast<char>(high * 16 + low));
+                *w++ = static_cast<char>(high * 16 + low);
                 return;
             }
-            out.push_back('=');
-            out.push_back(m_first);
-            put(c, out);
+            *w++ = '=';
+            *w++ = m_first;
+            put(c, w);
             return;
         }
     }
 }
 
+// Output never exceeds the input plus what an earlier piece held back (the
+// blanks and at most two bytes of an unfinished escape).
 void QuotedPrintableDecoder::feed(std::string_view bytes, std::string& out) {
-    for (char c : bytes) put(c, out);
+    std::size_t base = out.size();
+    out.resize(base + bytes.size() + m_blanks + 2);
+    char* w = out.data() + base;
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+    while (p < end) {
+        if (m_state == State::Text) {
+            p = copyText(p, end, w);
+        } else if (m_state == State::Equals && end - p >= 2 && hexValue(p[0]) >= 0 &&
+                   hexValue(p[1]) >= 0) {
+            *w++ = static_cast<char>(hexValue(p[0]) * 16 + hexValue(p[1]));
+            p += 2;
+            m_state = State::Text;
+        } else {
+            put(*p++, w);
+        }
+    }
+    out.resize(static_cast<std::size_t>(w - out.data()));
 }
 
 void QuotedPrintableDecoder::finish(std::string& out) {
@@ -104,7 +211,7 @@ void QuotedPrintableDecoder::finish(std::string& out) {
 
 std::string decodeBase64(std::string_view bytes) {
     std::string out;
-    out.reserve(bytes.size() / 4 * 3);
+    out.reserve(bytes.size() / 4 * 3 + 3);
     Base64Decoder decoder;
     decoder.feed(bytes, out);
     decoder.finish(out);
@@ -113,7 +220,7 @@ std::string decodeBase64(std::string_view bytes) {
 
 std::string decodeQuotedPrintable(std::string_view bytes) {
     std::string out;
-    out.reserve(bytes.size());
+    out.reserve(bytes.size() + 2);
     QuotedPrintableDecoder decoder;
     decoder.feed(bytes, out);
     decoder.finish(out);

@@ -31,7 +31,9 @@ class QuotedPrintableDecoder {
     void finish(std::string& out);
 
   private:
-    void put(char c, std::string& out);
+    const char* copyText(const char* p, const char* end, char*& w);
+    bool settleBlanks(char c, char*& w);
+    void put(char c, char*& w);
     enum class State { Text, Equals, EqualsCR, EqualsHex };
     State m_state = State::Text;
     char m_first = 0;

@@ -17,7 +17,13 @@ LogSink& currentSink() {
     return sink;
 }
 
+thread_local LogSink threadSink;
+
 void emit(const std::string& line) {
+    if (threadSink) {
+        threadSink(line);
+        return;
+    }
     std::lock_guard<std::mutex> lock(sinkMutex());
     if (currentSink()) {
         currentSink()(line);
@@ -28,6 +34,8 @@ void emit(const std::string& line) {
 }
 
 }  // namespace
+
+void setThreadLogSink(LogSink sink) { threadSink = std::move(sink); }
 
 void setLogSink(LogSink sink) {
     std::lock_guard<std::mutex> lock(sinkMutex());

@@ -13,6 +13,9 @@ using LogSink = std::function<void(const std::string& line)>;
 
 // Installs the sink every diagnostic line goes to; an empty sink restores standard error.
 void setLogSink(LogSink sink);
+// A sink for the lines of the calling thread only, ahead of the shared one
+// (a worker thread keeps its lines to pass on in order); empty removes it.
+void setThreadLogSink(LogSink sink);
 
 // "[who: message]\n"
 void logNote(const std::string& who, const char* format, ...) __attribute__((format(printf, 2, 3)));

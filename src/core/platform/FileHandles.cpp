@@ -54,16 +54,27 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// Reads straight into the string. It first grows by the file's size plus
+// one byte, so a regular file is read without copying and its end is seen
+// without growing again; after that it doubles.
 bool readAll(int fd, std::string& out) {
-    char chunk[65536];
+    struct stat st;
+    size_t grow = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0
+                      ? static_cast<size_t>(st.st_size) + 1
+                      : 65536;
+    size_t have = out.size();
     for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
+        if (have == out.size()) {
+            out.resize(have + grow);
+            grow = out.size();
         }
-        if (n == 0) return true;
-        out.append(chunk, static_cast<size_t>(n));
+        ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            out.resize(have);
+            return n == 0;
+        }
+        have += static_cast<size_t>(n);
     }
 }
 

@@ -88,10 +88,15 @@ void TocMatrix::loadToc(const MsgList* list, bool atStart) {
         m_cellTab.clear();
         m_subjectTab.clear();
         m_selected.clear();
+        // Exactly what a large mailbox needs, where growing by doubling could
+        // leave almost as much again unused.
+        m_rows.reserve(list->count());
+        m_cellTab.reserve(list->count());
     }
+    ++m_layoutVersion;
     for (const MsgListRecord& record : *list) {
         if (!listed(record)) continue;
-        m_cellTab[record.index] = static_cast<int>(m_rows.size());
+        setRowOf(record.index, static_cast<int>(m_rows.size()));
         m_rows.emplace_back(record);
     }
     if (atStart && m_sortKey != SortKey::Number) sortBy(m_sortKey);
@@ -158,8 +163,8 @@ MailCell* TocMatrix::cellForMsgId(int msgId) {
 }
 
 int TocMatrix::rowForMsgId(int msgId) const {
-    auto it = m_cellTab.find(msgId);
-    return it == m_cellTab.end() ? -1 : it->second;
+    if (msgId < 0 || static_cast<std::size_t>(msgId) >= m_cellTab.size()) return -1;
+    return m_cellTab[static_cast<std::size_t>(msgId)];
 }
 
 std::string TocMatrix::subjectForMsgId(int msgId) {
@@ -170,10 +175,17 @@ std::string TocMatrix::subjectForMsgId(int msgId) {
 }
 
 void TocMatrix::rebuildIndex() {
-    m_cellTab.clear();
+    std::fill(m_cellTab.begin(), m_cellTab.end(), -1);
     for (size_t row = 0; row < m_rows.size(); ++row) {
-        m_cellTab[m_rows[row].msgId()] = static_cast<int>(row);
+        setRowOf(m_rows[row].msgId(), static_cast<int>(row));
     }
+}
+
+void TocMatrix::setRowOf(int msgId, int row) {
+    if (msgId < 0) return;
+    auto id = static_cast<std::size_t>(msgId);
+    if (id >= m_cellTab.size()) m_cellTab.resize(id + 1, -1);
+    m_cellTab[id] = row;
 }
 
 void TocMatrix::sortBy(SortKey key) {
@@ -186,6 +198,7 @@ void TocMatrix::sortProc(const Comparison& less) {
     resetLoadedCell();
     loadAllCells();
     std::stable_sort(m_rows.begin(), m_rows.end(), less);
+    ++m_layoutVersion;
     rebuildIndex();
     selectMsgIds(selectedIds);
     changed();
@@ -243,6 +256,7 @@ std::vector<int> TocMatrix::deleteSelection() {
         }
         m_selected.clear();
         rebuildIndex();
+        ++m_layoutVersion;
     }
     resetLoadedCell();
     m_idlist = ids;

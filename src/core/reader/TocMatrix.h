@@ -10,7 +10,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -83,17 +82,23 @@ class TocMatrix {
 
     // Called whenever rows change, so the view redraws.
     std::function<void()> onChanged;
+    // Goes up whenever rows are added, removed or reordered, not when only a
+    // row's flags change; a view redraws in place while it stays the same.
+    std::uint64_t layoutVersion() const { return m_layoutVersion; }
 
   private:
     const std::string* intern(const std::string& text);
     bool listed(const MsgListRecord& record) const;
     void rebuildIndex();
+    void setRowOf(int msgId, int row);
     void changed();
 
     SubjectLoader m_loader;
     std::vector<MailCell> m_rows;
     std::unordered_set<std::string> m_subjectTab;
-    std::unordered_map<int, int> m_cellTab;  // message index → row
+    // Row of each message index, -1 when it is not listed: message indices
+    // are dense, so four bytes a message instead of a hash node.
+    std::vector<int> m_cellTab;
     std::set<int> m_selected;
     std::vector<int> m_idlist;
     std::optional<std::set<int>> m_focus;
@@ -101,6 +106,7 @@ class TocMatrix {
     bool m_showSizes = true;
     int m_loadedCellRow = -1;
     SortKey m_sortKey = SortKey::Number;
+    std::uint64_t m_layoutVersion = 0;
 };
 
 }  // namespace quill

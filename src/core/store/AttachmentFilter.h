@@ -19,6 +19,10 @@ class AttachmentFilter {
     // Appends the stored form of every message of `copy` to `out`. False when
     // a message has no end of header or an attachment cannot be unpacked.
     bool filterAttachments(std::string_view copy, std::string& out);
+    // True when filterAttachments would append `copy` exactly as it is: no
+    // native attachment, no mail from a mailer of this platform, and every
+    // message has an end of header. Then the copy can be stored directly.
+    static bool passesUnchanged(std::string_view copy);
 
     // The parts of a "Zell-Attachment:" value.
     struct AttachmentInfo {

@@ -220,7 +220,8 @@ const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart,
         Error::shared().badFile(spool, kFileLock);
         return nullptr;
     }
-    // The copy beside "mbox" keeps the mail safe until the index has it.
+    // The copy beside "mbox" is what the attachment filter reads. It needs no
+    // fsync: the spool keeps the mail until "mbox" holds it durably.
     std::string copyPath = mailbox.m_mailFileName + "~";
     std::string spoolText, stored;
     if (!readAll(lock->fd(), spoolText)) {
@@ -229,14 +230,17 @@ const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart,
     }
     {
         UniqueFd copy = openFile(copyPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (!copy || !writeAll(copy.get(), spoolText) || ::fsync(copy.get()) != 0) {
+        if (!copy || !writeAll(copy.get(), spoolText) || copy.close() != 0) {
             Error::shared().badFile(copyPath, kFileWrite);
             return mailbox.fatal();
         }
     }
     UniqueFd mbox = openFile(mailbox.m_mailFileName, O_WRONLY | O_APPEND);
-    if (!AttachmentFilter(mailbox.dirname()).filterAttachments(spoolText, stored) || !mbox ||
-        !writeAll(mbox.get(), stored) || ::fsync(mbox.get()) != 0) {
+    // Most spools need no filtering; they are stored without another copy.
+    bool unchanged = AttachmentFilter::passesUnchanged(spoolText);
+    if ((!unchanged && !AttachmentFilter(mailbox.dirname()).filterAttachments(spoolText, stored)) ||
+        !mbox || !writeAll(mbox.get(), unchanged ? spoolText : stored) ||
+        ::fsync(mbox.get()) != 0) {
         Error::shared().badFile(mailbox.m_mailFileName, kFileWrite);
         return mailbox.fatal();
     }

@@ -105,6 +105,11 @@ MboxWindow::MboxWindow(std::string_view bytes) : m_size(bytes.size()), m_view(by
 MboxWindow::MboxWindow(int fd, std::size_t size)
     : m_fd(fd), m_size(size), m_buffer(new char[kWindowSize]) {}
 
+std::unique_ptr<MboxWindow> MboxWindow::twin() const {
+    return m_fd < 0 ? std::make_unique<MboxWindow>(m_view)
+                    : std::make_unique<MboxWindow>(m_fd, m_size);
+}
+
 std::string_view MboxWindow::at(std::size_t pos, std::size_t n) {
     pos = std::min(pos, m_size);
     std::size_t want = std::min(n, m_size - pos);
@@ -165,6 +170,7 @@ MboxScanner::MboxScanner(MboxWindow& mbox, ScanSettings settings) : m_mbox(mbox)
 void MboxScanner::configure(ScanSettings settings) {
     m_settings = std::move(settings);
     m_lastDate = packedToday();
+    m_me = myAddresses();
     for (const Prefix& p : kPrefixes) {
         m_interesting[std::tolower(static_cast<unsigned char>(p.text[0]))] = true;
     }
@@ -213,7 +219,7 @@ bool MboxScanner::next(ScannedMessage& out) {
     bool mime = false, sun = false;
     std::size_t headerEnd = readHeader(out, contentLength, mime, sun);
     if (out.record.type == ' ') out.record.type = mime ? 'm' : sun ? 's' : ' ';
-    if (!m_recipient.empty() && isMyAddress(out.record.sender)) {
+    if (!m_recipient.empty() && isMyAddress(out.record.sender, m_me)) {
         out.record.sender = "(To: " + m_recipient + ")";
     }
 
@@ -233,7 +239,10 @@ void MboxScanner::readEnvelope(ScannedMessage& out) {
     std::size_t blank = rest.find_first_of(" \t");
     out.record.sender = std::string(rest.substr(0, std::min(blank, rest.find('\0'))));
     if (blank != std::string_view::npos) {
-        if (auto date = packedDate(rest.substr(blank + 1))) m_lastDate = *date;
+        if (auto date = packedDate(rest.substr(blank + 1))) {
+            m_lastDate = *date;
+            out.dated = true;
+        }
     }
     out.record.date = m_lastDate;
 }
@@ -261,8 +270,11 @@ void MboxScanner::takeField(std::string_view line, std::size_t linePos, ScannedM
         out.record.priority = priorityOf(decodedValue(skipBlanks(line.substr(priority.size()))));
         return;
     }
-    auto it = std::find_if(std::begin(kPrefixes), std::end(kPrefixes),
-                           [&](const Prefix& p) { return startsWithNoCase(line, p.text); });
+    // Comparing first letters (the prefixes all start with one) skips most calls.
+    char first = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+    auto it = std::find_if(std::begin(kPrefixes), std::end(kPrefixes), [&](const Prefix& p) {
+        return (p.text[0] | 0x20) == first && startsWithNoCase(line, p.text);
+    });
     if (it == std::end(kPrefixes)) return;
     std::string_view value = skipBlanks(line.substr(it->text.size()));
     switch (it->field) {

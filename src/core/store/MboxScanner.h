@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "message/fieldutil.h"
 #include "store/TocFormat.h"
 
 namespace quill {
@@ -24,6 +25,9 @@ class MboxWindow {
   public:
     explicit MboxWindow(std::string_view bytes);
     MboxWindow(int fd, std::size_t size);
+
+    // Another window on the same bytes with a buffer of its own, for a second thread.
+    std::unique_ptr<MboxWindow> twin() const;
 
     std::size_t size() const { return m_size; }
     // The bytes from `pos` to the end of the window; at least `n` of them
@@ -56,6 +60,7 @@ struct ScannedMessage {
     tocformat::Record record;
     std::size_t referencePosition = 0;  // offset of the "Zell-Reference:" line
     bool hasReference = false;
+    bool dated = false;  // the "From " line had a date (else it is the last one's)
 };
 
 class MboxScanner {
@@ -71,6 +76,8 @@ class MboxScanner {
     // the scan is done.
     bool next(ScannedMessage& out);
     std::size_t position() const { return m_pos; }
+    // The date an undated message takes: that of the last dated one before it.
+    std::uint32_t lastDate() const { return m_lastDate; }
 
   private:
     struct Line {
@@ -91,6 +98,7 @@ class MboxScanner {
     ScanSettings m_settings;
     std::size_t m_pos = std::string_view::npos;
     std::uint32_t m_lastDate = 0;
+    MyAddresses m_me;
     std::string m_recipient;
     std::string m_longLine;
     bool m_interesting[256] = {};

@@ -24,6 +24,7 @@
 #include "store/MailBox.h"
 #include "store/MailBoxWindow.h"
 #include "store/MboxScanner.h"
+#include "store/SplitScan.h"
 #include "store/diskusage.h"
 
 namespace quill {
@@ -96,11 +97,6 @@ bool countFits(int fd, int count) {
 std::int32_t sizeWithAttachment(std::int32_t length, std::int32_t attachSize) {
     std::int64_t size = std::int64_t(length) + std::max<std::int32_t>(attachSize, 0);
     return static_cast<std::int32_t>(std::min<std::int64_t>(size, INT32_MAX));
-}
-
-void addSize(std::int32_t& total, std::int32_t size) {
-    total =
-        static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t(total) + size, INT32_MAX));
 }
 
 // The ends of a record's three strings, or false when they overrun the record.
@@ -309,26 +305,38 @@ int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
                       "Rebuilding table of contents for %s.  Please wait...", mailbox.dirname(),
                       size);
     MboxWindow window(::fileno(mail), size);
-    MboxScanner scanner(window, settings);
     std::string out;
     int count = 0;
-    ScannedMessage msg;
-    bool more = scanner.seekFirst(start < 0 ? 0 : static_cast<std::size_t>(start));
-    while (more && progress.advance(scanner.position()) && scanner.next(msg)) {
+    // Counts the record just added to `out` and writes `out` once it is large.
+    auto recordAdded = [&] {
+        ++count;
+        if (out.size() < kWriteChunk) return true;
+        bool written = writeAll(m_tocFile.get(), out);
+        out.clear();
+        return written;
+    };
+    SplitScan::Receiver receiver;
+    receiver.message = [&](ScannedMessage& msg) {
         Record& r = msg.record;
         if (msg.hasReference) {
             if (!mailbox.fixAttachment(r.reference, static_cast<long>(msg.referencePosition),
                                        r.encrypted == 'e')) {
-                return -1;
+                return false;
             }
             measureAttachment(mailbox.dirname() + "/" + r.reference, r.attachSize, r.attachTime, 0);
         }
         appendRecord(out, r);
-        ++count;
-        if (out.size() >= kWriteChunk) {
-            if (!writeAll(m_tocFile.get(), out)) return -1;
-            out.clear();
-        }
+        return recordAdded();
+    };
+    receiver.record = [&](std::string_view record) {
+        out.append(record);
+        return recordAdded();
+    };
+    std::size_t first = start < 0 ? 0 : static_cast<std::size_t>(start);
+    receiver.progress = [&](std::size_t done) { return progress.advance(first + done); };
+    SplitScan scan(window, settings);
+    if (!scan.run(first, SplitScan::splitPoint(first, size), receiver) && !progress.cancelled()) {
+        return -1;
     }
     if (!writeAll(m_tocFile.get(), out)) return -1;
     ::fseeko(mail, static_cast<off_t>(window.size()), SEEK_SET);
@@ -349,6 +357,7 @@ void Toc::ensureLength(std::uint32_t needed) {
 }
 
 void Toc::loadToc(MailBox& mailbox, int count, int start) {
+    forgetSummaries();
     if (count < 0 || start < 0 || std::int64_t(start) + count > INT32_MAX)
         throw MailBadTOC("Error reading mailfile");
     if (!countFits(m_tocFile.get(), count))
@@ -397,6 +406,7 @@ void Toc::loadToc(MailBox& mailbox, int count, int start) {
 }
 
 Toc* Toc::safeLoadToc(MailBox& mailbox) {
+    forgetSummaries();
     for (int attempt = 0; attempt < 2; ++attempt) {
         int count = openTocFor(mailbox);
         if (count < 0) {
@@ -536,6 +546,7 @@ int Toc::updateTocForMailbox(MailBox& mailbox) {
         return 0;
     }
     std::copy(updated.begin(), updated.end(), m_data.begin());
+    forgetSummaries();
     if (!reopen(O_RDWR, kFileOpen)) return 0;
     m_needUpdate = false;
     return 1;
@@ -568,6 +579,7 @@ void Toc::updateMessageAt(int index, std::int32_t attachSize, std::int32_t attac
     }
     e.size = sizeWithAttachment(e.length, attachSize);
     e.attachTime = attachTime;
+    forgetSummaries();
 }
 
 std::uint8_t Toc::flagsOf(const TocEntry& e) const {
@@ -594,7 +606,10 @@ void Toc::loadMsgListAt(int first, int count) {
 char Toc::setState(char state, int forMsg, bool flush) {
     TocEntry& e = m_data[forMsg];
     char old = e.status;
+    countState(e, -1);
     e.status = state;
+    countState(e, 1);
+    if (m_marked && (state == '>' || state == 'D')) m_marked->push_back(forMsg);
     if (m_mboxAccess && writeAt(e.tocPosition + std::int64_t(kStatusOffset), &state, 1) && flush) {
         flushFile();
     }
@@ -610,15 +625,24 @@ void Toc::rmEncr(int index) {
 }
 
 void Toc::setCurMsg(int index) {
-    for (std::uint32_t i = 0; i < m_length; ++i) {
-        char s = m_data[i].status;
-        if (static_cast<int>(i) != index && (s == '>' || s == 'D')) {
-            setState(s == '>' ? ' ' : 'd', static_cast<int>(i), false);
-        }
+    std::vector<int> marked;
+    if (m_marked) {
+        marked.swap(*m_marked);
+        std::sort(marked.begin(), marked.end());
+        marked.erase(std::unique(marked.begin(), marked.end()), marked.end());
+    } else {
+        for (std::uint32_t i = 0; i < m_length; ++i) marked.push_back(static_cast<int>(i));
+        m_marked.emplace();
     }
+    for (int i : marked) {
+        char s = m_data[i].status;
+        if (i != index && (s == '>' || s == 'D')) setState(s == '>' ? ' ' : 'd', i, false);
+    }
+    m_marked->clear();
     if (index >= 0) {
         char s = m_data[index].status;
         if (s != '>' && s != 'D') setState(s == 'd' ? 'D' : '>', index, false);
+        m_marked->push_back(index);
     }
     if (m_mboxAccess) flushFile();
 }
@@ -713,21 +737,33 @@ void Toc::loadSubject(int index, std::string& subject, std::string& from) const 
 }
 
 MailboxStatus Toc::getMailboxStatus() const {
-    MailboxStatus s;
+    if (m_status) return *m_status;
+    m_status.emplace();
     for (std::uint32_t i = 0; i < m_length; ++i) {
         const TocEntry& e = m_data[i];
-        ++s.count;
-        addSize(s.size, e.size);
-        if (e.status == 'd' || e.status == 'D') {
-            ++s.deletedCount;
-            addSize(s.deletedSize, e.size);
-        }
-        if (e.status == '*' || e.status == 'u') {
-            ++s.unreadCount;
-            addSize(s.unreadSize, e.size);
-        }
+        ++m_status->count;
+        m_status->size += e.size;
+        countState(e, 1);
     }
-    return s;
+    return *m_status;
+}
+
+// Adds (sign 1) or takes away (-1) what an entry's status counts for.
+void Toc::countState(const TocEntry& e, int sign) const {
+    if (!m_status) return;
+    if (e.status == 'd' || e.status == 'D') {
+        m_status->deletedCount += sign;
+        m_status->deletedSize += sign * e.size;
+    }
+    if (e.status == '*' || e.status == 'u') {
+        m_status->unreadCount += sign;
+        m_status->unreadSize += sign * e.size;
+    }
+}
+
+void Toc::forgetSummaries() {
+    m_status.reset();
+    m_marked.reset();
 }
 
 void Toc::getFrame(WindowFrame& frame, float& height) const {

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -70,11 +71,15 @@ static_assert(sizeof(MsgListRecord) == 24);
 
 using MsgList = Buffer<MsgListRecord>;
 
-// Counters answered by getMailboxStatus.
+// Counters answered by getMailboxStatus. Sizes are sums of many 32-bit sizes,
+// so they are kept in 64 bits.
 struct MailboxStatus {
-    std::int32_t count = 0, size = 0;
-    std::int32_t deletedCount = 0, deletedSize = 0;
-    std::int32_t unreadCount = 0, unreadSize = 0;
+    std::int32_t count = 0;
+    std::int64_t size = 0;
+    std::int32_t deletedCount = 0;
+    std::int64_t deletedSize = 0;
+    std::int32_t unreadCount = 0;
+    std::int64_t unreadSize = 0;
 };
 
 class Toc {
@@ -149,9 +154,19 @@ class Toc {
     std::string readRecord(int index) const;
     std::uint8_t flagsOf(const TocEntry& e) const;
     bool writeAt(std::int64_t position, const char* bytes, std::size_t n);
+    // The entries were loaded or their sizes changed: the kept status and
+    // the known current-message marks no longer hold.
+    void forgetSummaries();
+    void countState(const TocEntry& e, int sign) const;
 
     std::uint32_t m_length = 0;
     std::vector<TocEntry> m_data;
+    // Kept between calls, since a window asks at every selection and a large
+    // mailbox makes a walk over every entry show: the status counters, kept
+    // up to date by setState, and every entry setState marked current since
+    // setCurMsg last walked them all.
+    mutable std::optional<MailboxStatus> m_status;
+    std::optional<std::vector<int>> m_marked;
     std::string m_tocName;
     UniqueFd m_tocFile;
     MsgList m_msgList;

@@ -196,7 +196,7 @@ void MailReaderWindow::selectionChangedByUser() {
 
 void MailReaderWindow::listChanged() {
     m_syncing = true;
-    m_model->reload();
+    if (!m_model->reload()) m_list->viewport()->update();
     QItemSelection selection;
     int last = m_model->columnCount() - 1;
     const std::set<int>& rows = m_reader->matrix().selectedRows();

@@ -75,9 +75,20 @@ void TocMatrixModel::sort(int column, Qt::SortOrder) {
     m_matrix.sortBy(keys[column]);
 }
 
-void TocMatrixModel::reload() {
+// A reset (or a change signal over every row) makes a tree view measure every
+// row again, which takes long in a large mailbox; while the rows stay where
+// they were, the view is only redrawn.
+bool TocMatrixModel::reload() {
+    int rows = m_matrix.rowCount(), columns = columnCount();
+    if (m_matrix.layoutVersion() == m_layoutVersion && rows == m_rows && columns == m_columns) {
+        return false;
+    }
     beginResetModel();
+    m_layoutVersion = m_matrix.layoutVersion();
+    m_rows = rows;
+    m_columns = columns;
     endResetModel();
+    return true;
 }
 
 }  // namespace quill

@@ -22,11 +22,16 @@ class TocMatrixModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
 
-    // The matrix changed under the model.
-    void reload();
+    // The matrix changed under the model. False when its rows stayed where
+    // they were: no signal is sent, and the view only needs a redraw.
+    bool reload();
 
   private:
     TocMatrix& m_matrix;
+    // The shape the view was last reset to.
+    std::uint64_t m_layoutVersion = ~std::uint64_t(0);
+    int m_rows = -1;
+    int m_columns = -1;
 };
 
 }  // namespace quill

@@ -19,6 +19,24 @@ std::string byteAtATime(std::string_view input) {
     return out;
 }
 
+// Every way of cutting the input in two, plus pieces of three bytes.
+template <class Decoder>
+void expectCutsAgree(std::string_view input, const std::string& whole) {
+    for (std::size_t cut = 0; cut <= input.size(); ++cut) {
+        Decoder decoder;
+        std::string out;
+        decoder.feed(input.substr(0, cut), out);
+        decoder.feed(input.substr(cut), out);
+        decoder.finish(out);
+        EXPECT_EQ(out, whole) << "cut at " << cut << " of " << input;
+    }
+    Decoder decoder;
+    std::string out;
+    for (std::size_t at = 0; at < input.size(); at += 3) decoder.feed(input.substr(at, 3), out);
+    decoder.finish(out);
+    EXPECT_EQ(out, whole) << "pieces of three of " << input;
+}
+
 TEST(Base64, DecodesWithLineBreaksAndPadding) {
     EXPECT_EQ(decodeBase64("SGVsbG8s\r\nIHdvcmxk\nIQ=="), "Hello, world!");
     EXPECT_EQ(decodeBase64("YWI="), "ab");
@@ -43,6 +61,14 @@ TEST(Base64, WholeAndByteAtATimeAgree) {
     EXPECT_EQ(byteAtATime<Base64Decoder>(all), decodeBase64(all));
 }
 
+TEST(Base64, GroupsSplitByBreaksJunkOrPaddingDecodeAlikeHoweverCut) {
+    const char* inputs[] = {"SGVsbG8sIHdvcmxkIQ==SGVs\nbG8sIHdv\r\ncmxk", "SGV\nsbG8sIH*dvcmxkIQ",
+                            "YW=JjYWJjYQ==YWJj", "AAAA====BBBBCCCC"};
+    for (std::string_view input : inputs)
+        expectCutsAgree<Base64Decoder>(input, decodeBase64(input));
+    EXPECT_EQ(decodeBase64("SGV\nsbG8sIH*dvcmxkIQ"), "Hello, world");
+}
+
 TEST(QuotedPrintable, SoftBreaksHexAndTrailingBlanks) {
     EXPECT_EQ(decodeQuotedPrintable("=41=\nB"), "AB");
     EXPECT_EQ(decodeQuotedPrintable("=41=\r\nB"), "AB");
@@ -62,6 +88,16 @@ TEST(QuotedPrintable, WholeAndByteAtATimeAgree) {
     for (std::string_view input : inputs)
         EXPECT_EQ(byteAtATime<QuotedPrintableDecoder>(input), decodeQuotedPrintable(input))
             << input;
+}
+
+TEST(QuotedPrintable, BlanksAndEscapesDecodeAlikeHoweverCut) {
+    const char* inputs[] = {"caf=E9 au lait  \nna=EFve =\nsoft  =\r\nend  ",
+                            "a \t \n  =3D  =zz =4  \r\n x", "   \n\n= \n=\r=\n"};
+    for (std::string_view input : inputs) {
+        expectCutsAgree<QuotedPrintableDecoder>(input, decodeQuotedPrintable(input));
+    }
+    EXPECT_EQ(decodeQuotedPrintable("caf=E9 au lait  \nna=EFve =\nsoft  =\r\nend  "),
+              "caf\xe9 au lait\nna\xefve soft  end  ");
 }
 
 TEST(MimeToken, EqualityIgnoresCaseAndLeadingX) {

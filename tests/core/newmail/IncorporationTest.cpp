@@ -8,6 +8,7 @@
 
 #include "NewMailTest.h"
 #include "formats/RunCommand.h"
+#include "store/AttachmentFilter.h"
 #include "store/IncomingFiles.h"
 #include "store/Incorporation.h"
 #include "store/MailBox.h"
@@ -130,6 +131,33 @@ TEST_F(IncorporationTest, DirectPathJoinsBlankEndedLinesOnlyForPlatformMail) {
     EXPECT_EQ(box->toc().length(), 2u);
     EXPECT_EQ(slurp(spool()), "");
     EXPECT_FALSE(exists("mbox~"));
+}
+
+// Only a spool the filter would copy as it is may skip the filter; anything
+// the filter changes or refuses must still go through it.
+TEST(AttachmentFilterShortcut, OnlyUnchangedSpoolsSkipTheFilter) {
+    const std::string plain =
+        "From b@example.com Sun Dec  6 04:00:00 2026\nSubject: plain\n\nkeep \nthis\n\n";
+    struct Row {
+        const char* name;
+        std::string spool;
+        bool unchanged;
+    } rows[] = {
+        {"plain", plain + plain, true},
+        {"attachment", plain + "From c@x Sun Dec  6 04:00:00 2026\nZell-Attachment: a\n\nx\n",
+         false},
+        {"platform mail", "From a@x\nReceived: by Zell Mailer\nSubject: s\n\nb \n" + plain, false},
+        {"no header end", plain + "From d@x Sun Dec  6 04:00:00 2026\nSubject: cut", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(AttachmentFilter::passesUnchanged(row.spool), row.unchanged);
+        std::string filtered;
+        if (row.unchanged) {
+            ASSERT_TRUE(AttachmentFilter("/nonexistent").filterAttachments(row.spool, filtered));
+            EXPECT_EQ(filtered, row.spool);
+        }
+    }
 }
 
 TEST_F(IncorporationTest, DirectPathWithAnEmptySpoolSaysSo) {

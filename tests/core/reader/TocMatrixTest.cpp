@@ -130,6 +130,30 @@ TEST_F(TocMatrixTest, DeletingHidesOrMarksTheSelectedRows) {
     EXPECT_TRUE(matrix.cellForMsgId(0)->isDeleted());
 }
 
+// The window redraws in place while the layout version stays; a missed bump
+// would leave it showing rows in their old places.
+TEST_F(TocMatrixTest, LayoutVersionMovesOnlyWhenRowsMoveOrGo) {
+    load({{0, 3, 0, "a", "x"}, {1, 1, 0, "b", "y"}, {2, 2, 0, "c", "z"}});
+    std::uint64_t version = matrix.layoutVersion();
+    matrix.msgRead(1);
+    matrix.cellAtRow(2).setFlagged(true);
+    matrix.setShowDeletions(true);
+    matrix.selectRow(0);
+    matrix.deleteSelection();
+    EXPECT_EQ(matrix.layoutVersion(), version) << "flags only";
+
+    std::vector<std::uint64_t> seen{version};
+    matrix.sortBy(TocMatrix::SortKey::Date);
+    seen.push_back(matrix.layoutVersion());
+    matrix.setShowDeletions(false);
+    matrix.selectRow(1);
+    matrix.deleteSelection();
+    seen.push_back(matrix.layoutVersion());
+    load(m_rows);
+    seen.push_back(matrix.layoutVersion());
+    EXPECT_TRUE(std::adjacent_find(seen.begin(), seen.end()) == seen.end());
+}
+
 TEST_F(TocMatrixTest, NextMessagePassesDeletedRowsAndFallsBackUpwards) {
     load({{0, 1, 0, "a", "0"}, {1, 2, 0, "b", "1"}, {2, 3, kMsgDeleted, "c", "2"}});
     matrix.setShowDeletions(true);

@@ -280,7 +280,7 @@ TEST_F(TocTest, CountsTheRecordsCannotHoldAreRebuiltNotReserved) {
     }
 }
 
-TEST_F(TocTest, AttachmentSizesBeyondThirtyTwoBitsSaturate) {
+TEST_F(TocTest, AttachmentSizesSaturateAndMailboxTotalsDoNotOverflow) {
     openSmall().reset();
     std::string toc = tocBytes();
     struct stat st;
@@ -298,7 +298,10 @@ TEST_F(TocTest, AttachmentSizesBeyondThirtyTwoBitsSaturate) {
     ASSERT_TRUE(box);
     EXPECT_EQ(box->toc().entry(0).size, INT32_MAX);
     EXPECT_EQ(box->toc().entry(1).size, box->toc().entry(1).length);
-    EXPECT_EQ(box->toc().getMailboxStatus().size, INT32_MAX);
+    std::int64_t total = 0;
+    for (std::uint32_t i = 0; i < box->toc().length(); ++i) total += box->toc().entry(i).size;
+    EXPECT_GT(total, INT32_MAX);
+    EXPECT_EQ(box->toc().getMailboxStatus().size, total);
 }
 
 // An index of an earlier version: records stop after their strings.
@@ -368,6 +371,47 @@ TEST_F(TocTest, StatusWritesGoToTheRecordInPlace) {
     EXPECT_EQ(list.at(3).flags, kMsgRead | kMsgAttachment | kMsgEncrypted);
     box->rmEncr(3);
     EXPECT_EQ(tocBytes()[box->tocInfoAt(3).tocPosition + kEncryptedOffset], ' ');
+}
+
+// The status counters and the current-message marks are kept between calls;
+// they must agree with a fresh walk of the index after every kind of change.
+TEST_F(TocTest, KeptStatusAndCurrentMarksFollowEveryChange) {
+    auto box = openSmall();
+    ASSERT_TRUE(box);
+    auto marks = [&] {
+        std::string m;
+        for (int i = 0; i < 4; ++i) m += tocBytes()[box->tocInfoAt(i).tocPosition + kStatusOffset];
+        return m;
+    };
+    auto expectFreshStatus = [&] {
+        MailboxStatus kept = box->getMailboxStatus(), fresh;
+        for (int i = 0; i < 4; ++i) {
+            const TocEntry& e = box->tocInfoAt(i);
+            bool deleted = e.status == 'd' || e.status == 'D', unread = e.status == '*';
+            fresh.deletedCount += deleted;
+            fresh.deletedSize += deleted ? e.size : 0;
+            fresh.unreadCount += unread;
+            fresh.unreadSize += unread ? e.size : 0;
+        }
+        EXPECT_EQ(kept.deletedCount, fresh.deletedCount);
+        EXPECT_EQ(kept.deletedSize, fresh.deletedSize);
+        EXPECT_EQ(kept.unreadCount, fresh.unreadCount);
+        EXPECT_EQ(kept.unreadSize, fresh.unreadSize);
+    };
+    box->getMailboxStatus();
+    box->setState('>', 1, true);  // two marks before any walk
+    box->setState('D', 3, true);
+    box->setCurMsg(2);
+    EXPECT_EQ(marks(), "  >d");
+    box->setState('>', 0, true);  // a mark set behind the current message's back
+    box->setState('*', 1, true);
+    box->setCurMsg(3);
+    EXPECT_EQ(marks(), " * D");
+    expectFreshStatus();
+    box->deleteMessages({0});
+    box->setCurMsg(-1);
+    EXPECT_EQ(marks(), "d* d");
+    expectFreshStatus();
 }
 
 TEST_F(TocTest, AppendedMailIsIndexedAfterTheOldEnd) {
