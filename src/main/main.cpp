@@ -12,12 +12,12 @@
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
+#include "qtcore/QSettingsDefaultsStore.h"
 #include "reader/MailReader.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
 #include "ui/app/QtApplicationShell.h"
 #include "ui/app/StartupMeasure.h"
-#include "ui/platform/QSettingsDefaultsStore.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/platform/QtRunLoop.h"
 #include "ui/platform/QtWorkspace.h"
@@ -64,7 +64,11 @@ int main(int argc, char** argv) {
     driver.setShell(&shell);
     quill::installTerminationSignals([&driver](int signo) { driver.terminationSignal(signo); });
     quill::setSignal();
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) driver.setTemporaryRoot(tmp);
     if (!driver.startUp()) return 0;
+    // Attachments shown or decoded go to the private per-user directory.
+    quill::MailMessage::setDefaultAttachmentDirectory(driver.tempDir());
+    quill::MailReader::setAttachmentRoot(driver.tempDir());
     quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
     quill::registerMimeMessageClass();
     quill::MailMessage::setLineLength(quill::Defaults::shared().lineLength());

@@ -61,6 +61,9 @@ void QuillTest::SetUp() {
     ::mkdir(spoolDir().c_str(), 0700);
     if (const char* h = std::getenv("HOME")) m_savedHome = h;
     ::setenv("HOME", home().c_str(), 1);
+    // Helper programs the tests start read the settings file under here.
+    if (const char* c = std::getenv("XDG_CONFIG_HOME")) m_savedConfigHome = c;
+    ::setenv("XDG_CONFIG_HOME", (home() + "/.config").c_str(), 1);
     setCurrentUser({"tester", home(), "Test User"});
 
     panels = std::make_shared<ScriptedPanels>();
@@ -81,6 +84,11 @@ void QuillTest::TearDown() {
     installPanels(nullptr);
     Defaults::shared().setStore(nullptr);
     if (!m_savedHome.empty()) ::setenv("HOME", m_savedHome.c_str(), 1);
+    if (m_savedConfigHome) {
+        ::setenv("XDG_CONFIG_HOME", m_savedConfigHome->c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
     setCurrentUser(userInfoFromSystem());
     m_tmp.reset();
 }

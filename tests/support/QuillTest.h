@@ -53,6 +53,7 @@ class QuillTest : public ::testing::Test {
   private:
     std::unique_ptr<TempDir> m_tmp;
     std::string m_savedHome;
+    std::optional<std::string> m_savedConfigHome;
 };
 
 }  // namespace quill::test

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "platform/FileHandles.h"
-#include "ui/platform/QSettingsDefaultsStore.h"
+#include "qtcore/QSettingsDefaultsStore.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/platform/QtRunLoop.h"
 

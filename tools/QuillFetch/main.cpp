@@ -17,10 +17,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/Diagnostics.h"
 #include "platform/NameService.h"
+#include "qtcore/QSettingsDefaultsStore.h"
+#include "settings/Defaults.h"
 #include "store/IncomingFiles.h"
 #include "store/SpoolFetcher.h"
 
@@ -54,6 +57,8 @@ int main(int argc, char** argv) {
         NameService::send(port, kFetchDoneMsg, NameService::words(kFetchIncomingOpen, errno));
         return 1;
     }
+    // The records it prepares carry the priority Quill's own index would give.
+    Defaults::shared().setStore(std::make_shared<QSettingsDefaultsStore>());
     bool remote = !host.empty();
     UniqueFd service = NameService::checkIn("QuillFetch for " + login);
     SpoolFetcher fetcher(".", spool, [&](int msgid, std::int32_t value, std::int32_t error) {

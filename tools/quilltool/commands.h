@@ -23,6 +23,10 @@ int runMime(const Args& args);
 // show MAILBOX INDEX [--all-headers]
 int runShow(const Args& args);
 
+// A MAILBOX argument: a path when it names something here or is absolute,
+// else a mailbox name inside the mail directory ("MailDir"), as in Quill.
+std::string mailboxPath(const std::string& argument);
+
 // The packed date of the index as YYYY-MM-DD.
 std::string packedDateText(std::uint32_t packed);
 

@@ -31,7 +31,7 @@ int runIncorporate(const Args& args) {
     if (mailbox.empty()) return kUsageError;
     installPanels(std::make_shared<ConsolePanels>(true));
     if (spool.empty()) spool = Defaults::shared().spoolFile();
-    std::unique_ptr<MailBox> box = MailBox::newMailBox(mailbox);
+    std::unique_ptr<MailBox> box = MailBox::newMailBox(mailboxPath(mailbox));
     if (!box) return 1;
     std::uint32_t before = box->toc().length();
     bool atStart = false;

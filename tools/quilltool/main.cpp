@@ -1,10 +1,17 @@
 // quilltool: Quill's mailboxes from the command line, for users who script
 // their mail and for tests. Each command is one function in its own file;
-// adding a command means adding a row to the table below.
+// adding a command means adding a row to the table below. Like Quill it reads
+// the user's settings ($XDG_CONFIG_HOME/Quill/Quill.conf, or --config FILE),
+// so it indexes and incorporates exactly as Quill would.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "commands.h"
+#include "qtcore/QSettingsDefaultsStore.h"
+#include "settings/Defaults.h"
 
 namespace {
 
@@ -26,16 +33,36 @@ constexpr Command kCommands[] = {
 
 int usage() {
     std::fputs("usage:\n", stderr);
-    for (const Command& c : kCommands) std::fprintf(stderr, "  quilltool %s\n", c.usage);
+    for (const Command& c : kCommands)
+        std::fprintf(stderr, "  quilltool [--config FILE] %s\n", c.usage);
     return quill::tool::kUsageError;
 }
 
 }  // namespace
 
+namespace quill::tool {
+
+std::string mailboxPath(const std::string& argument) {
+    struct stat st;
+    if (argument.empty() || argument[0] == '/' || ::stat(argument.c_str(), &st) == 0)
+        return argument;
+    return Defaults::shared().mailDirectory() + "/" + argument;
+}
+
+}  // namespace quill::tool
+
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
+    int first = 1;
+    std::string config = quill::QSettingsDefaultsStore::defaultPath();
+    if (argc > 2 && std::strcmp(argv[1], "--config") == 0) {
+        config = argv[2];
+        first = 3;
+    }
+    if (argc <= first) return usage();
+    quill::Defaults::shared().setStore(std::make_shared<quill::QSettingsDefaultsStore>(config));
     for (const Command& c : kCommands) {
-        if (std::strcmp(argv[1], c.name) == 0) return c.run(Args(argv + 2, argv + argc));
+        if (std::strcmp(argv[first], c.name) == 0)
+            return c.run(Args(argv + first + 1, argv + argc));
     }
     return usage();
 }

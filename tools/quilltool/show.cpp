@@ -30,7 +30,7 @@ bool parse(const Args& args, ShowOptions& o) {
     }
     if (positional.size() != 2) return false;
     char* end = nullptr;
-    o.mailbox = positional[0];
+    o.mailbox = mailboxPath(positional[0]);
     o.index = std::strtol(positional[1].c_str(), &end, 10);
     return *end == '\0' && o.index >= 0;
 }

@@ -96,7 +96,7 @@ int runToc(const Args& args) {
     installPanels(std::make_shared<ConsolePanels>(o.yes));
     struct stat st;
     std::unique_ptr<LinkedMailbox> linked;
-    std::string path = o.mailbox;
+    std::string path = mailboxPath(o.mailbox);
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         linked = std::make_unique<LinkedMailbox>(path);
         path = linked->path();

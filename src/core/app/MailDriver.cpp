@@ -137,15 +137,16 @@ std::string MailDriver::makeTemporaryDirectory() {
         st.st_uid == ::getuid()) {
         return path;
     }
-    // Someone else's, a file, or a directory others can enter: never share it.
-    mkuniquefile(path);
-    if (::mkdir(path.c_str(), 0700) != 0) logError(kProgramName, "cannot create %s", path.c_str());
+    // Someone else's, a file, a link, or a directory others can enter: never
+    // share it. The fresh one is made here, not merely found free.
+    if (!createUniqueDirectory(path, 0700))
+        logError(kProgramName, "cannot create %s", path.c_str());
     return path;
 }
 
 bool MailDriver::checkMailDirectory() {
     Defaults& d = Defaults::shared();
-    std::string path = expandTilde(d.mailDir());
+    std::string path = d.mailDirectory();
     if (d.mailDir() == kDefaultMailDir && !isDirectory(path)) mkdirs(path, 0700);
     while (::chdir(path.c_str()) != 0) {
         int answer = runAlert(kProgramName, "The mailboxes directory %s is invalid.",
@@ -176,7 +177,8 @@ void MailDriver::removeComposeWindow(const ComposeController* window) {
     std::erase_if(m_composeWindows, [&](const auto& w) { return w.get() == window; });
 }
 
-std::string MailDriver::fullMailboxPath(const std::string& path) const {
+std::string MailDriver::fullMailboxPath(const std::string& given) const {
+    std::string path = expandTilde(given);
     if (path.empty() || path[0] == '/') return path;
     return formatString("%s/%s", m_workingDir.c_str(), path.c_str());
 }

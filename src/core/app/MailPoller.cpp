@@ -115,8 +115,8 @@ void MailPoller::initMailInfo() {
     long number = ::random();
     std::string login = currentUser().loginName;
     updateContext([&](Context& c) {
-        c.mailDir = d.mailDir();
-        c.activeMailbox = d.activeMailbox();
+        c.mailDir = d.mailDirectory();
+        c.activeMailbox = expandTilde(d.activeMailbox());
         c.spoolFile = d.spoolFile();
         c.login = login;
         c.hostName = host;
@@ -135,14 +135,9 @@ void MailPoller::initMailInfo() {
 }
 
 bool MailPoller::bootCheckIn() {
-    std::string name = context().fetchPortName;
-    m_port = NameService::checkIn(name);
-    if (!m_port) {
-        logRaw("Quill: could not register port\n");
-        return false;
-    }
-    m_portWatch = runLoop().watchReadable(m_port.get(), [this] { readFetchPort(); });
-    return true;
+    if (checkInPort()) return true;
+    logRaw("Quill: could not register port\n");
+    return false;
 }
 
 void MailPoller::recheckinLocal() {
@@ -152,7 +147,14 @@ void MailPoller::recheckinLocal() {
     if (!NameService::checkOut(context().fetchPortName)) {
         logRaw("Quill: could not checkout port\n");
     }
-    bootCheckIn();
+    if (!checkInPort()) logRaw("Quill: could not checkin port\n");
+}
+
+bool MailPoller::checkInPort() {
+    m_port = NameService::checkIn(context().fetchPortName);
+    if (!m_port) return false;
+    m_portWatch = runLoop().watchReadable(m_port.get(), [this] { readFetchPort(); });
+    return true;
 }
 
 void MailPoller::readFetchPort() {
@@ -189,7 +191,8 @@ void MailPoller::post(int msgid, bool beep) {
 }
 
 void MailPoller::checkNewMail(const std::string& mailbox, bool beep) {
-    if (!mailbox.empty()) updateContext([&](Context& c) { c.activeMailbox = mailbox; });
+    if (!mailbox.empty())
+        updateContext([&](Context& c) { c.activeMailbox = expandTilde(mailbox); });
     post(kPollCheckMsg, beep);
 }
 

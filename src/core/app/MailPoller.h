@@ -106,6 +106,8 @@ class MailPoller {
         int msgid;
         bool beep;
     };
+    // Registers the fetch port name and watches the port.
+    bool checkInPort();
     void pollMail();
     void post(int msgid, bool beep);
     void checkMail(bool userAsked);

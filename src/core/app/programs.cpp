@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "compose/ChildWatch.h"
@@ -47,6 +48,11 @@ std::optional<std::string> run(const std::vector<std::string>& argv, ByteSource&
                                size_t length) {
     std::string_view bytes = input.remaining().substr(0, length);
     input.seek(input.position() + bytes.size());
+    if (bytes.size() < length) {
+        // The stream ended early: the program gets what there was.
+        errno = ENODATA;
+        reportSystemError("read error");
+    }
     return run(argv, bytes);
 }
 

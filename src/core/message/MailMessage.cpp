@@ -1,5 +1,6 @@
 #include "message/MailMessage.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -465,6 +466,24 @@ void mkuniquefile(std::string& path) {
     while (::lstat(path.c_str(), &st) == 0)
         path = stem +
                formatString("-%d-%d%s", static_cast<int>(::getpid()), counter++, suffix.c_str());
+}
+
+UniqueFd createUniqueFile(std::string& path, mode_t mode) {
+    mkuniquefile(path);
+    for (;;) {
+        UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
+        if (fd || errno != EEXIST) return fd;
+        mkuniquefile(path);
+    }
+}
+
+bool createUniqueDirectory(std::string& path, mode_t mode) {
+    mkuniquefile(path);
+    while (::mkdir(path.c_str(), mode) != 0) {
+        if (errno != EEXIST) return false;
+        mkuniquefile(path);
+    }
+    return true;
 }
 
 int mkdirs(const std::string& path, mode_t mode) {

@@ -18,6 +18,7 @@
 #include "message/ByteSource.h"
 #include "message/MailClass.h"
 #include "message/MailHeaders.h"
+#include "platform/FileHandles.h"
 
 namespace quill {
 
@@ -170,6 +171,12 @@ inline constexpr const char* kMailerVersionText = "Version 1.1";
 // Makes path name no existing file by putting "-<pid>-<counter>" before its
 // suffix (from the last dot of the last component, unless that dot leads it).
 void mkuniquefile(std::string& path);
+// Creates a new file at path exclusively and never through a link, moving
+// path on to the next unique name while something is in the way (a file
+// planted in a shared directory included). Invalid with errno on failure.
+UniqueFd createUniqueFile(std::string& path, mode_t mode);
+// The same for a directory; false with errno on failure.
+bool createUniqueDirectory(std::string& path, mode_t mode);
 // Creates each missing ancestor of path with mode, then path itself; -1 when
 // an ancestor fails, else the result of creating the last component.
 int mkdirs(const std::string& path, mode_t mode);

@@ -70,8 +70,10 @@ struct Delimiter {
     bool closing;
 };
 
+// A delimiter line ends right after the boundary: a line with blanks after it
+// is text of the part. A carriage return before the newline is the line end
+// of mail saved with CRLF lines, not a blank.
 bool isLineEnd(std::string_view body, size_t at, size_t& next) {
-    while (at < body.size() && (body[at] == ' ' || body[at] == '\t')) ++at;
     if (at < body.size() && body[at] == '\r') ++at;
     if (at < body.size() && body[at] == '\n') {
         next = at + 1;
@@ -98,7 +100,11 @@ std::string guessBoundary(std::string_view body) {
     for (size_t at = 0; at < body.size();) {
         size_t end = body.find('\n', at);
         if (end == std::string_view::npos) end = body.size();
-        if (body.substr(at, 2) == "--") return trimmed(body.substr(at + 2, end - at - 2));
+        if (body.substr(at, 2) == "--") {
+            std::string_view rest = body.substr(at + 2, end - at - 2);
+            if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
+            return std::string(rest);
+        }
         at = end + 1;
     }
     return "-";
@@ -110,8 +116,9 @@ std::string_view withoutFinalNewline(std::string_view text) {
     return text;
 }
 
+// A body is never written through a link that took the file's place.
 bool writeBodyFile(const std::string& path, std::string_view bytes) {
-    UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
     return fd && writeAll(fd.get(), bytes) && fd.close() == 0;
 }
 
@@ -367,6 +374,8 @@ void MimeMessage::decodeMultipartBody() {
     }
     std::optional<Delimiter> delimiter = findDelimiter(body, boundary, 0);
     if (!delimiter) logWarning(kWho, "Missing terminating boundary of MIME multipart message");
+    if (!delimiter || delimiter->closing)
+        return keepUndelimitedBody(body.substr(0, delimiter ? delimiter->start : body.size()));
     while (delimiter && !delimiter->closing) {
         size_t start = delimiter->next;
         delimiter = findDelimiter(body, boundary, start);
@@ -382,6 +391,19 @@ void MimeMessage::decodeMultipartBody() {
             part->nestIn(*this);
             myParts->push_back(std::move(part));
         }
+    }
+}
+
+// Text with no delimiter line before it would all be preamble; rather than
+// let the message show nothing, it is kept as one part without headers.
+void MimeMessage::keepUndelimitedBody(std::string_view body) {
+    if (body.find_first_not_of(" \t\r\n") == std::string_view::npos) return;
+    std::string text = "\n";
+    text += body;
+    ByteSource stream(text);
+    if (std::unique_ptr<MimeMessage> part = initFromStream(stream)) {
+        part->nestIn(*this);
+        myParts->push_back(std::move(part));
     }
 }
 
@@ -489,12 +511,24 @@ std::string MimeMessage::bodyFileIn(const std::optional<std::string>& directory)
 
 std::string MimeMessage::tmpBodyFile(bool save) {
     if (!myBodyFile) {
-        bodyFileIn(attachmentDirectory());
+        claimTemporaryBodyFile(bodyFileIn(attachmentDirectory()));
         myBodyFileOwner = true;
     }
     std::string path = *myBodyFile;
     if (save) saveBodyToFile(path);
     return path;
+}
+
+// The temporary body file is made at once, exclusively and private to the
+// user, so nothing planted under its name is written through; a multipart
+// body makes its directory when it is saved.
+void MimeMessage::claimTemporaryBodyFile(std::string path) {
+    if (isType("multipart")) return;
+    if (createUniqueFile(path, 0600)) {
+        myBodyFile = path;
+    } else {
+        std::perror(path.c_str());
+    }
 }
 
 bool MimeMessage::saveBodyToFile(const std::string& path) {
@@ -582,6 +616,8 @@ void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) 
 
 void MimeMessage::renderAlternatives(TextView& view, const RenderOptions& options) {
     const PartList* list = parts();
+    // A type that only the "x-" rule calls multipart is never split into parts.
+    if (!list && options.mimeChoice) logRaw("# chooseMimeAlternative: body is not a list!\n");
     if (!list || list->empty()) return;
     int choice = options.mimeChoice.value_or(0);
     if (choice == 1) return list->front()->replaceSelWithBodyInView(view, options);

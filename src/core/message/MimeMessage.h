@@ -117,6 +117,8 @@ class MimeMessage : public MailMessage {
     void decodeBody();
     void decodeTextBody();
     void decodeMultipartBody();
+    void keepUndelimitedBody(std::string_view body);
+    void claimTemporaryBodyFile(std::string path);
     void decodeImageBody();
     void decodeAudioBody();
     void parseParameters(std::string_view value, size_t pos, MimeParameters& into);

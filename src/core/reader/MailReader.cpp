@@ -13,6 +13,7 @@
 #include "message/date.h"
 #include "message/mimetoken.h"
 #include "platform/Diagnostics.h"
+#include "platform/Error.h"
 #include "platform/FileHandles.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"
@@ -494,7 +495,7 @@ bool writeDecoded(const std::string& dir, const std::string& name, int mode,
                   const std::string& data) {
     std::string path = dir + "/" + withoutParentComponents(name);
     mkdirs(path.substr(0, path.rfind('/')), 0700);
-    UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
     if (!fd || !writeAll(fd.get(), data)) return false;
     // Only permission bits: a mode from mail never makes a set-id file.
     if (mode != 0) ::fchmod(fd.get(), static_cast<mode_t>(mode) & 0777);
@@ -615,8 +616,12 @@ void MailReader::combinePartialMessages() {
 void MailReader::setAttachmentRoot(std::string root) { attachmentRoot() = std::move(root); }
 
 void MailReader::extractAttachment() {
+    // A directory of our own making, so no planted link leads the files elsewhere.
     std::string dir = attachmentRoot() + "/QuillAttachments";
-    mkuniquefile(dir);
+    if (!createUniqueDirectory(dir, 0700)) {
+        Error::shared().badFile(dir, kFileCreate);
+        return;
+    }
     ByteSource in(m_shownBytes);
     int decoded = 0;
     bool damaged = false;

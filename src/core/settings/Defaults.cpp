@@ -182,6 +182,8 @@ std::string Defaults::mailDir() {
     return cachedString("MailDir", kMailDirDefault, false).value_or("");
 }
 
+std::string Defaults::mailDirectory() { return expandTilde(mailDir()); }
+
 void Defaults::setMailDir(const std::string& path) {
     setCachedString("MailDir", path.empty() ? std::string(kMailDirDefault) : path, kMailDirDefault,
                     false);

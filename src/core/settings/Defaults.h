@@ -72,6 +72,8 @@ class Defaults {
 
     // "MailDir": setting it to nothing stores the default path again.
     std::string mailDir();
+    // "MailDir" as a directory to use: with its leading "~" expanded.
+    std::string mailDirectory();
     void setMailDir(const std::string& path);
     // "Mailer", with a leading "~" expanded on every read.
     std::string mailer();

@@ -3,20 +3,27 @@
 // (a 32-byte header and one index record per message, status "*"), and the
 // fetch program's working copy of the spool, "Copy_of_Spoolfile".
 //
-// The index file is the commit record: its header count says how many
-// messages of "Incoming_Mail" are complete, and bytes beyond them are the
-// remains of an interrupted write, cut off by repair(). The header also names
-// the spool copy (inode and size) whose messages the last commit took in, so
-// that the copy is removed exactly once even when the writer dies between
-// committing and removing it:
+// The index file follows the index header of "table_of_contents" only in
+// its first eight bytes (magic, record count); other fetch programs leave
+// bytes 8-31 without meaning. Quill's own writer keeps its crash-recovery
+// marks there, behind a magic value that tells them apart from anything
+// another writer leaves:
 //
-//    0  u32  magic 890712        4  i32  record count
-//    8  u64  inode of the spool copy taken in (0: none)
-//   16  u64  its size
-//   24  u64  1 + the length "mbox" had when incorporation began (0: none)
+//    8  u64  mark magic "QuilMark"
+//   16  u64  inode of the spool copy the last commit took in (0: none)
+//   24  u32  its size (low 32 bits)
+//   28  u32  1 + the length "mbox" had when incorporation began (0: none)
 //
-// The last word makes incorporation safe against its own death: mail that
-// already stands at that place in "mbox" is not appended a second time.
+// With the marks, the header count is the commit record: bytes beyond the
+// counted records are the remains of an interrupted write (their mail is
+// still in the spool copy) and repair() cuts them off, and the copy is
+// removed exactly once even when the writer dies between committing and
+// removing it. The last word makes incorporation safe against its own death:
+// mail that already stands at that place in "mbox" is not appended again.
+//
+// A file without the marks was written by another fetch program: nothing in
+// "Incoming_Mail" is cut, every complete record counts, and when the records
+// do not account for the mail exactly, the mail is indexed afresh.
 #pragma once
 
 #include <sys/types.h>
@@ -78,8 +85,15 @@ class IncomingFiles {
     // it removes the index file.
     static void settleCopyFromHeader(const std::string& dir, const char header[32]);
 
+    // Index records (status "*") for mailbox text; text before the first
+    // "From " line belongs to the first record, and text without any gets one
+    // record, so that the records always account for every byte.
+    static int indexMail(const std::string& dir, std::string_view mail, std::string& records);
+
   private:
     bool writeHeader(CopyMark copy);
+    bool adoptForeign(const std::string& toc);
+    bool rewriteToc(std::string_view records, int count);
 
     std::string m_dir;
     UniqueFd m_mail;

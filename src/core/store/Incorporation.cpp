@@ -100,7 +100,10 @@ bool Incorporation::appendToMbox(MailBox& mailbox, int fromFd, std::uint64_t fro
 
 const MsgList* Incorporation::incorporateMailAtStart(MailBox& mailbox, bool* atStart) {
     std::string incomingPath = mailbox.dirname() + "/" + kIncomingMail;
-    if (sizeOf(incomingPath) < 0) return nullptr;
+    if (sizeOf(incomingPath) < 0) {
+        Error::shared().badFile(incomingPath, kFileOpen);
+        return nullptr;
+    }
     IncomingFiles incoming(mailbox.dirname());
     if (!incoming.open(false)) {
         if (errno == EAGAIN || errno == EACCES) {
@@ -124,11 +127,12 @@ const MsgList* Incorporation::incorporateMailAtStart(MailBox& mailbox, bool* atS
         if (atStart) *atStart = mailbox.toc().atStart();
     } else if (incoming.count() > 0) {
         UniqueFd mail = openFile(incomingPath, O_RDONLY);
-        std::int32_t start = mailbox.m_mailLength;
-        if (!mail || sizeOf(mailbox.m_mailFileName) != start) {
-            mailbox.fileError(kFileRead);
+        if (!mail) {
+            Error::shared().badFile(incomingPath, kFileOpen);
             return mailbox.fatal();
         }
+        if (!catchUpWithMbox(mailbox)) return mailbox.fatal();
+        std::int32_t start = mailbox.m_mailLength;
         if (!incoming.markIncorporating(static_cast<std::uint64_t>(start)) ||
             !appendToMbox(mailbox, mail.get(), 0, incoming.mailSize())) {
             Error::shared().badFile(mailbox.dirname(), kFileWrite);
@@ -165,13 +169,28 @@ const MsgList* Incorporation::finishInterrupted(MailBox& mailbox, IncomingFiles&
         return nullptr;
     }
     std::uint64_t done = mail.compare(0, tail.size(), tail) == 0 ? tail.size() : 0;
-    if (!appendToMbox(mailbox, in.get(), done, mail.size())) return nullptr;
+    if (!appendToMbox(mailbox, in.get(), done, mail.size()) || !rebuildIndex(mailbox)) {
+        return nullptr;
+    }
+    return &mailbox.getMsgList();
+}
+
+bool Incorporation::rebuildIndex(MailBox& mailbox) {
     Toc& toc = mailbox.toc();
     toc.m_tocFile.reset();
     ::unlink(toc.m_tocName.c_str());
     mailbox.m_mailLength = static_cast<std::int32_t>(sizeOf(mailbox.m_mailFileName));
-    if (!toc.safeLoadToc(mailbox) || !toc.setAppendMode()) return nullptr;
-    return &mailbox.getMsgList();
+    return toc.safeLoadToc(mailbox) && toc.setAppendMode();
+}
+
+// "mbox" changed size behind the mailbox's back: its index is brought up to
+// what "mbox" holds now (the messages added are indexed, a shrunk file is
+// indexed afresh), so that the new mail goes after it with offsets that match.
+bool Incorporation::catchUpWithMbox(MailBox& mailbox) {
+    off_t size = sizeOf(mailbox.m_mailFileName);
+    if (size == mailbox.m_mailLength) return true;
+    if (size > mailbox.m_mailLength) return mailbox.repairTocFile(mailbox.m_mailLength) != nullptr;
+    return rebuildIndex(mailbox);
 }
 
 int Incorporation::incorporateToc(MailBox& mailbox, std::int32_t start) {

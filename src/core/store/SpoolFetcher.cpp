@@ -36,33 +36,6 @@ bool readAt(int fd, std::uint64_t offset, std::size_t count, std::string& into) 
     return true;
 }
 
-void measure(const std::string& dir, tocformat::Record& record) {
-    struct stat st;
-    std::int64_t bytes = 0;
-    if (::stat(dir.c_str(), &st) != 0) {
-        record.attachTime = -1;
-        return;
-    }
-    record.attachTime = static_cast<std::int32_t>(st.st_mtime);
-    if (diskUsage(dir, bytes)) record.attachSize = static_cast<std::int32_t>(bytes);
-}
-
-// Index records for mailbox text that starts with its first message.
-int indexMail(const std::string& dir, std::string_view mail, std::string& records) {
-    Defaults& defaults = Defaults::shared();
-    MboxScanner scanner(mail,
-                        ScanSettings{defaults.priorityHeader(), defaults.priorityValues(), true});
-    int count = 0;
-    ScannedMessage msg;
-    bool more = scanner.seekFirst(0);
-    while (more && scanner.next(msg)) {
-        if (msg.hasReference) measure(dir + "/" + msg.record.reference, msg.record);
-        tocformat::appendRecord(records, msg.record);
-        ++count;
-    }
-    return count;
-}
-
 }  // namespace
 
 SpoolFetcher::SpoolFetcher(std::string mailboxDir, std::string spool, Report report)
@@ -164,7 +137,7 @@ int SpoolFetcher::takeInCopy(IncomingFiles& incoming) {
     if (!mail.empty() && mail.back() != '\n') mail += '\n';
     fetchStepDone();
     std::string records;
-    int count = indexMail(m_dir, mail, records);
+    int count = IncomingFiles::indexMail(m_dir, mail, records);
     if (!incoming.append(mail, records, count, mark) || !incoming.settleCopy()) {
         return fail(kFetchIncomingWrite);
     }

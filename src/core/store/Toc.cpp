@@ -420,7 +420,7 @@ Toc* Toc::safeLoadToc(MailBox& mailbox) {
             return this;
         } catch (const MailBadTOC& bad) {
             logWarning("Toc", "%s", bad.what());
-            logWarning("Toc", "Rebuilding table of contents: %s", m_tocName.c_str());
+            logRaw(formatString("Rebuilding table of contents: %s\n", m_tocName.c_str()));
             m_length = 0;
             m_tocFile.reset();
             ::unlink(m_tocName.c_str());

@@ -40,6 +40,10 @@ TEST_F(ProgramsTest, RunTakesOnlyTheCountedBytesOfAStream) {
     ByteSource in("abcdef");
     EXPECT_EQ(run({"cat"}, in, 3).value_or("?"), "abc");
     EXPECT_EQ(in.position(), 3u);
+    EXPECT_TRUE(logLines.empty());
+    // A stream shorter than the count is a read error; the rest still goes through.
+    EXPECT_EQ(run({"cat"}, in, 10).value_or("?"), "def");
+    EXPECT_EQ(logLines, std::vector<std::string>{"read error: No data available\n"});
 }
 
 TEST_F(ProgramsTest, ExecReplacesAForkedChildOrEndsItWithStatusOne) {

@@ -116,16 +116,54 @@ TEST_F(MimeMessageTest, NoContentTypeMeansNoTypeAndRawBody) {
     EXPECT_EQ(m->parts(), nullptr);
 }
 
-TEST_F(MimeMessageTest, MultipartDropsPreambleAndEpilogueAndHandlesTrailingBlanks) {
+TEST_F(MimeMessageTest, MultipartDropsPreambleAndEpilogue) {
     auto m = parse(
         "Content-Type: MULTIPART/MIXED; boundary=\"b1\"\n\n"
-        "preamble\n--b1  \nContent-Type: text/plain\n\none\n"
+        "preamble\n--b1\nContent-Type: text/plain\n\none\n"
         "--b1\r\n\ntwo (no headers)\n\n--b1--\nepilogue\n");
     EXPECT_EQ(m->mimeType(), "multipart");
     ASSERT_EQ(partBodies(*m), (std::vector<std::string>{"one", "two (no headers)\n"}));
     EXPECT_FALSE((*m->parts())[1]->mimeType());
     EXPECT_EQ(rendered(*m), "onetwo (no headers)\n");  // parts follow each other directly
     EXPECT_TRUE(logLines.empty());
+}
+
+// A delimiter line is exactly "--" and the boundary, then the newline or "--"
+// and the newline; anything else on the line makes it text of the part.
+TEST_F(MimeMessageTest, OnlyExactLinesDelimitParts) {
+    struct Row {
+        const char* name;
+        const char* line;
+        std::vector<std::string> parts;
+    };
+    const Row rows[] = {
+        {"delimiter", "--b", {"first", "second"}},
+        {"closing", "--b--", {"first"}},
+        {"crlf line end", "--b\r", {"first", "second"}},
+        {"trailing blank", "--b ", {"first\n--b \n\nsecond"}},
+        {"trailing tab", "--b\t", {"first\n--b\t\n\nsecond"}},
+        {"closing with trailing blank", "--b-- ", {"first\n--b-- \n\nsecond"}},
+        {"longer boundary", "--bb", {"first\n--bb\n\nsecond"}},
+        {"indented", " --b", {"first\n --b\n\nsecond"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto m = parse(std::string("Content-Type: multipart/mixed; boundary=b\n\n--b\n\nfirst\n") +
+                       row.line + "\n\nsecond\n--b--\n");
+        EXPECT_EQ(partBodies(*m), row.parts);
+    }
+}
+
+// Mail whose delimiter lines all carry trailing blanks is not split, but its
+// text stays readable as one part.
+TEST_F(MimeMessageTest, BodyWithoutADelimiterLineIsKeptAsOnePart) {
+    auto m = parse(
+        "Content-Type: multipart/mixed; boundary=b\n\n--b  \n\nhello\n--b\t\n\nworld\n--b--\n");
+    EXPECT_EQ(partBodies(*m), (std::vector<std::string>{"--b  \n\nhello\n--b\t\n\nworld\n"}));
+    EXPECT_EQ(rendered(*m), "--b  \n\nhello\n--b\t\n\nworld\n");
+    // A guessed boundary is the whole rest of its line, blanks included.
+    auto guessed = parse("Content-Type: multipart/mixed\n\n--g \n\nbody\n--g \n\nmore\n--g --\n");
+    EXPECT_EQ(partBodies(*guessed), (std::vector<std::string>{"body", "more"}));
 }
 
 TEST_F(MimeMessageTest, NestedAndEmptyMultiparts) {
@@ -143,6 +181,16 @@ TEST_F(MimeMessageTest, NestedAndEmptyMultiparts) {
     EXPECT_EQ(rendered(*m), "rich");
     EXPECT_EQ(rendered(*m, {1}), "plain");
     EXPECT_EQ(rendered(*m, {2}), "plain\n-----\nrich");
+}
+
+TEST_F(MimeMessageTest, AlternativesThatAreNotAListShowNothing) {
+    auto m = parse("Content-Type: x-multipart/alternative; boundary=b\n\n--b\n\nplain\n--b--\n");
+    EXPECT_EQ(m->parts(), nullptr);  // the decoders' table has no "x-" rule
+    logLines.clear();
+    EXPECT_EQ(rendered(*m), "");
+    EXPECT_TRUE(logLines.empty());  // no reader to choose: nothing to say
+    EXPECT_EQ(rendered(*m, {1}), "");
+    EXPECT_EQ(logLines, std::vector<std::string>{"# chooseMimeAlternative: body is not a list!\n"});
 }
 
 TEST_F(MimeMessageTest, MissingTerminatingBoundaryRunsToTheEndLessOneByte) {
@@ -246,6 +294,27 @@ TEST_F(MimeMessageTest, UserMapComesFirstAndBadLinesAreReported) {
     MimeMessage m;
     m.setMimeTypeFromFile("photo.SCAN");
     EXPECT_EQ(m.mimeSubtype(), "x-scan");
+}
+
+// Temporary body files are new private files made exclusively; a link
+// planted under a body file's name is never written through.
+TEST_F(MimeMessageTest, BodyFilesNeverFollowALinkPlantedInTheirPlace) {
+    const std::string victim = writeFile("victim", "precious\n");
+    const char* text = "Content-Type: application/octet-stream; name=report.bin\n\nsecret\n";
+    auto saved = parse(text);
+    std::string path = saved->bodyFileIn(tmp());
+    ASSERT_EQ(::symlink(victim.c_str(), path.c_str()), 0);
+    EXPECT_FALSE(saved->saveBodyToFile(path));
+
+    auto shown = parse(text);
+    std::string temp = shown->tmpBodyFile(true);
+    EXPECT_NE(temp, path);
+    struct stat st;
+    ASSERT_EQ(::lstat(temp.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(test::slurp(temp), "secret\n");
+    EXPECT_EQ(test::slurp(victim), "precious\n");
 }
 
 TEST_F(MimeMessageTest, SavingAppliesUnixModeAndMultipartMakesADirectory) {

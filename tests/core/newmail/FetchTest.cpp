@@ -74,6 +74,25 @@ TEST_F(FetchTest, MovesTheSpoolIntoIncomingFilesAndReports) {
     EXPECT_EQ(reports[2].second, NameService::words(0, 0));
 }
 
+// The records the fetch program prepares carry the priority the user's
+// "PriorityHeader" gives, read from the settings file Quill uses; spool mail
+// without any "From " line still gets a record, so none of it is dropped.
+TEST_F(FetchTest, PreparedRecordsFollowTheUsersSettings) {
+    writeFile("home/.config/Quill/Quill.conf", "[General]\nPriorityHeader=X-Priority\n");
+    spit(spool(), "From a@example.com Sun Dec  6 04:00:00 2026\nX-Priority: 2\n\nbody\n");
+    ASSERT_TRUE(WIFEXITED(runFetch()));
+    std::string toc = slurp(activeDir() + "/Incoming_Table_of_Contents");
+    ASSERT_GT(toc.size(), kHeaderSize + 4);
+    EXPECT_EQ(getI32(toc.data() + toc.size() - 4), 2);
+
+    ::unlink((activeDir() + "/Incoming_Mail").c_str());
+    ::unlink((activeDir() + "/Incoming_Table_of_Contents").c_str());
+    spit(spool(), "no envelope line at all\n");
+    ASSERT_TRUE(WIFEXITED(runFetch()));
+    EXPECT_EQ(slurp(activeDir() + "/Incoming_Mail"), "no envelope line at all\n");
+    EXPECT_EQ(getI32(slurp(activeDir() + "/Incoming_Table_of_Contents").data() + kCountOffset), 1);
+}
+
 // Each run dies one step later than the one before, with new mail delivered
 // before every run; a later fetch and incorporation, in either order, must
 // then hold every message exactly once.

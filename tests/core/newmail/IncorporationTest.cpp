@@ -61,6 +61,92 @@ TEST_F(IncorporationTest, PreparedRecordsGetOffsetsCountedFromTheStart) {
     EXPECT_FALSE(exists("Incoming_Table_of_Contents"));
 }
 
+std::string incomingHeader(std::int32_t count, std::string_view bytes8to31) {
+    char header[kHeaderSize] = {};
+    putU32(header, kMagic);
+    putU32(header + kCountOffset, static_cast<std::uint32_t>(count));
+    std::string out(header, kHeaderSize);
+    out.replace(8, bytes8to31.size(), bytes8to31);
+    return out;
+}
+
+// Files another fetch program wrote: its header bytes 8-31 mean nothing, its
+// count may lag behind the records it appended, and its records may not
+// cover all of its mail. Every message is incorporated, once, as new.
+TEST_F(IncorporationTest, AnotherFetchProgramsFilesAreIncorporatedWhole) {
+    const std::string two = message(1) + message(2);
+    const std::int32_t len1 = static_cast<std::int32_t>(message(1).size());
+    const std::int32_t len2 = static_cast<std::int32_t>(message(2).size());
+    struct Row {
+        const char* name;
+        std::string toc;
+    };
+    const Row rows[] = {
+        {"bytes 8-31 all ones",
+         incomingHeader(2, std::string(24, '\xff')) + preparedRecords({len1, len2}, 0)},
+        {"bytes 8-31 text",
+         incomingHeader(2, "fetched by another program") + preparedRecords({len1, len2}, 0)},
+        {"count behind the records", incomingHeader(1, "") + preparedRecords({len1, len2}, 0)},
+        {"records short of the mail", incomingHeader(1, "") + preparedRecords({len1}, 0)},
+        {"no records at all", incomingHeader(0, "")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        spit(activeDir() + "/mbox", message(100));
+        ::unlink((activeDir() + "/table_of_contents").c_str());
+        spit(activeDir() + "/Incoming_Mail", two);
+        spit(activeDir() + "/Incoming_Table_of_Contents", row.toc);
+        auto box = MailBox::newMailBox(activeDir());
+        ASSERT_TRUE(box);
+        bool atStart = false;
+        ASSERT_TRUE(Incorporation::incorporateMailAtStart(*box, &atStart));
+        EXPECT_EQ(slurp(activeDir() + "/mbox"), message(100) + two);
+        ASSERT_EQ(box->toc().length(), 3u);
+        EXPECT_EQ(box->tocInfoAt(1).offset, static_cast<std::int32_t>(message(100).size()));
+        EXPECT_EQ(box->tocInfoAt(2).offset, box->tocInfoAt(1).offset + len1);
+        EXPECT_EQ(box->tocInfoAt(1).status, '*');
+        EXPECT_EQ(box->tocInfoAt(2).status, '*');
+        EXPECT_FALSE(exists("Incoming_Mail"));
+    }
+}
+
+// Bytes 8-31 that happen to name the fetch program's working copy of the spool
+// do not make Quill remove that copy.
+TEST_F(IncorporationTest, ForeignHeaderNeverRemovesTheSpoolCopy) {
+    spit(activeDir() + "/Copy_of_Spoolfile", message(7));
+    IncomingFiles::CopyMark copy = IncomingFiles::copyMarkOf(activeDir() + "/Copy_of_Spoolfile");
+    char marks[24] = {};
+    for (int i = 0; i < 8; ++i) {
+        marks[i] = static_cast<char>(copy.inode >> (56 - 8 * i));
+        marks[8 + i] = static_cast<char>(copy.size >> (56 - 8 * i));
+    }
+    spit(activeDir() + "/Incoming_Mail", message(1));
+    spit(activeDir() + "/Incoming_Table_of_Contents",
+         incomingHeader(1, std::string(marks, 24)) +
+             preparedRecords({static_cast<std::int32_t>(message(1).size())}, 0));
+    EXPECT_EQ(incorporate(), 1);
+    EXPECT_EQ(slurp(activeDir() + "/Copy_of_Spoolfile"), message(7));
+}
+
+// What Quill's own writer leaves in the header: the mark magic, the spool
+// copy taken in and the "mbox" length an incorporation began at.
+TEST_F(IncorporationTest, QuillsMarksHaveAMagicValue) {
+    IncomingFiles incoming(activeDir());
+    ASSERT_TRUE(incoming.open(false));
+    ASSERT_TRUE(incoming.repair());
+    auto header = [&] { return slurp(activeDir() + "/Incoming_Table_of_Contents").substr(0, 32); };
+    using namespace std::string_literals;
+    EXPECT_EQ(header(), "\x00\x0d\x97\x58\x00\x00\x00\x00QuilMark"s + std::string(16, '\0'));
+    std::string records = preparedRecords({static_cast<std::int32_t>(message(1).size())}, 0);
+    ASSERT_TRUE(incoming.append(message(1), records, 1, {0x0102030405060708ULL, 0x1122}));
+    EXPECT_EQ(header(),
+              "\x00\x0d\x97\x58\x00\x00\x00\x01QuilMark"
+              "\x01\x02\x03\x04\x05\x06\x07\x08\x00\x00\x11\x22\x00\x00\x00\x00"s);
+    ASSERT_TRUE(incoming.markIncorporating(1234));
+    EXPECT_EQ(header().substr(24), "\x00\x00\x11\x22\x00\x00\x04\xd3"s);
+    EXPECT_EQ(slurp(activeDir() + "/Incoming_Table_of_Contents").substr(32), records);
+}
+
 TEST_F(IncorporationTest, FetchedMailIsAppendedToMboxAndIndexAsNew) {
     spit(activeDir() + "/mbox", message(100));
     deliver(0, 3);
@@ -89,6 +175,43 @@ TEST_F(IncorporationTest, FetchedMailIsAppendedToMboxAndIndexAsNew) {
     ASSERT_TRUE(again);
     ASSERT_EQ(again->toc().length(), 4u);
     EXPECT_EQ(again->tocInfoAt(3).status, '*');
+}
+
+TEST_F(IncorporationTest, MissingIncomingMailIsAFileErrorOnIt) {
+    auto box = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(box);
+    panels->answer(0);
+    bool atStart = false;
+    EXPECT_EQ(Incorporation::incorporateMailAtStart(*box, &atStart), nullptr);
+    ASSERT_EQ(panels->alerts().size(), 1u);
+    EXPECT_EQ(panels->alerts()[0].title, "File system error");
+    EXPECT_EQ(panels->alerts()[0].message, "Unable to open " + activeDir() +
+                                               "/Incoming_Mail.  File system error: No such "
+                                               "file or directory");
+}
+
+// Mail added to "mbox" by someone else after the mailbox was opened is
+// indexed first; the fetched mail follows it with offsets that match.
+TEST_F(IncorporationTest, MboxThatGrewMeanwhileIsIndexedBeforeTheNewMail) {
+    spit(activeDir() + "/mbox", message(100));
+    auto box = MailBox::newMailBox(activeDir());
+    ASSERT_TRUE(box);
+    deliver(0, 2);
+    ASSERT_TRUE(WIFEXITED(runFetch()));
+    spit(activeDir() + "/mbox", message(100) + message(101));
+    bool atStart = false;
+    const MsgList* list = Incorporation::incorporateMailAtStart(*box, &atStart);
+    ASSERT_TRUE(list);
+    const std::string expected = message(100) + message(101) + message(0) + message(1);
+    EXPECT_EQ(slurp(activeDir() + "/mbox"), expected);
+    ASSERT_EQ(box->toc().length(), 4u);
+    std::int32_t offset = 0;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(box->tocInfoAt(i).offset, offset);
+        offset += box->tocInfoAt(i).length;
+    }
+    EXPECT_EQ(offset, static_cast<std::int32_t>(expected.size()));
+    EXPECT_EQ(box->tocInfoAt(2).status, '*');
 }
 
 TEST_F(IncorporationTest, MailTheFetchProgramStillWritesIsLeftAlone) {

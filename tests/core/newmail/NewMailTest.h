@@ -31,7 +31,8 @@ class NewMailTest : public QuillTest {
     int runFetch(const std::string& port = "NoPort", long dieAfter = 0);
     // How often each numbered message occurs in the text.
     static std::map<int, int> countMessages(const std::string& text);
-    // Incorporates the fetched mail into the mailbox; answers the index count after it.
+    // Incorporates the fetched mail, when there is any, into the mailbox;
+    // answers the index count after it.
     int incorporate();
     std::string fetchProgram() const { return std::string(QUILL_BIN_DIR) + "/QuillFetch"; }
 };

@@ -183,6 +183,39 @@ TEST_F(PollerTest, FetchedMailReachesTheActiveMailbox) {
     EXPECT_EQ(poller->context().fetchPid, -1);
 }
 
+// Re-registering the fetch port for a local fetch says which step failed.
+TEST_F(PollerTest, PortRegistrationFailuresArePrinted) {
+    makePoller(fakeFetch);
+    ASSERT_TRUE(poller->bootCheckIn());
+    std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+    ::setenv("XDG_RUNTIME_DIR", writeFile("not-a-directory", "").c_str(), 1);
+    poller->recheckinLocal();
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_EQ(logLines, (std::vector<std::string>{"Quill: could not checkout port\n",
+                                                  "Quill: could not checkin port\n"}));
+    logLines.clear();
+    poller->recheckinLocal();
+    EXPECT_TRUE(logLines.empty());
+}
+
+// With the default "MailDir" ("~/tessel/Mailboxes") the fetch program runs
+// in the active mailbox under the home directory, not in a path with a "~".
+TEST_F(PollerTest, DefaultMailDirectoryIsExpandedForTheFetch) {
+    store->remove("MailDir");
+    std::string active = home() + "/tessel/Mailboxes/Active.mbox";
+    ::mkdir((home() + "/tessel").c_str(), 0700);
+    ::mkdir((home() + "/tessel/Mailboxes").c_str(), 0700);
+    ASSERT_EQ(makeMailbox(active), 0);
+    std::string pwdFetch = writeFile("pwdfetch", "#!/bin/sh\npwd >> " + tmp() + "/fetchdirs\n");
+    ::chmod(pwdFetch.c_str(), 0755);
+    deliver(0, 1);
+    makePoller(pwdFetch);
+    EXPECT_EQ(poller->context().mailDir, home() + "/tessel/Mailboxes");
+    poller->checkNewMail("", false);
+    ASSERT_TRUE(serveUntil([&] { return !slurp(tmp() + "/fetchdirs").empty(); }));
+    EXPECT_EQ(slurp(tmp() + "/fetchdirs"), active + "\n");
+}
+
 // "RemoteFetch" runs the fetch program through the remote shell, whose
 // output carries the reports back.
 TEST_F(PollerTest, RemoteFetchReportsOverTheRemoteShell) {

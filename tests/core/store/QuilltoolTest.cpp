@@ -1,9 +1,12 @@
 // The quilltool commands, run as a user's script would run them.
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "StoreFixture.h"
@@ -71,6 +74,55 @@ TEST_F(QuilltoolTest, DumpTocShowsEveryField) {
     EXPECT_EQ(status, 1);
     run("frobnicate", &status);
     EXPECT_EQ(status, 2);
+}
+
+// quilltool indexes a mailbox as Quill would: with the user's "PriorityHeader"
+// and a mailbox name taken from the user's "MailDir", read from the settings
+// file Quill uses or from the one --config names.
+TEST_F(QuilltoolTest, TocReadsTheUsersSettings) {
+    const std::string box = tmp() + "/mymail/Box.mbox";
+    ::mkdir((tmp() + "/mymail").c_str(), 0700);
+    ASSERT_EQ(makeMailbox(box), 0);
+    spit(box + "/mbox",
+         "From a@example.com Sun Dec  6 04:00:00 2026\nSubject: urgent\nX-Priority: 2\n\nbody\n");
+    const std::string settings =
+        "[General]\nMailDir=" + tmp() + "/mymail\nPriorityHeader=X-Priority\n";
+    writeFile("elsewhere/settings.conf", settings);
+    writeFile("config/Quill/Quill.conf", settings);
+    struct Row {
+        const char* name;
+        std::string command;
+    };
+    const Row rows[] = {
+        {"settings file of the user", "XDG_CONFIG_HOME='" + tmp() + "/config' " + tool() + " toc"},
+        {"--config", tool() + " --config '" + tmp() + "/elsewhere/settings.conf' toc"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ::unlink((box + "/table_of_contents").c_str());
+        EXPECT_EQ(std::system(("cd '" + tmp() + "' && " + row.command +
+                               " --rebuild Box.mbox >/dev/null 2>&1")
+                                  .c_str()),
+                  0);
+        EXPECT_NE(run("dump-toc " + box + "/table_of_contents").find("\tpriority=2\n"),
+                  std::string::npos);
+    }
+}
+
+// The spool quilltool takes mail from is the one the user's "SpoolDir" names.
+TEST_F(QuilltoolTest, IncorporateTakesTheSpoolOfTheUsersSettings) {
+    const passwd* pw = ::getpwuid(::getuid());
+    ASSERT_TRUE(pw);
+    const std::string mail = "From a@example.com Sun Dec  6 04:00:00 2026\nSubject: hi\n\nbody\n";
+    const std::string spool = writeFile(std::string("spool2/") + pw->pw_name, mail);
+    writeFile("config/Quill/Quill.conf", "[General]\nSpoolDir=" + tmp() + "/spool2\n");
+    makeBox("");
+    int status = std::system(("XDG_CONFIG_HOME='" + tmp() + "/config' " + tool() + " incorporate " +
+                              boxPath() + " >/dev/null 2>&1")
+                                 .c_str());
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(slurp(boxPath() + "/mbox"), mail);
+    EXPECT_EQ(slurp(spool), "");
 }
 
 }  // namespace

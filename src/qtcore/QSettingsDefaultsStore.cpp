@@ -1,4 +1,4 @@
-#include "ui/platform/QSettingsDefaultsStore.h"
+#include "qtcore/QSettingsDefaultsStore.h"
 
 #include <QDir>
 #include <cstdlib>
