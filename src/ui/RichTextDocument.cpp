@@ -23,6 +23,11 @@ QString latin1(std::string_view bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
+QString shownText(std::string_view bytes, bool utf8) {
+    return utf8 ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
+                : latin1(bytes);
+}
+
 Qt::Alignment qtAlignment(int alignment) {
     static const Qt::Alignment kAlignments[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter,
                                                 Qt::AlignJustify};
@@ -132,7 +137,8 @@ void RichTextDocument::fill(QTextDocument& document, const RichText& text) {
             }
             std::string_view bytes = run.text;
             if (!bytes.empty() && bytes.back() == '\n') bytes.remove_suffix(1);
-            if (!bytes.empty()) cursor.insertText(latin1(bytes), charFormat(*run.format));
+            if (!bytes.empty())
+                cursor.insertText(shownText(bytes, text.isUtf8()), charFormat(*run.format));
         }
     }
     // A final newline leaves an empty last paragraph.

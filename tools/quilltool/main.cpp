@@ -28,7 +28,7 @@ constexpr Command kCommands[] = {
     {"dump-toc", "dump-toc FILE", quill::tool::runDumpToc},
     {"incorporate", "incorporate [--spool FILE] [--fetched] MAILBOX", quill::tool::runIncorporate},
     {"mime", "mime FILE", quill::tool::runMime},
-    {"show", "show MAILBOX INDEX [--all-headers]", quill::tool::runShow},
+    {"show", "show MAILBOX INDEX [--all-headers] [--latin1]", quill::tool::runShow},
 };
 
 int usage() {

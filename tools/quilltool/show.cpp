@@ -1,7 +1,8 @@
 // quilltool show: one message of a mailbox as the mailbox window shows it, as
 // plain text: the header block with the filtered headers hidden (all of them
 // shown with --all-headers) and the body, attachments as "[attachment: NAME]".
-// Showing writes no attachment file.
+// The text is the Unicode display's, in UTF-8; --latin1 prints the ISO 8859-1
+// form the window shows with "UnicodeDisplay" off. Showing writes no attachment file.
 #include <cstdio>
 #include <cstdlib>
 
@@ -18,6 +19,7 @@ struct ShowOptions {
     std::string mailbox;
     long index = -1;
     bool allHeaders = false;
+    bool latin1 = false;
 };
 
 bool parse(const Args& args, ShowOptions& o) {
@@ -25,6 +27,8 @@ bool parse(const Args& args, ShowOptions& o) {
     for (const std::string& a : args) {
         if (a == "--all-headers")
             o.allHeaders = true;
+        else if (a == "--latin1")
+            o.latin1 = true;
         else
             positional.push_back(a);
     }
@@ -40,7 +44,7 @@ bool parse(const Args& args, ShowOptions& o) {
 int runShow(const Args& args) {
     ShowOptions o;
     if (!parse(args, o)) {
-        std::fputs("usage: quilltool show MAILBOX INDEX [--all-headers]\n", stderr);
+        std::fputs("usage: quilltool show MAILBOX INDEX [--all-headers] [--latin1]\n", stderr);
         return kUsageError;
     }
     installPanels(std::make_shared<ConsolePanels>(false));
@@ -54,6 +58,7 @@ int runShow(const Args& args) {
     std::optional<std::string_view> text = box->loadMessageTextAt(static_cast<int>(o.index));
     if (!text) return 1;
     TextView view;
+    view.setUtf8(!o.latin1);
     std::string shown;
     {
         std::unique_ptr<MailMessage> message = renderMessage(*text, o.mailbox, o.allHeaders, view);

@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "formats/HtmlReader.h"
 #include "message/charset.h"
+#include "message/headertext.h"
 #include "message/headerword.h"
 #include "message/mimecodec.h"
 #include "message/mimetoken.h"
 #include "message/mimetypes.h"
+#include "message/unicode.h"
 #include "platform/Diagnostics.h"
 #include "platform/FileHandles.h"
 
@@ -341,14 +344,32 @@ void MimeMessage::decodeBody() {
 
 void MimeMessage::decodeTextBody() {
     myTextBody = std::make_unique<MimeRichText>();
-    MimeRichText& view = *myTextBody;
+    fillTextBody(*myTextBody, bodyView());
+}
+
+std::string MimeMessage::charsetParameter() const {
+    const std::string* charset = mimeParameterValueForKey("charset");
+    return charset ? trimmed(*charset) : std::string();
+}
+
+MimeRichText* MimeMessage::unicodeTextBody() {
+    if (!isType("text")) return nullptr;
+    if (!myUnicodeBody) {
+        myUnicodeBody = std::make_unique<MimeRichText>();
+        myUnicodeBody->setUtf8(true);
+        fillTextBody(*myUnicodeBody, textToUtf8(bodyView(), charsetParameter()));
+    }
+    return myUnicodeBody.get();
+}
+
+void MimeMessage::fillTextBody(MimeRichText& view, std::string_view body) {
     if (isSubtype("richtext")) {
-        view.readMimeRichText(bodyView());
+        view.readMimeRichText(body);
     } else if (isSubtype("enriched")) {
-        view.readMimeEnriched(bodyView());
+        view.readMimeEnriched(body);
     } else if (isSubtype("rtf")) {
         view.selectAll();
-        if (!view.replaceSelWithRTF(bodyView())) view.replaceSel(bodyView());
+        if (!view.replaceSelWithRTF(body)) view.replaceSel(body);
     } else {
         if (!isSubtype("plain") &&
             !(myMimeSubtype && lowercased(*myMimeSubtype).starts_with("x-zell")))
@@ -356,7 +377,7 @@ void MimeMessage::decodeTextBody() {
                     myMimeSubtype ? myMimeSubtype->c_str() : "");
         view.setPlainMode(true);
         view.selectAll();
-        view.replaceSel(bodyView());
+        view.replaceSel(body);
     }
 }
 
@@ -576,14 +597,11 @@ void MimeMessage::insertIcon(TextView& view, bool wholePart) {
 
 void MimeMessage::replaceSelWithBodyInView(TextView& view, const RenderOptions& options) {
     if (!myMimeType) {
-        view.replaceSel(bodyView());
+        view.replaceSel(view.isUtf8() ? utf8OrLatin1(bodyView()) : std::string(bodyView()));
     } else if (isType("multipart")) {
         renderMultipart(view, options);
     } else if (isType("text")) {
-        if (isKeyEqual(myMimeDisposition, "attachment") || isSubtype("html"))
-            insertIcon(view, false);
-        else if (MimeRichText* text = textBody())
-            view.replaceSelWithView(*text);
+        renderText(view);
     } else if (isType("message") && isSubtype("rfc822")) {
         renderEmbeddedMessage(view, options);
     } else if (isType("message") && isSubtype("external-body") && renderLocalFile(view)) {
@@ -599,6 +617,19 @@ bool MimeMessage::showsWholeWhenTooDeep(TextView& view, bool wholePart) {
                kMaxNesting);
     insertIcon(view, wholePart);
     return true;
+}
+
+void MimeMessage::renderText(TextView& view) {
+    if (isKeyEqual(myMimeDisposition, "attachment")) return insertIcon(view, false);
+    if (isSubtype("html")) {
+        if (view.isUtf8()) {
+            std::string html = textToUtf8(bodyView(), charsetParameter());
+            view.replaceSelWithDocument(HtmlReader::read(html, view.typingFormat()));
+        }
+        return insertIcon(view, false);
+    }
+    if (MimeRichText* text = view.isUtf8() ? unicodeTextBody() : textBody())
+        view.replaceSelWithView(*text);
 }
 
 void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) {
@@ -640,13 +671,18 @@ void MimeMessage::renderEmbeddedMessage(TextView& view, const RenderOptions& opt
         return;
     }
     RunSink runs = runsInto(view);
-    message->replaceSelWithHeadersInText(runs);
+    std::unique_ptr<MailHeaders> shown = view.isUtf8() ? displayHeaders(bodyView()) : nullptr;
+    if (shown)
+        shown->replaceSelInText(runs);
+    else
+        message->replaceSelWithHeadersInText(runs);
     runs("\n", false);
     if (auto* mime = dynamic_cast<MimeMessage*>(message.get())) {
         mime->nestIn(*this);
         mime->replaceSelWithBodyInView(view, options);
-    } else
-        message->replaceSelWithBodyInText(runs);
+    } else {
+        message->replaceSelWithBodyInText(view.isUtf8() ? utf8Runs(runs) : runs);
+    }
     myEmbedded.push_back(std::move(message));
 }
 

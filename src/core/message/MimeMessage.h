@@ -79,6 +79,8 @@ class MimeMessage : public MailMessage {
 
     // ---- body objects (decoded on first request, kept) ----
     MimeRichText* textBody();
+    // The text body for the Unicode display: UTF-8 from the declared charset.
+    MimeRichText* unicodeTextBody();
     const PartList* parts();
     const std::string* imageFile();
     const Sound* sound();
@@ -96,6 +98,8 @@ class MimeMessage : public MailMessage {
     bool saveBodyToFile() { return saveBodyToFile(bodyFileIn(attachmentDirectory())); }
 
     // ---- rendering ----
+    // A view in UTF-8 gets the Unicode display: text in its own charset and
+    // HTML shown inline as well as offered as an icon.
     void replaceSelWithBodyInView(TextView& view, const RenderOptions& options = {});
     // The same as plain text runs, attachments shown by name.
     void replaceSelWithBodyInText(const RunSink& out) override;
@@ -116,6 +120,9 @@ class MimeMessage : public MailMessage {
   private:
     void decodeBody();
     void decodeTextBody();
+    void fillTextBody(MimeRichText& view, std::string_view body);
+    std::string charsetParameter() const;
+    void renderText(TextView& view);
     void decodeMultipartBody();
     void keepUndelimitedBody(std::string_view body);
     void claimTemporaryBodyFile(std::string path);
@@ -150,6 +157,7 @@ class MimeMessage : public MailMessage {
     int myNesting = 0;
     bool myBodyDecoded = false;
     std::unique_ptr<MimeRichText> myTextBody;
+    std::unique_ptr<MimeRichText> myUnicodeBody;
     std::unique_ptr<PartList> myParts;
     std::optional<std::string> myImageFile;
     std::unique_ptr<Sound> mySound;

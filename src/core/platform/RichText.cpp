@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Diagnostics.h"
+#include "platform/utf8.h"
 
 namespace quill {
 namespace {
@@ -253,8 +254,24 @@ std::string RichText::describe() const {
     return out;
 }
 
+RichText RichText::inEncoding(bool utf8) const {
+    if (utf8 == m_utf8) return *this;
+    RichText out;
+    out.m_utf8 = utf8;
+    out.m_margins = m_margins;
+    for (const Run& run : runs()) {
+        ParagraphFormat para = paragraphFormatAt(run.start);
+        if (run.attachment)
+            out.replaceWithAttachment(out.length(), 0, *run.attachment, *run.format, para);
+        else
+            out.append(utf8 ? latin1ToUtf8(run.text) : utf8ToLatin1(run.text), *run.format, para);
+    }
+    return out;
+}
+
 bool RichText::operator==(const RichText& other) const {
-    if (m_text != other.m_text || m_margins != other.m_margins) return false;
+    if (m_text != other.m_text || m_margins != other.m_margins || m_utf8 != other.m_utf8)
+        return false;
     for (size_t i = 0; i < m_text.size(); ++i) {
         const Style& a = styleAt(i);
         const Style& b = other.styleAt(i);

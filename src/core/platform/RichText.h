@@ -146,13 +146,21 @@ class RichText {
     const Margins& margins() const { return m_margins; }
     void setMargins(const Margins& margins) { m_margins = margins; }
 
+    // Whether the bytes are UTF-8 rather than ISO 8859-1. UTF-8 text is made
+    // only to be shown; nothing Quill writes comes from it.
+    bool isUtf8() const { return m_utf8; }
+    void setUtf8(bool utf8) { m_utf8 = utf8; }
+    // The same text, formats and cells in the other encoding (characters
+    // that ISO 8859-1 lacks become "?").
+    RichText inEncoding(bool utf8) const;
+
     // A compact description for diagnostics and tests: a paragraph with a
     // format of its own starts "<center fi36 li36>", a run with a format other
     // than the default reads "{b i u s14 +4 f=Courier|text}", a cell "[name]"
     // whatever its format.
     std::string describe() const;
 
-    // Same bytes, same formats, same cells, same margins.
+    // Same bytes, same formats, same cells, same margins, same encoding.
     bool operator==(const RichText& other) const;
 
   private:
@@ -182,6 +190,7 @@ class RichText {
     std::map<Style, uint32_t> m_styleIndex;
     std::vector<Attachment> m_cells;
     Margins m_margins;
+    bool m_utf8 = false;
 };
 
 }  // namespace quill

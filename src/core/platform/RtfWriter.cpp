@@ -223,6 +223,7 @@ class Writer {
 }  // namespace
 
 std::string RtfWriter::write(const RichText& text, AttachmentForm form) {
+    if (text.isUtf8()) return Writer(text.inEncoding(false), form).run();
     return Writer(text, form).run();
 }
 

@@ -26,6 +26,7 @@ enum class AttachmentForm { Platform, Wire };
 
 class RtfWriter {
   public:
+    // RTF carries ISO 8859-1: UTF-8 text is written in that form.
     static std::string write(const RichText& text, AttachmentForm form = AttachmentForm::Platform);
 };
 

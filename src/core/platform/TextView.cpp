@@ -91,6 +91,7 @@ void TextView::replaceSelWithAttachment(const std::string& name,
 }
 
 void TextView::replaceSelWithDocument(const RichText& document) {
+    if (document.isUtf8() != isUtf8()) return replaceSelWithDocument(document.inEncoding(isUtf8()));
     if (m_plain) {
         replaceSel(document.plainText());
         return;
@@ -102,9 +103,18 @@ void TextView::replaceSelWithDocument(const RichText& document) {
 
 void TextView::clear() {
     Margins margins = m_text.margins();
+    bool utf8 = isUtf8();
     m_text.clear();
     m_text.setMargins(margins);
+    m_text.setUtf8(utf8);
     m_selStart = m_selEnd = 0;
+    changed();
+}
+
+void TextView::setUtf8(bool utf8) {
+    if (utf8 == isUtf8()) return;
+    m_text = m_text.inEncoding(utf8);
+    m_selStart = m_selEnd = m_text.length();
     changed();
 }
 

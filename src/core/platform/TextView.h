@@ -47,12 +47,17 @@ class TextView {
     // An icon named `name` for a file not written yet (plain mode shows the name).
     void replaceSelWithAttachment(const std::string& name,
                                   std::shared_ptr<const AttachmentBody> body);
-    // A whole document (text, formats and attached files).
+    // A whole document (text, formats and attached files), converted to this
+    // view's encoding.
     void replaceSelWithDocument(const RichText& document);
     // Everything other shows.
     void replaceSelWithView(const TextView& other) { replaceSelWithDocument(other.m_text); }
-    // Removes everything.
+    // Removes everything but the margins and the encoding.
     void clear();
+    // Whether the view holds UTF-8 (the Unicode display) instead of ISO 8859-1;
+    // changing it converts the text and puts the selection at the end.
+    bool isUtf8() const { return m_text.isUtf8(); }
+    void setUtf8(bool utf8);
 
     // Typing format and formatting of the selection.
     unsigned fontTraits() const { return m_typing.traits; }

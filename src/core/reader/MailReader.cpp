@@ -12,6 +12,7 @@
 #include "message/MimeMessage.h"
 #include "message/date.h"
 #include "message/mimetoken.h"
+#include "message/unicode.h"
 #include "platform/Diagnostics.h"
 #include "platform/Error.h"
 #include "platform/FileHandles.h"
@@ -48,9 +49,14 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path)
       m_path(std::move(path)),
       m_matrix([this](int id, std::string& subject, std::string& from) {
           m_mailbox->loadSubject(id, subject, from);
+          if (m_unicodeList) m_unicodeList->load(id, subject, from);
       }),
       m_readOnly(m_mailbox->readOnly()),
-      m_statusLineShown(Defaults::shared().statusLine()) {}
+      m_statusLineShown(Defaults::shared().statusLine()) {
+    if (!Defaults::shared().unicodeDisplay()) return;
+    m_unicodeList.emplace(*m_mailbox);
+    m_matrix.setUtf8Texts(true);
+}
 
 MailReader::~MailReader() {
     if (m_mailbox) {
@@ -436,10 +442,11 @@ void MailReader::showMessage(int index, bool forcePlain) {
         emptyMsg();
         return;
     }
+    m_text.clear();
+    m_text.setUtf8(Defaults::shared().unicodeDisplay());
     if (forcePlain) {
         MailHeaders::setFilteredHeaders(nullptr);
-        m_text.clear();
-        m_text.replaceSel(*bytes);
+        m_text.replaceSel(m_text.isUtf8() ? utf8OrLatin1(*bytes) : std::string(*bytes));
         m_message.reset();
     } else {
         m_message = renderMessage(*bytes, m_path, m_displayAllHeaders, m_text,
@@ -650,6 +657,9 @@ void MailReader::extractAttachment() {
 
 void MailReader::textWillPrint(int scope, TextView& out) {
     out.clear();
+    // Summaries are the list's texts, in the list's encoding.
+    out.setUtf8(scope == kPrintSummaries ? m_matrix.utf8Texts()
+                                         : Defaults::shared().unicodeDisplay());
     if (scope == kPrintSummaries) {
         for (int row = 0; row < m_matrix.rowCount(); ++row) {
             const MailCell& c = m_matrix.loadedCellAtRow(row);
@@ -673,6 +683,7 @@ void MailReader::textWillPrint(int scope, TextView& out) {
         }
         first = false;
         TextView one;
+        one.setUtf8(out.isUtf8());
         renderMessage(*bytes, m_path, m_displayAllHeaders, one);
         out.setSel(out.textLength(), out.textLength());
         out.replaceSelWithView(one);

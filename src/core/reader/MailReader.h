@@ -15,6 +15,7 @@
 #include "platform/TextView.h"
 #include "reader/MailReaderView.h"
 #include "reader/TocMatrix.h"
+#include "reader/UnicodeListTexts.h"
 #include "store/MailBox.h"
 #include "store/MailBoxWindow.h"
 
@@ -143,6 +144,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
 
     std::unique_ptr<MailBox> m_mailbox;
     std::string m_path;
+    std::optional<UnicodeListTexts> m_unicodeList;  // set under the Unicode display
     TocMatrix m_matrix;
     TextView m_text;
     std::unique_ptr<MailMessage> m_message;

@@ -1,5 +1,6 @@
 #include "reader/MessageRenderer.h"
 
+#include "message/headertext.h"
 #include "settings/Defaults.h"
 
 namespace quill {
@@ -33,13 +34,20 @@ std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::str
     if (!message) return nullptr;
     MailHeaders::setFilteredHeaders(allHeaders ? nullptr : filteredHeadersFromDefaults());
     unsigned plainTraits = view.fontTraits() & ~kBoldTrait;
+    MailHeaders::RunSink runs = MimeMessage::runsInto(view);
+    // The Unicode display reads the values afresh: the message's own were
+    // decoded into ISO 8859-1, which loses other charsets.
+    std::unique_ptr<MailHeaders> shown = view.isUtf8() ? displayHeaders(text) : nullptr;
+    if (shown)
+        shown->replaceSelInText(runs);
+    else
+        message->replaceSelWithHeadersInText(runs);
+    runs("\n", false);
     if (auto* mime = dynamic_cast<MimeMessage*>(message.get())) {
         // MIME bodies go straight into the view so attachments become icons.
-        message->replaceSelWithHeadersInText(MimeMessage::runsInto(view));
-        view.replaceSel("\n");
         mime->replaceSelWithBodyInView(view, options);
     } else {
-        message->replaceSelInText(MimeMessage::runsInto(view));
+        message->replaceSelWithBodyInText(view.isUtf8() ? utf8Runs(runs) : runs);
     }
     view.setFontTraits(plainTraits);
     view.setSel(0, 0);

@@ -16,8 +16,9 @@ namespace quill {
 // The filter block of the "MailFilter" setting plus the envelope line.
 std::shared_ptr<const MailHeaders> filteredHeadersFromDefaults();
 
-// Parses text as a message and renders it into view (replacing its contents).
-// Answers the message object, or nothing when the text is no message.
+// Parses text as a message and renders it into view (replacing its contents),
+// in the view's encoding: a UTF-8 view gets the Unicode display. Answers the
+// message object, or nothing when the text is no message.
 std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
                                            bool allHeaders, TextView& view);
 // The same with the reader's choice among MIME alternatives.

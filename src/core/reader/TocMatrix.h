@@ -46,6 +46,10 @@ class TocMatrix {
     void sortProc(const Comparison& less);
     SortKey sortKey() const { return m_sortKey; }
 
+    // Whether the loaded texts are UTF-8 (the Unicode display) or ISO 8859-1.
+    bool utf8Texts() const { return m_utf8Texts; }
+    void setUtf8Texts(bool utf8) { m_utf8Texts = utf8; }
+
     bool showDeletions() const { return m_showDeletions; }
     bool setShowDeletions(bool on);
     bool showSizes() const { return m_showSizes; }
@@ -104,6 +108,7 @@ class TocMatrix {
     std::optional<std::set<int>> m_focus;
     bool m_showDeletions = false;
     bool m_showSizes = true;
+    bool m_utf8Texts = false;
     int m_loadedCellRow = -1;
     SortKey m_sortKey = SortKey::Number;
     std::uint64_t m_layoutVersion = 0;

@@ -38,7 +38,8 @@
     X(expandPrivateAliases, setExpandPrivateAliases, "ExpandPrivateAliases", false) \
     X(loadNISAddresses, setLoadNISAddresses, "LoadNISAddresses", true)              \
     X(loadVexnodeAddresses, setLoadVexnodeAddresses, "LoadVexnodeAddresses", false) \
-    X(spacePages, setSpacePages, "SpacePages", true)
+    X(spacePages, setSpacePages, "SpacePages", true)                                \
+    X(unicodeDisplay, setUnicodeDisplay, "UnicodeDisplay", true)
 
 #define QUILL_INT_DEFAULTS(X)                                                               \
     X(pollTime, setPollTime, "PollTime", 5)                                                 \

@@ -9,6 +9,10 @@ namespace {
 
 QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 
+QString shownText(const TocMatrix& matrix, const std::string& s) {
+    return matrix.utf8Texts() ? QString::fromUtf8(s.data(), qsizetype(s.size())) : latin1(s);
+}
+
 // Status marks of a row: unread, flagged, deleted, attachment.
 QString marks(const MailCell& cell) {
     QString m;
@@ -50,11 +54,11 @@ QVariant TocMatrixModel::data(const QModelIndex& index, int role) const {
         case Marks:
             return marks(cell);
         case From:
-            return latin1(cell.from());
+            return shownText(m_matrix, cell.from());
         case Date:
             return latin1(cell.date());
         case Subject:
-            return latin1(cell.subject());
+            return shownText(m_matrix, cell.subject());
         case Size:
             return latin1(sizeString(cell.size()));
         default:

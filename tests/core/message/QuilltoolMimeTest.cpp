@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/utf8.h"
 #include "support/QuillTest.h"
 
 namespace quill {
@@ -141,6 +142,59 @@ TEST_F(QuilltoolMimeTest, ShowRendersAttachmentsAsLines) {
     std::string all = quilltool("show " + mailbox + " 0 --all-headers");
     EXPECT_NE(all.find("Content-Type: multipart/mixed; boundary=b\n"), std::string::npos) << all;
     EXPECT_EQ(quilltool("show " + mailbox + " 7"), "");
+}
+
+}  // namespace
+}  // namespace quill
+
+namespace quill {
+namespace {
+
+class QuilltoolShowTest : public test::QuillTest {
+  protected:
+    // A mailbox holding the corpus file as its first message.
+    std::string mailboxOf(const std::string& bytes, int n) {
+        std::string box = tmp() + "/c" + std::to_string(n) + ".mbox";
+        ::mkdir(box.c_str(), 0700);
+        std::string_view text = bytes;
+        if (text.starts_with("\xef\xbb\xbf")) text.remove_prefix(3);
+        std::string mbox =
+            text.starts_with("From ") ? std::string() : "From corpus Sat Jan  1 00:00:00 2000\n";
+        writeFile("c" + std::to_string(n) + ".mbox/mbox", mbox + std::string(text) + "\n");
+        return box;
+    }
+};
+
+TEST_F(QuilltoolShowTest, EveryCorpusMessageShowsAsUtf8) {
+    std::optional<std::string> manifest = test::corpusFile("MANIFEST.md");
+    if (!manifest) GTEST_SKIP() << "no corpus";
+    std::filesystem::path root = std::filesystem::path(*manifest).parent_path();
+    int n = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file() || entry.path().filename() == "MANIFEST.md") continue;
+        std::string box = mailboxOf(test::slurp(entry.path().string()), ++n);
+        std::string shown = quilltool("show " + box + " 0");
+        EXPECT_FALSE(shown.empty()) << entry.path();
+        EXPECT_TRUE(isValidUtf8(shown)) << entry.path();
+        if (entry.path().filename() != "japanese-iso2022jp.eml") continue;
+        EXPECT_NE(shown.find("Subject: \u65e5\u672c\u8a9e\u30e1\u30fc\u30eb\u30c6\u30b9\u30c8 "
+                             "(testing Japanese emails)\n"),
+                  std::string::npos)
+            << shown;
+    }
+    EXPECT_GT(n, 0);
+}
+
+TEST_F(QuilltoolShowTest, Latin1OptionPrintsTheIso8859Form) {
+    std::string box = mailboxOf(
+        "From: =?utf-8?q?J=C3=B6rg?= <j@x>\nSubject: =?utf-8?b?w6k=?=\n"
+        "MIME-Version: 1.0\nContent-Type: text/plain; charset=utf-8\n\n"
+        "K\xc3\xb6ln\n",
+        0);
+    EXPECT_EQ(quilltool("show " + box + " 0"),
+              "From: J\u00f6rg <j@x>\nSubject: \u00e9\n\nK\u00f6ln\n");
+    EXPECT_EQ(quilltool("show " + box + " 0 --latin1"),
+              "From: J\xc3\xb6rg <j@x>\nSubject: w6k=\n\nK\xc3\xb6ln\n");
 }
 
 }  // namespace
