@@ -39,6 +39,8 @@ QIcon iconFor(const Attachment& cell) {
     if (!cell.isFile()) return provider.icon(QAbstractFileIconProvider::Network);
     QFileInfo info(QString::fromStdString(cell.path));
     if (!cell.path.empty() && info.exists()) return provider.icon(info);
+    // An icon whose file is not written yet is typed by its name.
+    if (cell.path.empty() && !cell.name.empty()) return provider.icon(QFileInfo(latin1(cell.name)));
     return provider.icon(QAbstractFileIconProvider::File);
 }
 
@@ -104,10 +106,6 @@ QImage RichTextDocument::attachmentImage(const Attachment& cell) {
     painter.setPen(QGuiApplication::palette().color(QPalette::Text));
     painter.drawText(QRect(0, kIconSize + 2, width, metrics.height()), Qt::AlignHCenter, name);
     return image;
-}
-
-std::string RichTextDocument::attachmentPath(const QTextCharFormat& format) {
-    return format.property(kAttachmentPathProperty).toString().toStdString();
 }
 
 void RichTextDocument::fill(QTextDocument& document, const RichText& text) {

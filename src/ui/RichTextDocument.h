@@ -36,8 +36,6 @@ class RichTextDocument {
     // What a cell shows: an attached file's icon with its name under it; for
     // other cells (link buttons) a small icon alone.
     static QImage attachmentImage(const Attachment& cell);
-    // The attachment a character format belongs to, or an empty path.
-    static std::string attachmentPath(const QTextCharFormat& format);
 };
 
 }  // namespace quill

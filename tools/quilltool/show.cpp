@@ -2,11 +2,9 @@
 // plain text: the header block with the filtered headers hidden (all of them
 // shown with --all-headers) and the body, attachments as "[attachment: NAME]".
 // The text is the Unicode display's, in UTF-8; --latin1 prints the ISO 8859-1
-// form the window shows with "UnicodeDisplay" off.
-// Attachment files are made in a private temporary directory removed at exit.
+// form the window shows with "UnicodeDisplay" off. Showing writes no attachment file.
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "commands.h"
 #include "message/MimeMessage.h"
@@ -41,23 +39,6 @@ bool parse(const Args& args, ShowOptions& o) {
     return *end == '\0' && o.index >= 0;
 }
 
-// A directory under /tmp for the bodies shown as icons, removed with everything in it.
-class ScratchDirectory {
-  public:
-    ScratchDirectory() {
-        char name[] = "/tmp/quilltool-show-XXXXXX";
-        if (::mkdtemp(name)) m_path = name;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
-
 }  // namespace
 
 int runShow(const Args& args) {
@@ -76,9 +57,6 @@ int runShow(const Args& args) {
     }
     std::optional<std::string_view> text = box->loadMessageTextAt(static_cast<int>(o.index));
     if (!text) return 1;
-    ScratchDirectory scratch;
-    std::optional<std::string> savedDirectory = MailMessage::defaultAttachmentDirectory();
-    MailMessage::setDefaultAttachmentDirectory(scratch.path());
     TextView view;
     view.setUtf8(!o.latin1);
     std::string shown;
@@ -86,7 +64,6 @@ int runShow(const Args& args) {
         std::unique_ptr<MailMessage> message = renderMessage(*text, o.mailbox, o.allHeaders, view);
         shown = message ? MimeMessage::textWithAttachmentNames(view) : std::string(*text);
     }
-    MailMessage::setDefaultAttachmentDirectory(savedDirectory);
     std::fwrite(shown.data(), 1, shown.size(), stdout);
     if (!shown.empty() && shown.back() != '\n') std::fputc('\n', stdout);
     return 0;

@@ -17,10 +17,13 @@ void parseBeginLine(const std::string& line, std::string* name, int* mode) {
     size_t p = 6;
     while (p < line.size() && line[p] == ' ') ++p;
     if (mode) {
-        *mode = 0;
+        // Only the permission bits mean anything; extra digits shift out of an
+        // unsigned accumulator instead of overflowing.
+        unsigned bits = 0;
         for (size_t q = p; q < line.size() && line[q] >= '0' && line[q] <= '7'; ++q) {
-            *mode = *mode * 8 + (line[q] - '0');
+            bits = bits * 8 + static_cast<unsigned>(line[q] - '0');
         }
+        *mode = static_cast<int>(bits & 07777);
     }
     while (p < line.size() && line[p] >= '0' && line[p] <= '9') ++p;
     while (p < line.size() && line[p] == ' ') ++p;

@@ -31,6 +31,9 @@ class MailHeaderBinding {
     void setKey(std::string_view key) { myKey = intern(key); }
     void setValue(std::string_view value) { myValue.assign(value); }
     void setValueNoCopy(std::string&& value) { myValue = std::move(value); }
+    // Grows the value in place, so a header of many continuation lines costs
+    // time in proportion to its length.
+    void appendToValue(std::string_view more) { myValue.append(more); }
 
     // The one shared copy of this spelling (NUL-terminated, never freed).
     static std::string_view intern(std::string_view key);

@@ -69,10 +69,8 @@ size_t foldBreak(std::string_view rest, size_t column) {
 void parseLine(std::string_view line, std::vector<MailHeaderBinding>& parsed) {
     if (isSpace(line[0]) && !parsed.empty()) {
         MailHeaderBinding& last = parsed.back();
-        std::string joined;
-        joined.reserve(last.value().size() + line.size());
-        joined.append(last.value()).append(" ").append(skipSpace(line));
-        last.setValueNoCopy(std::move(joined));
+        last.appendToValue(" ");
+        last.appendToValue(skipSpace(line));
         return;
     }
     if (line.starts_with(MailHeaders::kFromSpace)) {

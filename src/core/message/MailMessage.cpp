@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 
 #include "BuildInfo.h"
 #include "message/charset.h"
@@ -452,6 +453,9 @@ const std::string& platformBuildText() {
 
 void mkuniquefile(std::string& path) {
     static std::atomic<int> counter{1};
+    // The system sees a path only up to its first NUL; testing one name while
+    // changing another would never end.
+    path.resize(std::strlen(path.c_str()));
     size_t componentStart = path.rfind('/');
     componentStart = componentStart == std::string::npos ? 0 : componentStart + 1;
     size_t dot = path.rfind('.');

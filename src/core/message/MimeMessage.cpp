@@ -4,10 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "formats/HtmlReader.h"
 #include "message/charset.h"
@@ -127,17 +125,6 @@ bool writeBodyFile(const std::string& path, std::string_view bytes) {
     return fd && writeAll(fd.get(), bytes) && fd.close() == 0;
 }
 
-void removePath(const std::string& path) {
-    std::error_code error;
-    if (std::filesystem::is_directory(std::filesystem::symlink_status(path, error))) {
-        std::filesystem::remove_all(path, error);
-        if (!error) return;
-    } else if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
-        return;
-    }
-    std::perror(path.c_str());
-}
-
 }  // namespace
 
 // ---- class ----
@@ -164,7 +151,7 @@ void registerMimeMessageClass() { MailMessage::registerMailClass(MimeMessage::ma
 
 MimeMessage::~MimeMessage() {
     dropBodyFile();
-    for (const std::string& link : myOwnedLinks) removePath(link);
+    for (const auto& body : myIconBodies) body->detach();
 }
 
 // ---- headers ----
@@ -250,6 +237,10 @@ const std::string* MimeMessage::mimeDispositionParameterValueForKey(std::string_
 bool MimeMessage::isType(std::string_view type) const { return isKeyEqual(myMimeType, type); }
 bool MimeMessage::isSubtype(std::string_view subtype) const {
     return isKeyEqual(myMimeSubtype, subtype);
+}
+
+bool MimeMessage::isSplitMultipart() const {
+    return isType("multipart") && myNesting < kMaxNesting;
 }
 
 bool MimeMessage::isRichBody() const { return !(isType("text") && isSubtype("plain")); }
@@ -391,6 +382,7 @@ void MimeMessage::fillTextBody(MimeRichText& view, std::string_view body) {
 }
 
 void MimeMessage::decodeMultipartBody() {
+    if (!isSplitMultipart()) return;
     myParts = std::make_unique<PartList>();
     std::string_view body = bodyView();
     std::string boundary;
@@ -416,8 +408,10 @@ void MimeMessage::decodeMultipartBody() {
             if (body.size() > start + 1) text = body.substr(start, body.size() - 1 - start);
         }
         ByteSource stream(text);
-        if (std::unique_ptr<MimeMessage> part = initFromStream(stream))
+        if (std::unique_ptr<MimeMessage> part = initFromStream(stream)) {
+            part->nestIn(*this);
             myParts->push_back(std::move(part));
+        }
     }
 }
 
@@ -428,8 +422,10 @@ void MimeMessage::keepUndelimitedBody(std::string_view body) {
     std::string text = "\n";
     text += body;
     ByteSource stream(text);
-    if (std::unique_ptr<MimeMessage> part = initFromStream(stream))
+    if (std::unique_ptr<MimeMessage> part = initFromStream(stream)) {
+        part->nestIn(*this);
         myParts->push_back(std::move(part));
+    }
 }
 
 void MimeMessage::decodeImageBody() { myImageFile = tmpBodyFile(true); }
@@ -479,7 +475,7 @@ std::string MimeMessage::attachmentDirectory() {
 }
 
 void MimeMessage::dropBodyFile() {
-    if (myBodyFile && myBodyFileOwner) removePath(*myBodyFile);
+    if (myBodyFile && myBodyFileOwner) AttachmentBody::removeWritten(*myBodyFile);
     myBodyFile.reset();
     myBodyFileOwner = false;
 }
@@ -492,13 +488,14 @@ std::string MimeMessage::fileBaseName() const {
         if (!given) given = mimeParameterValueForKey("name");
         if (given && !given->empty()) name = *given;
     }
+    // A name from the mail names one file in the attachment directory, nothing
+    // above it and nothing cut short.
     for (char& c : name)
-        if (c == '/') c = '-';
+        if (c == '/' || c == '\0') c = '-';
     return name;
 }
 
-std::string MimeMessage::bodyFileIn(const std::optional<std::string>& directory) {
-    dropBodyFile();
+std::string MimeMessage::bodyFileName() const {
     std::string name = fileBaseName();
     std::vector<const MimeFileType*> entries;
     for (const MimeFileType& entry : mimeTypeMap())
@@ -520,6 +517,12 @@ std::string MimeMessage::bodyFileIn(const std::optional<std::string>& directory)
         if (lowercased(subtype).starts_with("x-")) subtype.erase(0, 2);
         name += formatString(".%s", lowercased(subtype).c_str());
     }
+    return name;
+}
+
+std::string MimeMessage::bodyFileIn(const std::optional<std::string>& directory) {
+    dropBodyFile();
+    std::string name = bodyFileName();
     std::string path = directory ? formatString("%s/", directory->c_str()) + name : name;
     if (directory) mkuniquefile(path);
     myBodyFile = path;
@@ -551,7 +554,7 @@ void MimeMessage::claimTemporaryBodyFile(std::string path) {
 
 bool MimeMessage::saveBodyToFile(const std::string& path) {
     bool ok = true;
-    if (isType("multipart")) {
+    if (isSplitMultipart()) {
         if (::mkdir(path.c_str(), 0777) != 0) return false;
         if (const PartList* list = parts())
             for (const auto& part : *list) ok = part->saveBodyToFile(part->bodyFileIn(path)) && ok;
@@ -561,7 +564,8 @@ bool MimeMessage::saveBodyToFile(const std::string& path) {
     }
     const std::string* mode = mimeParameterValueForKey("x-unix-mode");
     if (ok && mode) {
-        long bits = std::strtol(mode->c_str(), nullptr, 0);
+        // Permissions only: a mail never makes a set-user-ID file.
+        long bits = std::strtol(mode->c_str(), nullptr, 0) & 0777;
         if (bits != 0) ::chmod(path.c_str(), static_cast<mode_t>(bits));
     }
     return ok;
@@ -569,16 +573,26 @@ bool MimeMessage::saveBodyToFile(const std::string& path) {
 
 // ---- rendering ----
 
+std::shared_ptr<const AttachmentBody> MimeMessage::iconBody(AttachmentBody::Writer write) {
+    myIconBodies.push_back(std::make_shared<AttachmentBody>(std::move(write)));
+    return myIconBodies.back();
+}
+
+bool MimeMessage::saveWholePartToFile(const std::string& path) {
+    ByteSink sink;
+    writeHeadersToStream(sink);
+    sink.write("\n");
+    sink.write(bodyView());
+    return writeBodyFile(path, sink.bytes());
+}
+
 void MimeMessage::insertIcon(TextView& view, bool wholePart) {
-    std::string path = tmpBodyFile(!wholePart);
-    if (wholePart) {
-        ByteSink sink;
-        writeHeadersToStream(sink);
-        sink.write("\n");
-        sink.write(bodyView());
-        writeBodyFile(path, sink.bytes());
-    }
-    view.replaceSelWithFile(path);
+    AttachmentBody::Writer write;
+    if (wholePart)
+        write = [this](const std::string& path) { return saveWholePartToFile(path); };
+    else
+        write = [this](const std::string& path) { return saveBodyToFile(path); };
+    view.replaceSelWithAttachment(bodyFileName(), iconBody(std::move(write)));
 }
 
 void MimeMessage::replaceSelWithBodyInView(TextView& view, const RenderOptions& options) {
@@ -597,6 +611,14 @@ void MimeMessage::replaceSelWithBodyInView(TextView& view, const RenderOptions& 
     }
 }
 
+bool MimeMessage::showsWholeWhenTooDeep(TextView& view, bool wholePart) {
+    if (myNesting < kMaxNesting) return false;
+    logWarning(kWho, "MIME parts nested more than %d deep; showing the rest as one attachment",
+               kMaxNesting);
+    insertIcon(view, wholePart);
+    return true;
+}
+
 void MimeMessage::renderText(TextView& view) {
     if (isKeyEqual(myMimeDisposition, "attachment")) return insertIcon(view, false);
     if (isSubtype("html")) {
@@ -611,6 +633,7 @@ void MimeMessage::renderText(TextView& view) {
 }
 
 void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) {
+    if (showsWholeWhenTooDeep(view, false)) return;
     if (isSubtype("alternative")) return renderAlternatives(view, options);
     if (isSubtype("x-folder")) return insertIcon(view, false);
     const PartList* list = parts();
@@ -670,6 +693,7 @@ void MimeMessage::renderAlternatives(TextView& view, const RenderOptions& option
 }
 
 void MimeMessage::renderEmbeddedMessage(TextView& view, const RenderOptions& options) {
+    if (showsWholeWhenTooDeep(view, true)) return;
     ByteSource stream(bodyView());
     std::unique_ptr<MailMessage> message = MailMessage::newFromStream(stream);
     if (!message) {
@@ -683,10 +707,12 @@ void MimeMessage::renderEmbeddedMessage(TextView& view, const RenderOptions& opt
     else
         message->replaceSelWithHeadersInText(runs);
     runs("\n", false);
-    if (auto* mime = dynamic_cast<MimeMessage*>(message.get()))
+    if (auto* mime = dynamic_cast<MimeMessage*>(message.get())) {
+        mime->nestIn(*this);
         mime->replaceSelWithBodyInView(view, options);
-    else
+    } else {
         message->replaceSelWithBodyInText(view.isUtf8() ? utf8Runs(runs) : runs);
+    }
     myEmbedded.push_back(std::move(message));
 }
 
@@ -695,15 +721,14 @@ bool MimeMessage::renderLocalFile(TextView& view) {
     const std::string* name = mimeParameterValueForKey("name");
     if (!access || !name || !equalsIgnoringCase(*access, "local-file")) return false;
     size_t slash = name->find_last_of('/');
-    std::string link = attachmentDirectory() + "/" +
-                       (slash == std::string::npos ? *name : name->substr(slash + 1));
-    mkuniquefile(link);
-    if (::symlink(name->c_str(), link.c_str()) != 0) {
-        std::perror(link.c_str());
+    std::string target = *name;
+    auto link = [target](const std::string& path) {
+        if (::symlink(target.c_str(), path.c_str()) == 0) return true;
+        std::perror(path.c_str());
         return false;
-    }
-    myOwnedLinks.push_back(link);
-    view.replaceSelWithFile(link);
+    };
+    view.replaceSelWithAttachment(slash == std::string::npos ? target : target.substr(slash + 1),
+                                  iconBody(std::move(link)));
     return true;
 }
 

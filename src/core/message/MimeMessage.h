@@ -3,8 +3,8 @@
 // disposition, transfer encoding), undoes the transfer encoding and the
 // character set, and turns the body into a body object by media type: a text
 // view, a list of parts, an image file or a sound. Rendering puts a message
-// into a reader view with its attachments shown as file icons, saving their
-// bodies to files named after the file-type map.
+// into a reader view with its attachments shown as file icons named after the
+// file-type map; an icon's file is written only when it is opened or saved.
 #pragma once
 
 #include <memory>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "formats/MimeRichText.h"
+#include "message/AttachmentBody.h"
 #include "message/MailMessage.h"
 #include "message/MimeParameters.h"
 
@@ -89,6 +90,8 @@ class MimeMessage : public MailMessage {
     // Sets the type from the file name's extension (application/octet-stream
     // when nothing fits).
     void setMimeTypeFromFile(const std::string& name);
+    // The body's file name: the given name, else one from the type, with the map's extension.
+    std::string bodyFileName() const;
     std::string bodyFileIn(const std::optional<std::string>& directory);
     std::string tmpBodyFile(bool save);
     bool saveBodyToFile(const std::string& path);
@@ -109,6 +112,11 @@ class MimeMessage : public MailMessage {
     // Where temporary body files go: the default attachment directory, else "/tmp".
     static std::string attachmentDirectory();
 
+    // Parts nested deeper than this (multiparts and embedded messages alike)
+    // are not split: a multipart there is kept whole as one attachment.
+    static constexpr int kMaxNesting = 32;
+    int nesting() const { return myNesting; }
+
   private:
     void decodeBody();
     void decodeTextBody();
@@ -124,8 +132,16 @@ class MimeMessage : public MailMessage {
     void dropBodyFile();
     bool isSubtype(std::string_view subtype) const;
     bool isType(std::string_view type) const;
+    // A multipart this reader splits into parts (not one nested too deep).
+    bool isSplitMultipart() const;
+    void nestIn(const MimeMessage& parent) { myNesting = parent.myNesting + 1; }
     std::string fileBaseName() const;
     void insertIcon(TextView& view, bool wholePart);
+    std::shared_ptr<const AttachmentBody> iconBody(AttachmentBody::Writer write);
+    bool saveWholePartToFile(const std::string& path);
+    // Beyond the nesting limit: an icon for the rest (the whole part when
+    // asked), with a warning; true when so shown.
+    bool showsWholeWhenTooDeep(TextView& view, bool wholePart);
     void renderMultipart(TextView& view, const RenderOptions& options);
     static void separateFromPreviousPart(TextView& view);
     bool showsAsText() const;
@@ -140,6 +156,7 @@ class MimeMessage : public MailMessage {
     std::optional<std::string> myMimeDisposition;
     MimeParameters myMimeDispositionParameters;
 
+    int myNesting = 0;
     bool myBodyDecoded = false;
     std::unique_ptr<MimeRichText> myTextBody;
     std::unique_ptr<MimeRichText> myUnicodeBody;
@@ -149,7 +166,7 @@ class MimeMessage : public MailMessage {
 
     std::optional<std::string> myBodyFile;
     bool myBodyFileOwner = false;
-    std::vector<std::string> myOwnedLinks;
+    std::vector<std::shared_ptr<AttachmentBody>> myIconBodies;  // detached when this goes
     std::vector<std::unique_ptr<MailMessage>> myEmbedded;  // shown inline, kept for their files
 };
 

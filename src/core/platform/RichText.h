@@ -14,13 +14,17 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quill {
+
+class AttachmentBody;
 
 // The byte an attachment cell occupies in the plain text.
 inline constexpr char kAttachmentChar = '\xAC';
@@ -60,6 +64,8 @@ struct Attachment {
     std::string path;  // where the file is now; empty when not known
     int width = 0;     // icon size in twips, as stored in RTF
     int height = 0;
+    // The bytes of a file not written yet (path empty until it is).
+    std::shared_ptr<const AttachmentBody> body;
     bool isFile() const { return directive == "ZellGraphic"; }
     auto operator<=>(const Attachment&) const = default;
 };
@@ -177,7 +183,10 @@ class RichText {
 
     std::string m_text;
     std::vector<uint32_t> m_styleOf;  // one style per byte of m_text
-    std::vector<Style> m_styles;
+    // A deque, so a style never moves once interned: formats handed out by
+    // reference (runs, paragraphs, a paragraph's format being copied onto the
+    // next bytes) stay valid while edits add styles.
+    std::deque<Style> m_styles;
     std::map<Style, uint32_t> m_styleIndex;
     std::vector<Attachment> m_cells;
     Margins m_margins;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -72,7 +73,9 @@ class Parser {
     void setIndents() {
         Group& g = top();
         g.para.indent = static_cast<float>(g.leftTwips) / 20.0f;
-        g.para.firstIndent = static_cast<float>(g.leftTwips + g.firstTwips) / 20.0f;
+        // Each indent may be any int the reader accepts, so their sum is taken wide.
+        g.para.firstIndent =
+            static_cast<float>(static_cast<std::int64_t>(g.leftTwips) + g.firstTwips) / 20.0f;
     }
     void plain() {
         top().chr = m_base;

@@ -1,6 +1,7 @@
 #include "platform/RtfWriter.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -10,8 +11,15 @@
 namespace quill {
 namespace {
 
-int twips(float points) { return static_cast<int>(std::lround(points * 20.0f)); }
-int halfPoints(float points) { return static_cast<int>(std::lround(points * 2.0f)); }
+// An RTF parameter: an int, as the reader takes it. Formats read from outside
+// may hold any float, so the value is rounded and kept in range.
+int parameter(double value) {
+    if (std::isnan(value)) return 0;
+    return static_cast<int>(std::clamp(std::round(value), -double(INT_MAX), double(INT_MAX)));
+}
+
+int twips(float points) { return parameter(double(points) * 20.0); }
+int halfPoints(float points) { return parameter(double(points) * 2.0); }
 
 // Family words for the font table, by a part of the font's name.
 struct FontFamily {
@@ -92,7 +100,7 @@ class Writer {
         m_out += "\\pard";
         m_out += alignmentWord(para.alignment);
         int following = twips(para.indent);
-        int first = twips(para.firstIndent) - following;
+        int first = parameter(double(twips(para.firstIndent)) - following);
         if (first != 0) m_out += formatString("\\fi%d", first);
         if (following != 0) m_out += formatString("\\li%d", following);
         m_written.reset();

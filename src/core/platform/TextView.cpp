@@ -76,6 +76,20 @@ bool TextView::replaceSelWithFile(const std::string& path) {
     return true;
 }
 
+void TextView::replaceSelWithAttachment(const std::string& name,
+                                        std::shared_ptr<const AttachmentBody> body) {
+    if (m_plain) {
+        replaceSel(name);
+        return;
+    }
+    Attachment cell;
+    cell.name = name;
+    cell.body = std::move(body);
+    size_t start = m_selStart;
+    m_text.replaceWithAttachment(start, m_selEnd - start, cell, m_typing, m_typingParagraph);
+    afterInsert(start, 1);
+}
+
 void TextView::replaceSelWithDocument(const RichText& document) {
     if (document.isUtf8() != isUtf8()) return replaceSelWithDocument(document.inEncoding(isUtf8()));
     if (m_plain) {

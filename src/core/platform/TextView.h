@@ -44,6 +44,9 @@ class TextView {
     // The file as an attachment icon (its name is the path's last component);
     // in plain mode the path name itself. False when the path is empty.
     bool replaceSelWithFile(const std::string& path);
+    // An icon named `name` for a file not written yet (plain mode shows the name).
+    void replaceSelWithAttachment(const std::string& name,
+                                  std::shared_ptr<const AttachmentBody> body);
     // A whole document (text, formats and attached files), converted to this
     // view's encoding.
     void replaceSelWithDocument(const RichText& document);

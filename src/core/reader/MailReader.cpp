@@ -89,6 +89,13 @@ void MailReader::setView(MailReaderView* view) {
     }
 }
 
+std::string MailReader::attachmentFileAt(size_t position) const {
+    const Attachment* cell = m_text.richText().attachmentAt(position);
+    if (!cell) return {};
+    if (!cell->path.empty() || !cell->body) return cell->path;
+    return cell->body->fileIn(MimeMessage::attachmentDirectory(), cell->name);
+}
+
 std::string MailReader::title() const {
     auto slash = m_path.rfind('/');
     return slash == std::string::npos ? m_path : m_path.substr(slash + 1);

@@ -92,6 +92,9 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     MailBox& mailbox() { return *m_mailbox; }
     TocMatrix& matrix() { return m_matrix; }
     const TextView& text() const { return m_text; }
+    // The file of the attachment icon at a position of the text, written now
+    // if the icon has none yet; "" when there is no icon or no file can be made.
+    std::string attachmentFileAt(size_t position) const;
     int curMsg() const { return m_curMsg; }
     bool readOnly() const { return m_readOnly; }
     bool displayAllHeaders() const { return m_displayAllHeaders; }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -78,6 +79,25 @@ class PieceReader {
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_begin = 0, m_end = 0;
 };
+
+// The fewest bytes a record takes: its fixed fields and three empty strings.
+constexpr std::int64_t kMinRecordLength = kFixedSize + 3;
+
+// True when what is left of the index after its read position can hold
+// `count` records; a damaged count is caught before anything is reserved for it.
+bool countFits(int fd, int count) {
+    struct stat st;
+    off_t here = ::lseek(fd, 0, SEEK_CUR);
+    return ::fstat(fd, &st) == 0 && here >= 0 &&
+           std::int64_t(count) * kMinRecordLength <= std::int64_t(st.st_size) - here;
+}
+
+// A message's size with its attachment, kept in the 32 bits the list shows;
+// the attachment word is outside data and may hold anything.
+std::int32_t sizeWithAttachment(std::int32_t length, std::int32_t attachSize) {
+    std::int64_t size = std::int64_t(length) + std::max<std::int32_t>(attachSize, 0);
+    return static_cast<std::int32_t>(std::min<std::int64_t>(size, INT32_MAX));
+}
 
 // The ends of a record's three strings, or false when they overrun the record.
 bool skipStrings(const char* p, const char* end, const char*& after) {
@@ -338,7 +358,11 @@ void Toc::ensureLength(std::uint32_t needed) {
 
 void Toc::loadToc(MailBox& mailbox, int count, int start) {
     forgetSummaries();
-    if (count < 0 || start < 0) throw MailBadTOC("Error reading mailfile");
+    if (count < 0 || start < 0 || std::int64_t(start) + count > INT32_MAX)
+        throw MailBadTOC("Error reading mailfile");
+    if (!countFits(m_tocFile.get(), count))
+        throw MailBadTOC(
+            formatString("Index claims %d messages, more than its records hold", count));
     ensureLength(static_cast<std::uint32_t>(start + count));
     PieceReader in(m_tocFile.get());
     const std::int64_t mailLength = mailbox.mailLength();
@@ -370,7 +394,7 @@ void Toc::loadToc(MailBox& mailbox, int count, int start) {
         std::size_t present = std::min<std::size_t>((p + recordLength - words) / 4, kOptionalWords);
         for (std::size_t w = 0; w < present; ++w) optional[w] = getI32(words + 4 * w);
         if (e.type == 'r' && present == 0) m_needUpdate = true;
-        e.size = e.length + optional[0];
+        e.size = sizeWithAttachment(e.length, optional[0]);
         e.attachTime = optional[1];
         e.priority = static_cast<std::uint32_t>(optional[2]);
         in.consume(static_cast<std::size_t>(recordLength));
@@ -553,7 +577,7 @@ void Toc::updateMessageAt(int index, std::int32_t attachSize, std::int32_t attac
         writeAt(e.tocPosition + static_cast<std::int64_t>(at), bytes, sizeof bytes);
         flushFile();
     }
-    e.size = e.length + attachSize;
+    e.size = sizeWithAttachment(e.length, attachSize);
     e.attachTime = attachTime;
     forgetSummaries();
 }

@@ -71,11 +71,15 @@ static_assert(sizeof(MsgListRecord) == 24);
 
 using MsgList = Buffer<MsgListRecord>;
 
-// Counters answered by getMailboxStatus.
+// Counters answered by getMailboxStatus. Sizes are sums of many 32-bit sizes,
+// so they are kept in 64 bits.
 struct MailboxStatus {
-    std::int32_t count = 0, size = 0;
-    std::int32_t deletedCount = 0, deletedSize = 0;
-    std::int32_t unreadCount = 0, unreadSize = 0;
+    std::int32_t count = 0;
+    std::int64_t size = 0;
+    std::int32_t deletedCount = 0;
+    std::int64_t deletedSize = 0;
+    std::int32_t unreadCount = 0;
+    std::int64_t unreadSize = 0;
 };
 
 class Toc {

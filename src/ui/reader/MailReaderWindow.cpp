@@ -360,14 +360,12 @@ void MailReaderWindow::printPanel() {
 }
 
 std::string MailReaderWindow::attachmentAt(const QPoint& viewportPos) const {
-    QTextCursor cursor = m_text->cursorForPosition(viewportPos);
     // The cursor stands between characters; the cell may be on either side.
-    std::string path = RichTextDocument::attachmentPath(cursor.charFormat());
-    if (path.empty() && !cursor.atEnd()) {
-        cursor.movePosition(QTextCursor::NextCharacter);
-        path = RichTextDocument::attachmentPath(cursor.charFormat());
-    }
-    return path;
+    // The document holds the reader's text position for position.
+    int position = m_text->cursorForPosition(viewportPos).position();
+    std::string path =
+        position > 0 ? m_reader->attachmentFileAt(static_cast<size_t>(position - 1)) : "";
+    return path.empty() ? m_reader->attachmentFileAt(static_cast<size_t>(position)) : path;
 }
 
 bool MailReaderWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -186,5 +186,18 @@ TEST_F(MimeRichTextTest, MalformedInputNeverStopsARead) {
     EXPECT_FALSE(view.isUpdating());
 }
 
+TEST_F(MimeRichTextTest, IndentInsideAParagraphKeepsTheParagraphsFormat) {
+    EXPECT_EQ(enriched("a<bold><indent>bc"), "a{b|bc}");
+}
+
+// A million commands read in one pass; each unmatched end is one diagnostic.
+TEST_F(MimeRichTextTest, AMillionCommandsAreReadWhole) {
+    std::string input;
+    for (int i = 0; i < 500000; ++i) input += "<bold>x</bold>";
+    view.readMimeEnriched(input);
+    EXPECT_EQ(view.plainText(), std::string(500000, 'x'));
+    EXPECT_EQ(view.richText().runs().size(), 1u);
+}
+
 }  // namespace
 }  // namespace quill

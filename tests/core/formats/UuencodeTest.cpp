@@ -202,5 +202,24 @@ TEST_F(UuencodeInterop, DecodeProgramIsAFilter) {
     EXPECT_EQ(RunCommand::runPipe({{program}}, garbage, nothing), 1);
 }
 
+TEST(Uudecode, ModeKeepsOnlyThePermissionBits) {
+    struct Row {
+        const char* name;
+        const char* digits;
+        int mode;
+    };
+    const Row rows[] = {
+        {"plain", "644", 0644},
+        {"with-file-type", "100755", 0755},
+        {"more-digits-than-an-int-holds", "77777777777", 07777},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Decoded d = decode(std::string("begin ") + row.digits + " f\n`\nend\n");
+        EXPECT_EQ(d.mode, row.mode);
+        EXPECT_EQ(d.name, "f");
+    }
+}
+
 }  // namespace
 }  // namespace quill

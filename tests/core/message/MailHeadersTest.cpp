@@ -257,5 +257,19 @@ TEST_F(MailHeadersTest, CorpusBlocksSurviveAWriteAndReread) {
     }
 }
 
+// 900 KB of continuation lines join into one value, each with one blank.
+TEST_F(MailHeadersTest, ManyContinuationLinesJoinInOnePass) {
+    std::string block = "X-Long: start\n";
+    for (int i = 0; i < 300000; ++i) block += " a\n";
+    block += "\nbody";
+    ByteSource stream(block);
+    auto headers = MailHeaders::initFromStream(stream);
+    ASSERT_TRUE(headers);
+    std::string expected = "start";
+    for (int i = 0; i < 300000; ++i) expected += " a";
+    EXPECT_EQ(headers->safeValueForKey("X-Long"), expected);
+    EXPECT_EQ(stream.readRest(), "body");
+}
+
 }  // namespace
 }  // namespace quill

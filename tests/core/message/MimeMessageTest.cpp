@@ -43,6 +43,11 @@ class MimeMessageTest : public test::QuillTest {
         return MimeMessage::textWithAttachmentNames(view);
     }
 
+    // The file an icon opens, written on this first request.
+    std::string opened(const Attachment& cell) {
+        return cell.body ? cell.body->fileIn(tmp(), cell.name) : cell.path;
+    }
+
     bool logged(const std::string& line) const {
         return std::find(logLines.begin(), logLines.end(), line) != logLines.end();
     }
@@ -243,11 +248,30 @@ TEST_F(MimeMessageTest, OtherTypesBecomeIconsWithMapNames) {
         "--b\nContent-Type: application/postscript; name=Report.PS\n\n%!PS\n"
         "--b\nContent-Type: image/x-portable; name=scan\n\nP1\n"
         "--b\nContent-Type: application/x-thing\n\n??\n--b--\n");
+    TextView view;
+    m->replaceSelWithBodyInView(view);
     EXPECT_EQ(
-        rendered(*m),
+        MimeMessage::textWithAttachmentNames(view),
         "[attachment: Report.ps]\n[attachment: scan.portable]\n[attachment: mime-attachment]\n");
-    const auto& parts = *m->parts();
-    EXPECT_EQ(test::slurp(parts[0]->tmpBodyFile(false)), "%!PS");
+    // Showing writes nothing; opening an icon writes its file, once.
+    const std::string path = tmp() + "/Report.ps";
+    EXPECT_NE(::access(path.c_str(), F_OK), 0);
+    const Attachment* cell = view.richText().attachmentAt(0);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(opened(*cell), path);
+    EXPECT_EQ(opened(*cell), path);
+    EXPECT_EQ(test::slurp(path), "%!PS");
+    view.clear();
+    m.reset();
+    EXPECT_NE(::access(path.c_str(), F_OK), 0);  // gone with the message and its icons
+}
+
+TEST_F(MimeMessageTest, IconsOfAMessageThatIsGoneOpenNothing) {
+    TextView view;
+    parse("Content-Type: application/pdf; name=a.pdf\n\n%PDF")->replaceSelWithBodyInView(view);
+    const Attachment* cell = view.richText().attachmentAt(0);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(opened(*cell), "");
 }
 
 TEST_F(MimeMessageTest, TypingFilesComparesExtensionsExactly) {
@@ -380,7 +404,7 @@ TEST_F(MimeMessageTest, ExternalLocalFilesAreLinkedAndOtherMessagesSaved) {
         const Attachment* cell = view.richText().attachmentAt(0);
         ASSERT_TRUE(cell);
         EXPECT_EQ(cell->name, "report.txt");
-        link = cell->path;
+        link = opened(*cell);
         EXPECT_EQ(test::slurp(link), "contents");
     }
     EXPECT_NE(::access(link.c_str(), F_OK), 0);  // the link went with the message
@@ -391,7 +415,7 @@ TEST_F(MimeMessageTest, ExternalLocalFilesAreLinkedAndOtherMessagesSaved) {
     partial->replaceSelWithBodyInView(view);
     const Attachment* cell = view.richText().attachmentAt(0);
     ASSERT_TRUE(cell);
-    EXPECT_EQ(test::slurp(cell->path),
+    EXPECT_EQ(test::slurp(opened(*cell)),
               "Content-Type: message/partial; number=1; total=2; id=x\n\nSubject: s\n");
 }
 
@@ -458,6 +482,88 @@ TEST_F(MimeMessageTest, EveryCorpusMessageDecodesAndRenders) {
         }
     }
     EXPECT_GT(seen, 50);
+}
+
+// A name with a NUL byte names a file in the attachment directory, never
+// the directory itself (testing the one while renaming the other never ended).
+TEST_F(MimeMessageTest, NamesWithANulByteOpenAsFilesOfTheirOwn) {
+    struct Row {
+        const char* name;
+        std::string header;
+        const char* file;
+    };
+    const Row rows[] = {
+        {"encoded", "application/octet-stream; name=\"=?iso-8859-1?q?a=00b?=\"", "a-b"},
+        {"raw", std::string("image/gif; name=\"\0\"", 20), "-.gif"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto m = parse("Content-Type: " + row.header + "\n\nx\n");
+        TextView view;
+        m->replaceSelWithBodyInView(view);
+        const Attachment* cell = view.richText().attachmentAt(0);
+        ASSERT_TRUE(cell);
+        EXPECT_EQ(opened(*cell), tmp() + "/" + row.file);
+        EXPECT_EQ(test::slurp(tmp() + "/" + row.file), "x\n");
+    }
+}
+
+// Ten thousand nested multiparts or embedded messages: the first levels are
+// shown, the rest is kept whole as one attachment, so nothing is lost and the
+// depth is bounded.
+TEST_F(MimeMessageTest, DeepNestingIsKeptWholeBelowTheNestingLimit) {
+    struct Row {
+        const char* name;
+        std::string (*open)(int level);
+        std::string (*close)(int level);
+        const char* icon;
+        const char* lastClose;
+    };
+    const Row rows[] = {
+        {"multiparts",
+         [](int i) {
+             return "Content-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\n\n--b" +
+                    std::to_string(i) + "\n";
+         },
+         [](int i) { return "--b" + std::to_string(i) + "--\n"; },
+         "[attachment: mime-attachment.mixed]\n", "--b9999--"},
+        {"messages", [](int) { return std::string("Content-Type: message/rfc822\n\n"); },
+         [](int) { return std::string(); }, "[attachment: mime-attachment.eml]\n", "innermost"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        logLines.clear();
+        std::string text;
+        for (int i = 0; i < 10000; ++i) text += row.open(i);
+        text += "Content-Type: text/plain\n\ninnermost\n";
+        for (int i = 9999; i >= 0; --i) text += row.close(i);
+        auto m = parse(text);
+        TextView view;
+        m->replaceSelWithBodyInView(view);
+        std::string shown = MimeMessage::textWithAttachmentNames(view);
+        EXPECT_EQ(shown.substr(shown.find('[')), row.icon);
+        EXPECT_TRUE(
+            logged("[MimeMessage Warning: MIME parts nested more than 32 deep; showing "
+                   "the rest as one attachment]\n"));
+        const Attachment* cell =
+            view.richText().attachmentAt(view.plainText().find(kAttachmentChar));
+        ASSERT_TRUE(cell);
+        std::string kept = test::slurp(opened(*cell));
+        EXPECT_NE(kept.find("innermost"), std::string::npos);
+        EXPECT_NE(kept.find(row.lastClose), std::string::npos);
+    }
+}
+
+// A header line of 100 MB arrives in pieces: the first is the field, the
+// rest are reported and dropped; the body is untouched.
+TEST_F(MimeMessageTest, AHundredMegabyteHeaderLineLeavesTheBodyWhole) {
+    std::string text =
+        "Subject: " + std::string(100u << 20, 'x') + "\nContent-Type: text/plain\n\nbody\n";
+    auto m = parse(text);
+    ASSERT_TRUE(m->headers().valueForKey("Subject"));
+    EXPECT_EQ(m->headers().valueForKey("Subject")->size(), 1014u);
+    EXPECT_EQ(m->stringBody(), "body\n");
+    EXPECT_EQ(rendered(*m), "body\n");
 }
 
 }  // namespace

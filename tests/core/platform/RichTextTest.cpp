@@ -193,5 +193,20 @@ TEST(RichText, JoiningAndSplittingParagraphsKeepsEachUniform) {
     EXPECT_EQ(text.describe(), "<center>new first\nsecond");
 }
 
+// Each insertion below adds styles while the format of the paragraph it
+// continues is being copied onto it; that format must outlive the additions.
+TEST(RichText, TextContinuingAParagraphKeepsItsFormatWhileStylesAreAdded) {
+    RichText text;
+    const ParagraphFormat indented{kAlignCenter, 36.0f, 18.0f};
+    text.append("a", CharFormat{}, indented);
+    for (int i = 1; i <= 100; ++i) {
+        CharFormat chr;
+        chr.size = 12.0f + static_cast<float>(i);
+        text.append("b", chr, ParagraphFormat{});
+    }
+    ASSERT_EQ(text.paragraphs().size(), 1u);
+    for (size_t i = 0; i < text.length(); ++i) EXPECT_EQ(text.paragraphFormatAt(i), indented);
+}
+
 }  // namespace
 }  // namespace quill

@@ -2,6 +2,7 @@
 // both attachment forms, and RTF as other programs write it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "platform/RtfReader.h"
@@ -192,6 +193,52 @@ TEST(RtfReader, BrokenInputGivesWhatWasRead) {
         std::string rtf = "{\\rtf1 ";
         for (int i = 0; i < 200; ++i) rtf += alphabet[pick(random)];
         RtfReader::read(rtf);
+    }
+}
+
+TEST(RtfReader, FormatChangesInsideAParagraphKeepItsIndents) {
+    EXPECT_EQ(read("{\\rtf1 a\\li720\\b bc}").describe(), "<left fi36 li36>a{b|bc}");
+}
+
+TEST(RtfReader, IndentsAtTheEndsOfTheParameterRangeStayFinite) {
+    struct Row {
+        const char* name;
+        const char* rtf;
+        float firstIndent;
+    };
+    const Row rows[] = {
+        {"huge-first-line", "{\\rtf1\\li1\\fi99999999999 x}", (1.0f + 2147483647.0f) / 20.0f},
+        {"both-huge", "{\\rtf1\\li99999999999\\fi99999999999 x}", 4294967294.0f / 20.0f},
+        {"both-hugely-negative", "{\\rtf1\\li-99999999999\\fi-99999999999 x}",
+         -4294967294.0f / 20.0f},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_FLOAT_EQ(read(row.rtf).paragraphFormatAt(0).firstIndent, row.firstIndent);
+    }
+}
+
+// Formats read from outside may hold any float; what is written stays in
+// the int range the reader takes.
+TEST(RtfWriter, IndentsBeyondTheParameterRangeAreWrittenAtItsEnds) {
+    struct Row {
+        const char* name;
+        ParagraphFormat para;
+        const char* words;
+    };
+    const Row rows[] = {
+        {"first-line-beyond", {kAlignLeft, 1e10f, 0.0f}, "\\pard\\ql\\fi2147483647\\plain"},
+        {"opposite-ends",
+         {kAlignLeft, -1e10f, 1e10f},
+         "\\pard\\ql\\fi-2147483647\\li2147483647\\plain"},
+        {"not-a-number", {kAlignLeft, std::nanf(""), 0.0f}, "\\pard\\ql\\plain"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RichText text;
+        text.append("x", CharFormat{}, row.para);
+        EXPECT_NE(RtfWriter::write(text).find(row.words), std::string::npos)
+            << RtfWriter::write(text);
     }
 }
 

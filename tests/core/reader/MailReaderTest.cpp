@@ -423,5 +423,32 @@ TEST_F(AlternativesTest, TheChosenAlternativeIsShown) {
     EXPECT_THAT(reader->text().plainText(), HasSubstr("rich version"));
 }
 
+using AttachmentIconTest = QuillTest;
+
+// Showing a message writes nothing; the icon's file is written when asked for.
+TEST_F(AttachmentIconTest, AnIconsFileIsWrittenOnlyWhenAskedFor) {
+    registerMimeMessageClass();
+    const std::string attachments = tmp() + "/attachments";
+    ::mkdir(attachments.c_str(), 0700);
+    MailMessage::setDefaultAttachmentDirectory(attachments);
+    ::mkdir((mailDir() + "/M.mbox").c_str(), 0700);
+    writeFile("home/Mail/M.mbox/mbox",
+              "From a@b Mon Mar  4 10:00:00 2024\nFrom: a@b\nSubject: pdf\nMIME-Version: 1.0\n"
+              "Content-Type: application/pdf; name=doc.pdf\n\n%PDF\n\n");
+    auto reader = MailReader::open(mailDir() + "/M.mbox");
+    ASSERT_TRUE(reader);
+    reader->matrix().selectRow(0);
+    reader->selectionDidChange();
+    size_t icon = reader->text().plainText().find(kAttachmentChar);
+    ASSERT_NE(icon, std::string::npos);
+    const std::string file = attachments + "/doc.pdf";
+    EXPECT_NE(::access(file.c_str(), F_OK), 0);
+    EXPECT_EQ(reader->attachmentFileAt(0), "");
+    EXPECT_EQ(reader->attachmentFileAt(icon), file);
+    EXPECT_EQ(test::slurp(file), "%PDF\n");
+    reader.reset();
+    MailMessage::setDefaultAttachmentDirectory(std::nullopt);
+}
+
 }  // namespace
 }  // namespace quill

@@ -251,6 +251,62 @@ TEST_F(TocTest, ImpossibleDatesAndOffsetsAreRejected) {
     }
 }
 
+TEST_F(TocTest, CountsTheRecordsCannotHoldAreRebuiltNotReserved) {
+    openSmall().reset();
+    const std::string good = tocBytes();
+    struct stat st;
+    ::stat((boxPath() + "/mbox").c_str(), &st);
+    struct Row {
+        const char* name;
+        std::uint32_t count;
+        const char* reason;
+    } rows[] = {
+        {"largest", 0x7fffffff, "Index claims 2147483647 messages, more than its records hold"},
+        {"one more", 5, "Error reading mailfile"},
+        {"one fewer", 3, "Error reading mailfile"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string bad = good;
+        putU32(bad.data() + kCountOffset, row.count);
+        spit(tocPath(), bad);
+        touchMbox(st.st_mtime);
+        logLines.clear();
+        auto box = open();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->toc().length(), 4u);
+        EXPECT_EQ(logCount(row.reason), 1);
+        EXPECT_EQ(logCount("Rebuilding table of contents: " + tocPath()), 1);
+        box.reset();
+        EXPECT_EQ(masked(tocBytes()), masked(good));
+        panels->clear();
+    }
+}
+
+TEST_F(TocTest, AttachmentSizesSaturateAndMailboxTotalsDoNotOverflow) {
+    openSmall().reset();
+    std::string toc = tocBytes();
+    struct stat st;
+    ::stat((boxPath() + "/mbox").c_str(), &st);
+    // The attachment word of every record set to the largest and the smallest size.
+    std::size_t at = kHeaderSize;
+    for (int i = 0; at < toc.size(); ++i) {
+        std::int32_t length = getI32(toc.data() + at);
+        putU32(toc.data() + at + length - 12, i % 2 ? 0x80000000u : 0x7fffffffu);
+        at += static_cast<std::size_t>(length);
+    }
+    spit(tocPath(), toc);
+    touchMbox(st.st_mtime);
+    auto box = open();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->toc().entry(0).size, INT32_MAX);
+    EXPECT_EQ(box->toc().entry(1).size, box->toc().entry(1).length);
+    std::int64_t total = 0;
+    for (std::uint32_t i = 0; i < box->toc().length(); ++i) total += box->toc().entry(i).size;
+    EXPECT_GT(total, INT32_MAX);
+    EXPECT_EQ(box->toc().getMailboxStatus().size, total);
+}
+
 // An index of an earlier version: records stop after their strings.
 std::string oldIndex(const std::string& good, std::int32_t time) {
     std::string out = good.substr(0, kHeaderSize);
