@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Diagnostics.h"
+#include "base/FileHandles.h"
 #include "message/MailMessage.h"
-#include "platform/Diagnostics.h"
-#include "platform/FileHandles.h"
 #include "support/MailboxGenerator.h"
 
 namespace {

@@ -15,11 +15,11 @@
 #include <random>
 #include <string>
 
+#include "base/Diagnostics.h"
 #include "message/MimeMessage.h"
 #include "message/mimecodec.h"
-#include "platform/Diagnostics.h"
-#include "platform/TextView.h"
 #include "reader/MessageRenderer.h"
+#include "richtext/TextView.h"
 #include "support/MailboxGenerator.h"
 #include "support/RatioSummary.h"
 #include "support/procfs.h"

@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
+#include "base/Diagnostics.h"
+#include "base/FileHandles.h"
+#include "newmail/Incorporation.h"
 #include "platform/ConsolePanels.h"
-#include "platform/Diagnostics.h"
-#include "platform/FileHandles.h"
-#include "store/Incorporation.h"
 #include "store/MailBox.h"
 #include "support/MailboxGenerator.h"
 #include "support/RatioSummary.h"

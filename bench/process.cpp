@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "formats/RunCommand.h"
 #include "formats/uuencode.h"
+#include "process/RunCommand.h"
 
 namespace {
 

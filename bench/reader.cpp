@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/MailDriver.h"
 #include "reader/MailReader.h"
 #include "settings/Defaults.h"
 #include "support/MailboxGenerator.h"
@@ -24,9 +25,10 @@ constexpr int kRowsDrawn = 40;
 void OpenMailboxWindow(benchmark::State& state) {
     std::string box = bench::benchMailbox(static_cast<int>(state.range(0)));
     Defaults::shared().setUnicodeDisplay(state.range(1) != 0);
-    MailReader::open(box).reset();  // the index is built once, outside the timing
+    MailReader::open(box, MailDriver::shared())
+        .reset();  // the index is built once, outside the timing
     for (auto _ : state) {
-        std::unique_ptr<MailReader> reader = MailReader::open(box);
+        std::unique_ptr<MailReader> reader = MailReader::open(box, MailDriver::shared());
         if (!reader) throw std::runtime_error("cannot open " + box);
         for (int row = 0; row < kRowsDrawn && row < reader->matrix().rowCount(); ++row)
             benchmark::DoNotOptimize(reader->matrix().loadedCellAtRow(row).subject().size());
@@ -55,7 +57,7 @@ void SortBySubject(benchmark::State& state) {
     std::string box = bench::benchMailbox(static_cast<int>(state.range(0)));
     Defaults::shared().setUnicodeDisplay(state.range(1) != 0);
     for (auto _ : state) {
-        std::unique_ptr<MailReader> reader = MailReader::open(box);
+        std::unique_ptr<MailReader> reader = MailReader::open(box, MailDriver::shared());
         if (!reader) throw std::runtime_error("cannot open " + box);
         reader->matrix().sortBy(TocMatrix::SortKey::Subject);
     }

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileHandles.h"
+#include "base/FileHandles.h"
 #include "store/MailBox.h"
 #include "support/MailboxGenerator.h"
 #include "support/RatioSummary.h"

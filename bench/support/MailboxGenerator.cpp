@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/FileHandles.h"
+#include "base/FileHandles.h"
 
 namespace quill::bench {
 namespace {

@@ -6,12 +6,12 @@
 
 #include "app/MailDriver.h"
 #include "app/terminationsignals.h"
-#include "compose/ChildWatch.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
+#include "process/ChildWatch.h"
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "reader/MailReader.h"
 #include "settings/Defaults.h"

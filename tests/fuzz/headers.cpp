@@ -1,6 +1,6 @@
 // A header block: parsing, writing it back folded, and showing it.
-#include "message/ByteSink.h"
-#include "message/ByteSource.h"
+#include "base/ByteSink.h"
+#include "base/ByteSource.h"
 #include "message/MailHeaders.h"
 #include "support/FuzzEnvironment.h"
 

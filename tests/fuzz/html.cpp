@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "formats/HtmlReader.h"
 #include "message/unicode.h"
+#include "richtext/HtmlReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -3,8 +3,8 @@
 // an empty mailbox and incorporated as at start-up.
 #include <sys/stat.h>
 
-#include "store/IncomingFiles.h"
-#include "store/Incorporation.h"
+#include "newmail/IncomingFiles.h"
+#include "newmail/Incorporation.h"
 #include "store/MailBox.h"
 #include "support/FuzzEnvironment.h"
 

@@ -1,5 +1,5 @@
 // text/enriched and text/richtext bodies: each input is read both ways.
-#include "formats/MimeRichText.h"
+#include "richtext/MimeRichText.h"
 #include "support/FuzzEnvironment.h"
 
 using namespace quill;

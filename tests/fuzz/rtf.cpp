@@ -1,6 +1,6 @@
 // RTF as attachments and text/rtf bodies carry it, read and written back.
-#include "platform/RtfReader.h"
-#include "platform/RtfWriter.h"
+#include "richtext/RtfReader.h"
+#include "richtext/RtfWriter.h"
 #include "support/FuzzEnvironment.h"
 
 using namespace quill;

@@ -1,7 +1,7 @@
 // uuencoded text, as Decode Foreign Attachment and the decode filter read it.
+#include "base/ByteSink.h"
+#include "base/ByteSource.h"
 #include "formats/uuencode.h"
-#include "message/ByteSink.h"
-#include "message/ByteSource.h"
 #include "support/FuzzEnvironment.h"
 
 using namespace quill;

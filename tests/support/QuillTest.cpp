@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "platform/UserInfo.h"
 #include "settings/Defaults.h"
 

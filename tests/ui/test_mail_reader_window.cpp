@@ -20,6 +20,7 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "app/MailDriver.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
 #include "platform/ScriptedPanels.h"
@@ -73,7 +74,9 @@ class TestMailReaderWindow : public QObject {
 
     quill::MailReaderWindow* openWindow() {
         auto reader = std::shared_ptr<MailReader>(
-            MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString()).release());
+            MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString(),
+                             quill::MailDriver::shared())
+                .release());
         if (!reader) return nullptr;
         auto* window = new quill::MailReaderWindow(reader);
         window->show();
@@ -102,7 +105,9 @@ class TestMailReaderWindow : public QObject {
 
     void showsRowsAndTheSelectedMessage() {
         auto reader = std::shared_ptr<MailReader>(
-            MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString()).release());
+            MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString(),
+                             quill::MailDriver::shared())
+                .release());
         QVERIFY(reader);
         auto* window = new quill::MailReaderWindow(reader);
         window->show();
@@ -228,7 +233,9 @@ class TestMailReaderWindow : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(first));
         QDir(m_dir.path()).mkpath("home/Mail/Other.mbox");
         auto reader = std::shared_ptr<MailReader>(
-            MailReader::open((m_dir.path() + "/home/Mail/Other.mbox").toStdString()).release());
+            MailReader::open((m_dir.path() + "/home/Mail/Other.mbox").toStdString(),
+                             quill::MailDriver::shared())
+                .release());
         QVERIFY(reader && !reader->hasRecordedFrame());
         auto* second = new quill::MailReaderWindow(reader);
         second->show();

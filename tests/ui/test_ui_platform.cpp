@@ -9,7 +9,7 @@
 #include <QtTest>
 #include <thread>
 
-#include "platform/FileHandles.h"
+#include "base/FileHandles.h"
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/platform/QtRunLoop.h"

@@ -8,15 +8,16 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "app/MailDriver.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
 #include "platform/ScriptedPanels.h"
 #include "platform/UserInfo.h"
 #include "reader/MessageRenderer.h"
 #include "settings/Defaults.h"
-#include "ui/RichTextDocument.h"
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/reader/TocMatrixModel.h"
+#include "ui/richtext/RichTextDocument.h"
 
 using quill::MailReader;
 
@@ -95,7 +96,8 @@ class TestUnicodeDisplay : public QObject {
         for (bool unicode : {false, true}) {
             quill::Defaults::shared().setUnicodeDisplay(unicode);
             auto reader = std::shared_ptr<MailReader>(
-                MailReader::open(mailboxPath().toStdString()).release());
+                MailReader::open(mailboxPath().toStdString(), quill::MailDriver::shared())
+                    .release());
             QVERIFY(reader);
             auto* window = new quill::MailReaderWindow(reader);
             window->resize(760, 560);

@@ -20,12 +20,12 @@
 #include <memory>
 #include <string>
 
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
+#include "newmail/IncomingFiles.h"
+#include "newmail/SpoolFetcher.h"
 #include "platform/NameService.h"
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "settings/Defaults.h"
-#include "store/IncomingFiles.h"
-#include "store/SpoolFetcher.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/FileHandles.h"
 #include "formats/uuencode.h"
-#include "platform/FileHandles.h"
 
 int main() {
     std::string text;

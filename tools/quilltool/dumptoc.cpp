@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/FileHandles.h"
 #include "commands.h"
-#include "platform/FileHandles.h"
 #include "store/TocFormat.h"
 
 namespace quill::tool {

@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "commands.h"
+#include "newmail/Incorporation.h"
 #include "platform/ConsolePanels.h"
 #include "settings/Defaults.h"
-#include "store/Incorporation.h"
 #include "store/MailBox.h"
 
 namespace quill::tool {

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <string>
 
+#include "base/Diagnostics.h"
+#include "base/FileHandles.h"
 #include "commands.h"
 #include "message/MimeMessage.h"
-#include "platform/Diagnostics.h"
-#include "platform/FileHandles.h"
 
 namespace quill::tool {
 namespace {

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "base/FileHandles.h"
 #include "commands.h"
 #include "platform/ConsolePanels.h"
-#include "platform/FileHandles.h"
 #include "store/MailBox.h"
 
 namespace quill::tool {

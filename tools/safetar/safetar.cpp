@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/RunCommand.h"
-#include "platform/FileHandles.h"
+#include "base/FileHandles.h"
+#include "process/RunCommand.h"
 
 namespace {
 

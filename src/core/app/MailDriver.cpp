@@ -11,16 +11,16 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/MailPoller.h"
-#include "app/resources.h"
-#include "compose/ChildWatch.h"
+#include "base/Diagnostics.h"
+#include "base/FileHandles.h"
 #include "message/MailMessage.h"
-#include "platform/Diagnostics.h"
-#include "platform/FileHandles.h"
+#include "newmail/MailPoller.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
+#include "platform/resources.h"
+#include "process/ChildWatch.h"
 #include "settings/Defaults.h"
 
 namespace quill {

@@ -15,7 +15,8 @@
 
 #include "app/ApplicationShell.h"
 #include "app/ComposeController.h"
-#include "app/MailWindowController.h"
+#include "reader/MailWindowController.h"
+#include "reader/NewMailNotice.h"
 
 namespace quill {
 class MailPoller;
@@ -23,7 +24,7 @@ class MailPoller;
 
 namespace quill {
 
-class MailDriver {
+class MailDriver : public NewMailNotice {
   public:
     static MailDriver& shared();
 
@@ -66,11 +67,11 @@ class MailDriver {
 
     // New mail on the icon.
     void newMailMsg();
-    void notifyToc();
-    void updateNewMessageCount();
+    void notifyToc() override;
+    void updateNewMessageCount() override;
     void postNewMail();
-    bool hasNewMail() const { return m_newMail; }
-    void clearNewMail() { m_newMail = false; }
+    bool hasNewMail() const override { return m_newMail; }
+    void clearNewMail() override { m_newMail = false; }
     bool animating() const { return m_animationFrame >= 0; }
     int spoolCount() const;
     // Messages in a spool file: "From " lines that open the file or follow an empty line.
@@ -82,7 +83,7 @@ class MailDriver {
     MailPoller* poller() { return m_poller.get(); }
     // checkNewMail:beep: for the active mailbox ("Check for New Mail"). A
     // check with beep is the user's: its outcome goes to the status line.
-    void checkNewMail(bool beep);
+    void checkNewMail(bool beep) override;
     // Tells the active mailbox's window what the user's check came to.
     void reportCheck(const std::string& text);
     void initialCheck();

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "platform/FileHandles.h"
+#include "base/FileHandles.h"
 #include "platform/RunLoop.h"
 
 namespace quill {

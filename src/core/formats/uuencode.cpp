@@ -1,6 +1,6 @@
 #include "formats/uuencode.h"
 
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 namespace quill {
 namespace {

@@ -11,8 +11,8 @@
 
 #include <string>
 
-#include "message/ByteSink.h"
-#include "message/ByteSource.h"
+#include "base/ByteSink.h"
+#include "base/ByteSource.h"
 
 namespace quill {
 

@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 namespace quill {
 

@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "message/ByteSink.h"
-#include "message/ByteSource.h"
+#include "base/ByteSink.h"
+#include "base/ByteSource.h"
 #include "message/MailHeaderBinding.h"
 
 namespace quill {

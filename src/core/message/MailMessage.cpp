@@ -10,10 +10,10 @@
 #include <cstring>
 
 #include "BuildInfo.h"
+#include "base/Diagnostics.h"
+#include "base/FileHandles.h"
 #include "message/charset.h"
-#include "platform/Diagnostics.h"
 #include "platform/Error.h"
-#include "platform/FileHandles.h"
 #include "platform/UserInfo.h"
 
 namespace quill {

@@ -14,11 +14,11 @@
 #include <string_view>
 #include <vector>
 
-#include "message/ByteSink.h"
-#include "message/ByteSource.h"
+#include "base/ByteSink.h"
+#include "base/ByteSource.h"
+#include "base/FileHandles.h"
 #include "message/MailClass.h"
 #include "message/MailHeaders.h"
-#include "platform/FileHandles.h"
 
 namespace quill {
 

@@ -1,8 +1,8 @@
 #include "message/MimeFilter.h"
 
+#include "base/Diagnostics.h"
 #include "message/MimeMessage.h"
-#include "platform/Diagnostics.h"
-#include "platform/TextView.h"
+#include "richtext/TextView.h"
 
 namespace quill {
 

@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "formats/HtmlReader.h"
+#include "base/Diagnostics.h"
+#include "base/FileHandles.h"
 #include "message/charset.h"
 #include "message/headertext.h"
 #include "message/headerword.h"
@@ -15,8 +16,7 @@
 #include "message/mimetoken.h"
 #include "message/mimetypes.h"
 #include "message/unicode.h"
-#include "platform/Diagnostics.h"
-#include "platform/FileHandles.h"
+#include "richtext/HtmlReader.h"
 
 namespace quill {
 

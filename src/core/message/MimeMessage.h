@@ -13,10 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/MimeRichText.h"
 #include "message/AttachmentBody.h"
 #include "message/MailMessage.h"
 #include "message/MimeParameters.h"
+#include "richtext/MimeRichText.h"
 
 namespace quill {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <cmath>
 
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "platform/Localized.h"
 
 namespace quill {

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <optional>
 
-#include "message/ByteSource.h"
+#include "base/ByteSource.h"
 #include "message/unicode.h"
 
 namespace quill {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 namespace quill {
 namespace {

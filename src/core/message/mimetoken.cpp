@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 namespace quill {
 

@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "app/resources.h"
+#include "base/Diagnostics.h"
+#include "base/FileHandles.h"
 #include "message/mimetoken.h"
-#include "platform/Diagnostics.h"
-#include "platform/FileHandles.h"
 #include "platform/UserInfo.h"
+#include "platform/resources.h"
 
 namespace quill {
 

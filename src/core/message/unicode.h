@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace quill {
 

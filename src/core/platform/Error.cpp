@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"
 

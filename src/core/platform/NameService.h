@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/FileHandles.h"
+#include "base/FileHandles.h"
 
 namespace quill {
 

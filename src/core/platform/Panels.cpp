@@ -4,8 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "base/Diagnostics.h"
 #include "platform/ConsolePanels.h"
-#include "platform/Diagnostics.h"
 #include "platform/Localized.h"
 
 namespace quill {

@@ -5,7 +5,7 @@
 #include <map>
 #include <mutex>
 
-#include "platform/FileHandles.h"
+#include "base/FileHandles.h"
 #include "platform/RunLoop.h"
 
 namespace quill {

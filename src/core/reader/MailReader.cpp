@@ -5,24 +5,23 @@
 
 #include <algorithm>
 
-#include "app/MailDriver.h"
+#include "base/ByteSink.h"
+#include "base/Diagnostics.h"
+#include "base/FileHandles.h"
 #include "formats/uuencode.h"
-#include "message/ByteSink.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
 #include "message/date.h"
 #include "message/fieldutil.h"
 #include "message/mimetoken.h"
 #include "message/unicode.h"
-#include "platform/Diagnostics.h"
+#include "newmail/Incorporation.h"
 #include "platform/Error.h"
-#include "platform/FileHandles.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"
 #include "platform/Workspace.h"
 #include "reader/MessageRenderer.h"
 #include "settings/Defaults.h"
-#include "store/Incorporation.h"
 
 namespace quill {
 namespace {
@@ -35,19 +34,20 @@ std::string sizeSuffix(bool showSizes, long long bytes) {
 
 }  // namespace
 
-std::unique_ptr<MailReader> MailReader::open(const std::string& path) {
+std::unique_ptr<MailReader> MailReader::open(const std::string& path, NewMailNotice& newMail) {
     std::unique_ptr<MailBox> mailbox = MailBox::newMailBox(path);
     if (!mailbox) return nullptr;
-    std::unique_ptr<MailReader> reader(new MailReader(std::move(mailbox), path));
+    std::unique_ptr<MailReader> reader(new MailReader(std::move(mailbox), path, newMail));
     reader->m_mailbox->setMailReader(reader.get());
     reader->reloadList();
     reader->updateStatus();
     return reader;
 }
 
-MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path)
+MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMailNotice& newMail)
     : m_mailbox(std::move(mailbox)),
       m_path(std::move(path)),
+      m_newMail(newMail),
       m_matrix([this](int id, std::string& subject, std::string& from) {
           m_mailbox->loadSubject(id, subject, from);
           if (m_unicodeList) m_unicodeList->load(id, subject, from);
@@ -124,7 +124,7 @@ void MailReader::haveNewMail() {
     updateStatus();
     if (!m_view) return;
     m_view->setTitle(title());
-    m_view->setMiniature(MailDriver::shared().hasNewMail() ? "mbox" : "empty");
+    m_view->setMiniature(m_newMail.hasNewMail() ? "mbox" : "empty");
 }
 
 void MailReader::closeWindow() {
@@ -166,7 +166,7 @@ bool MailReader::refuseReadOnly(const char* title, const char* message) const {
 void MailReader::updateStatus() {
     MailboxStatus s = m_mailbox->getMailboxStatus();
     m_newMessageCount = s.unreadCount;
-    MailDriver::shared().updateNewMessageCount();
+    m_newMail.updateNewMessageCount();
     bool sizes = m_matrix.showSizes();
     if (m_matrix.isFocused()) {
         long n = static_cast<long>(m_matrix.focusCount());
@@ -280,7 +280,7 @@ void MailReader::perform(Command command, bool controlHeld) {
         case Command::CombinePartialMessages:
             return combinePartialMessages();
         case Command::CheckNewMail:
-            return MailDriver::shared().checkNewMail(true);
+            return m_newMail.checkNewMail(true);
         case Command::ShowLastAlternative:
             return selectMimeAlternative(0);
         case Command::ShowFirstAlternative:
@@ -316,10 +316,9 @@ void MailReader::toggleFixedFont() {
 
 void MailReader::deleteMsg() {
     if (refuseReadOnly("Delete", "Unable to delete in this read-only mailbox")) return;
-    MailDriver& driver = MailDriver::shared();
-    if (driver.hasNewMail() && Defaults::shared().autoFetch()) {
-        driver.clearNewMail();
-        driver.notifyToc();
+    if (m_newMail.hasNewMail() && Defaults::shared().autoFetch()) {
+        m_newMail.clearNewMail();
+        m_newMail.notifyToc();
     }
     std::vector<int> ids = m_matrix.deleteSelection();
     if (ids.empty()) return;

@@ -13,11 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "app/MailWindowController.h"
-#include "platform/TextView.h"
 #include "reader/MailReaderView.h"
+#include "reader/MailWindowController.h"
+#include "reader/NewMailNotice.h"
 #include "reader/TocMatrix.h"
 #include "reader/UnicodeListTexts.h"
+#include "richtext/TextView.h"
 #include "store/MailBox.h"
 #include "store/MailBoxWindow.h"
 
@@ -85,7 +86,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     };
 
     // Opens the mailbox at path; nothing after the user was told why not.
-    static std::unique_ptr<MailReader> open(const std::string& path);
+    static std::unique_ptr<MailReader> open(const std::string& path, NewMailNotice& newMail);
     ~MailReader() override;
 
     void setView(MailReaderView* view);
@@ -184,7 +185,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     static void insertDelimiter(TextView& text);
 
   private:
-    MailReader(std::unique_ptr<MailBox> mailbox, std::string path);
+    MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMailNotice& newMail);
     void reloadList();
     void showRow(int row);
     void loadNextMsg(bool clear);
@@ -196,6 +197,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
 
     std::unique_ptr<MailBox> m_mailbox;
     std::string m_path;
+    NewMailNotice& m_newMail;
     std::optional<UnicodeListTexts> m_unicodeList;  // set under the Unicode display
     TocMatrix m_matrix;
     TextView m_text;

@@ -9,7 +9,7 @@
 
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
-#include "platform/TextView.h"
+#include "richtext/TextView.h"
 
 namespace quill {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/Diagnostics.h"
 #include "message/date.h"
-#include "platform/Diagnostics.h"
 #include "platform/Localized.h"
 #include "settings/Defaults.h"
 

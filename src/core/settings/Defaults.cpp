@@ -6,7 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "platform/UserInfo.h"
 
 namespace quill {

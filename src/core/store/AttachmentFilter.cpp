@@ -6,9 +6,9 @@
 #include <cstring>
 #include <sstream>
 
-#include "app/resources.h"
-#include "formats/RunCommand.h"
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
+#include "platform/resources.h"
+#include "process/RunCommand.h"
 #include "store/MboxScanner.h"
 
 namespace quill {

@@ -7,15 +7,15 @@
 #include <cerrno>
 #include <cstring>
 
-#include "message/ByteSink.h"
-#include "message/ByteSource.h"
+#include "base/ByteSink.h"
+#include "base/ByteSource.h"
+#include "base/Diagnostics.h"
 #include "message/MailMessage.h"
-#include "platform/Diagnostics.h"
 #include "platform/Error.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
+#include "process/DisplayFilter.h"
 #include "settings/Defaults.h"
-#include "store/DisplayFilter.h"
 #include "store/MailBoxWindow.h"
 #include "store/diskusage.h"
 #include "store/locking.h"

@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/FileHandles.h"
-#include "platform/PageBuffer.h"
+#include "base/FileHandles.h"
+#include "base/PageBuffer.h"
 #include "store/Message.h"
 #include "store/Toc.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 namespace quill {
 

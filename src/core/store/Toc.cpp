@@ -15,8 +15,8 @@
 #include <cstring>
 #include <memory>
 
+#include "base/Diagnostics.h"
 #include "message/fieldutil.h"
-#include "platform/Diagnostics.h"
 #include "platform/Error.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"

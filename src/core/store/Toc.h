@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Buffer.h"
-#include "platform/FileHandles.h"
+#include "base/Buffer.h"
+#include "base/FileHandles.h"
 #include "store/TocFormat.h"
 
 namespace quill {

@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/Diagnostics.h"
 #include "message/fieldutil.h"
-#include "platform/Diagnostics.h"
 #include "platform/Error.h"
 #include "platform/Panels.h"
 

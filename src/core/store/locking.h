@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/FileHandles.h"
+#include "base/FileHandles.h"
 
 namespace quill {
 

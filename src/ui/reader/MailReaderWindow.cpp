@@ -35,9 +35,9 @@
 #include "platform/WindowPlacement.h"
 #include "reader/ReaderCommandTable.h"
 #include "settings/Defaults.h"
-#include "ui/RichTextDocument.h"
 #include "ui/app/QtApplicationShell.h"
 #include "ui/reader/TocMatrixModel.h"
+#include "ui/richtext/RichTextDocument.h"
 
 namespace quill {
 

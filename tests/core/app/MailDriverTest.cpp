@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include "app/MailDriver.h"
-#include "app/resources.h"
 #include "platform/PollRunLoop.h"
 #include "platform/RunLoop.h"
+#include "platform/resources.h"
 #include "settings/Defaults.h"
 #include "support/QuillTest.h"
 

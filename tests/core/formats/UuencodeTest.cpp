@@ -4,8 +4,8 @@
 #include <random>
 #include <sstream>
 
-#include "formats/RunCommand.h"
 #include "formats/uuencode.h"
+#include "process/RunCommand.h"
 #include "support/QuillTest.h"
 
 namespace quill {

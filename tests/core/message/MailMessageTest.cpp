@@ -9,8 +9,8 @@
 #include <cstring>
 #include <random>
 
+#include "base/FileHandles.h"
 #include "message/MailMessage.h"
-#include "platform/FileHandles.h"
 #include "store/MailBox.h"
 #include "support/QuillTest.h"
 

@@ -3,9 +3,9 @@
 // equality with the "x-" rule and the header tokenizer.
 #include <gtest/gtest.h>
 
+#include "base/Diagnostics.h"
 #include "message/mimecodec.h"
 #include "message/mimetoken.h"
-#include "platform/Diagnostics.h"
 
 namespace quill {
 namespace {

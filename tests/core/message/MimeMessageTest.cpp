@@ -10,7 +10,7 @@
 #include "message/MimeFilter.h"
 #include "message/MimeMessage.h"
 #include "message/mimetypes.h"
-#include "platform/TextView.h"
+#include "richtext/TextView.h"
 #include "support/QuillTest.h"
 
 namespace quill {

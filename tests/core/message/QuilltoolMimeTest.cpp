@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 #include "support/QuillTest.h"
 
 namespace quill {

@@ -35,7 +35,7 @@ TEST_F(CheckResultTest, IncorporatedMailIsCountedInTheStatusLine) {
         deliver(delivered, delivered + c.messages);
         delivered += c.messages;
         ASSERT_TRUE(WIFEXITED(runFetch())) << c.name;
-        auto reader = MailReader::open(activeDir());
+        auto reader = MailReader::open(activeDir(), MailDriver::shared());
         ASSERT_TRUE(reader) << c.name;
         StatusView view;
         reader->setView(&view);

@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "NewMailTest.h"
-#include "platform/Diagnostics.h"
+#include "base/Diagnostics.h"
+#include "newmail/IncomingFiles.h"
+#include "newmail/SpoolFetcher.h"
+#include "newmail/SpoolLock.h"
 #include "platform/NameService.h"
-#include "store/IncomingFiles.h"
-#include "store/SpoolFetcher.h"
-#include "store/SpoolLock.h"
 #include "store/TocFormat.h"
 
 namespace quill::test {

@@ -7,10 +7,10 @@
 #include <sstream>
 
 #include "NewMailTest.h"
-#include "formats/RunCommand.h"
+#include "newmail/IncomingFiles.h"
+#include "newmail/Incorporation.h"
+#include "process/RunCommand.h"
 #include "store/AttachmentFilter.h"
-#include "store/IncomingFiles.h"
-#include "store/Incorporation.h"
 #include "store/MailBox.h"
 #include "store/TocFormat.h"
 

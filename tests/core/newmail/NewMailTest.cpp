@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/FileHandles.h"
-#include "store/Incorporation.h"
+#include "base/FileHandles.h"
+#include "newmail/Incorporation.h"
+#include "newmail/SpoolLock.h"
 #include "store/MailBox.h"
-#include "store/SpoolLock.h"
 
 namespace quill::test {
 

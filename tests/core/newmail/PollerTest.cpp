@@ -11,13 +11,13 @@
 #include <memory>
 
 #include "NewMailTest.h"
-#include "app/MailPoller.h"
+#include "newmail/Incorporation.h"
+#include "newmail/MailPoller.h"
+#include "newmail/SpoolFetcher.h"
 #include "platform/NameService.h"
 #include "platform/RunLoop.h"
 #include "settings/Defaults.h"
-#include "store/Incorporation.h"
 #include "store/MailBox.h"
-#include "store/SpoolFetcher.h"
 
 namespace quill::test {
 namespace {

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/Diagnostics.h"
 #include "platform/ConsolePanels.h"
-#include "platform/Diagnostics.h"
 #include "platform/Error.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "platform/FileHandles.h"
+#include "base/FileHandles.h"
 #include "platform/PollRunLoop.h"
 
 namespace quill {

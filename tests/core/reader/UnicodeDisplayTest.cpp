@@ -4,8 +4,9 @@
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include "app/MailDriver.h"
+#include "base/utf8.h"
 #include "message/MimeMessage.h"
-#include "platform/utf8.h"
 #include "reader/MailReader.h"
 #include "reader/MessageRenderer.h"
 #include "settings/Defaults.h"
@@ -57,7 +58,7 @@ class UnicodeDisplayTest : public test::QuillTest {
     }
     std::unique_ptr<MailReader> open(bool unicode) {
         Defaults::shared().setUnicodeDisplay(unicode);
-        return MailReader::open(mailDir() + "/U.mbox");
+        return MailReader::open(mailDir() + "/U.mbox", MailDriver::shared());
     }
     static const std::string& show(MailReader& reader, int row) {
         reader.matrix().clearSelection();

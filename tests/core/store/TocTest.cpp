@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "StoreFixture.h"
-#include "platform/FileHandles.h"
+#include "base/FileHandles.h"
 #include "store/MboxScanner.h"
 #include "store/TocFormat.h"
 

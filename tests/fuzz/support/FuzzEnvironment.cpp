@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/Diagnostics.h"
+#include "base/FileHandles.h"
 #include "message/MailMessage.h"
 #include "platform/ConsolePanels.h"
-#include "platform/Diagnostics.h"
-#include "platform/FileHandles.h"
 #include "platform/UserInfo.h"
 #include "settings/Defaults.h"
 #include "settings/DefaultsStore.h"
