@@ -96,7 +96,9 @@ class TestUnicodeDisplay : public QObject {
         for (bool unicode : {false, true}) {
             quill::Defaults::shared().setUnicodeDisplay(unicode);
             auto reader = std::shared_ptr<MailReader>(
-                MailReader::open(mailboxPath().toStdString(), quill::MailDriver::shared())
+                MailReader::open(mailboxPath().toStdString(),
+                                 quill::MailDriver::shared().mailContext(),
+                                 quill::MailDriver::shared())
                     .release());
             QVERIFY(reader);
             auto* window = new quill::MailReaderWindow(reader);

@@ -9,7 +9,11 @@
 #include "commands.h"
 #include "message/MimeMessage.h"
 #include "platform/ConsolePanels.h"
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
 #include "reader/MessageRenderer.h"
+#include "reader/StatusAlerts.h"
+#include "settings/Defaults.h"
 #include "store/MailBox.h"
 
 namespace quill::tool {
@@ -49,7 +53,8 @@ int runShow(const Args& args) {
     }
     installPanels(std::make_shared<ConsolePanels>(false));
     registerMimeMessageClass();
-    std::unique_ptr<MailBox> box = MailBox::newMailBox(o.mailbox);
+    std::unique_ptr<MailBox> box = MailBox::newMailBox(
+        o.mailbox, interactiveMailContext(Defaults::shared(), panels(), runLoop()));
     if (!box) return 1;
     if (o.index >= static_cast<long>(box->toc().length())) {
         std::fprintf(stderr, "%s: no message %ld\n", o.mailbox.c_str(), o.index);

@@ -21,6 +21,7 @@
 #include "platform/UserInfo.h"
 #include "platform/resources.h"
 #include "process/ChildWatch.h"
+#include "reader/StatusAlerts.h"
 #include "settings/Defaults.h"
 
 namespace quill {
@@ -47,6 +48,10 @@ MailDriver::MailDriver() { installDefaultHooks(); }
 
 MailDriver::~MailDriver() = default;
 
+MailContext MailDriver::mailContext() const {
+    return interactiveMailContext(Defaults::shared(), panels(), runLoop());
+}
+
 void MailDriver::installDefaultHooks() {
     exitProcess = [](int status) { std::exit(status); };
     firstImportantPid = [] { return quill::firstImportantPid(); };
@@ -67,6 +72,7 @@ void MailDriver::startPolling() {
         reportCheck(
             formatString(localized(kUITable, "Could not fetch new mail: %s").c_str(), why.c_str()));
     };
+    h.fileFailed = tellUser;
     h.incomingMail = [this](int n) { incomingMail(n); };
     h.incomingDone = [this] { incomingDone(); };
     h.activeWindowShown = [this] { return activeMailboxWindow() != nullptr; };

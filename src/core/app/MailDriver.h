@@ -17,6 +17,7 @@
 #include "app/ComposeController.h"
 #include "reader/MailWindowController.h"
 #include "reader/NewMailNotice.h"
+#include "store/MailContext.h"
 
 namespace quill {
 class MailPoller;
@@ -29,6 +30,9 @@ class MailDriver : public NewMailNotice {
     static MailDriver& shared();
 
     void setShell(ApplicationShell* shell) { m_shell = shell; }
+    // What the application hands its mailboxes and windows: the user's
+    // settings, the installed panels and run loop, failures as alerts.
+    MailContext mailContext() const;
     // Where the per-user temporary directory is made ("/tmp"; tests use their own).
     void setTemporaryRoot(std::string root) { m_tmpRoot = std::move(root); }
     // Time between frames of the new-mail animation.

@@ -7,12 +7,6 @@
 #include "platform/Panels.h"
 
 namespace quill {
-namespace {
-
-constexpr const char* kVerbs[] = {"open", "close", "write", "read",     "unlink", "stat",
-                                  "lock", "flush", "sync",  "truncate", "create", "execute"};
-
-}  // namespace
 
 Error& Error::shared() {
     static Error instance;
@@ -20,9 +14,7 @@ Error& Error::shared() {
 }
 
 std::string Error::verb(int operation) {
-    const char* v = "access";
-    if (operation >= 0 && operation < static_cast<int>(std::size(kVerbs))) v = kVerbs[operation];
-    return localized(kFileSystemErrorTable, v);
+    return localized(kFileSystemErrorTable, Status::verb(operation));
 }
 
 std::string Error::appendFileError(const std::string& message, int errnum) {
@@ -44,6 +36,10 @@ std::string Error::dirErrorMessage(const std::string& path, int errnum) {
 
 void Error::badFile(const std::string& path, int operation, int errnum) {
     show(fileErrorMessage(path, operation, errnum));
+}
+
+void Error::badFile(const Status& status) {
+    badFile(status.path(), status.operation(), status.errnum());
 }
 
 void Error::badDir(const std::string& path, int errnum) { show(dirErrorMessage(path, errnum)); }

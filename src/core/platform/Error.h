@@ -6,23 +6,9 @@
 #include <cerrno>
 #include <string>
 
-namespace quill {
+#include "base/Status.h"
 
-// Operation codes of badFile; each names the verb shown to the user.
-enum FileOperation : int {
-    kFileOpen = 0,
-    kFileClose = 1,
-    kFileWrite = 2,
-    kFileRead = 3,
-    kFileUnlink = 4,
-    kFileStat = 5,
-    kFileLock = 6,
-    kFileFlush = 7,
-    kFileSync = 8,
-    kFileTruncate = 9,
-    kFileCreate = 10,
-    kFileExecute = 11,
-};
+namespace quill {
 
 class Error {
   public:
@@ -32,6 +18,9 @@ class Error {
     void badFile(const std::string& path, int operation, int errnum = errno);
     // "Unable to open directory: <path>. " plus the system's reason.
     void badDir(const std::string& path, int errnum = errno);
+    // The alert of a failed file operation; other failures are the command
+    // layer's to tell.
+    void badFile(const Status& status);
 
     // The texts the alerts show, for callers that put them elsewhere.
     static std::string fileErrorMessage(const std::string& path, int operation, int errnum);

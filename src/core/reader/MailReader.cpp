@@ -34,8 +34,9 @@ std::string sizeSuffix(bool showSizes, long long bytes) {
 
 }  // namespace
 
-std::unique_ptr<MailReader> MailReader::open(const std::string& path, NewMailNotice& newMail) {
-    std::unique_ptr<MailBox> mailbox = MailBox::newMailBox(path);
+std::unique_ptr<MailReader> MailReader::open(const std::string& path, const MailContext& context,
+                                             NewMailNotice& newMail) {
+    std::unique_ptr<MailBox> mailbox = MailBox::newMailBox(path, context);
     if (!mailbox) return nullptr;
     std::unique_ptr<MailReader> reader(new MailReader(std::move(mailbox), path, newMail));
     reader->m_mailbox->setMailReader(reader.get());
@@ -46,14 +47,17 @@ std::unique_ptr<MailReader> MailReader::open(const std::string& path, NewMailNot
 
 MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMailNotice& newMail)
     : m_mailbox(std::move(mailbox)),
+      m_defaults(m_mailbox->context().defaults),
       m_path(std::move(path)),
       m_newMail(newMail),
-      m_matrix([this](int id, std::string& subject, std::string& from) {
-          m_mailbox->loadSubject(id, subject, from);
-          if (m_unicodeList) m_unicodeList->load(id, subject, from);
-      }),
+      m_matrix(
+          [this](int id, std::string& subject, std::string& from) {
+              m_mailbox->loadSubject(id, subject, from);
+              if (m_unicodeList) m_unicodeList->load(id, subject, from);
+          },
+          m_defaults),
       m_readOnly(m_mailbox->readOnly()),
-      m_statusLineShown(Defaults::shared().statusLine()) {
+      m_statusLineShown(m_defaults.statusLine()) {
     MailBox::defaultWindowFrame(m_frame, m_tocHeight);
     tocformat::WindowFrame recorded;
     float height = 0;
@@ -65,7 +69,7 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMa
         m_frame = recorded;
         if (height > 0) m_tocHeight = height;
     }
-    if (!Defaults::shared().unicodeDisplay()) return;
+    if (!m_defaults.unicodeDisplay()) return;
     m_unicodeList.emplace(*m_mailbox);
     m_matrix.setUtf8Texts(true);
 }
@@ -220,7 +224,7 @@ MailReader::ItemState MailReader::validateItem(Command command) const {
             return {m_message && m_message->formatClass().name == std::string("MimeMessage"), {}};
         case Command::SortByPriority:
             // Priorities mean something only when a priority header is set.
-            return {true, {}, !Defaults::shared().priorityHeader().empty()};
+            return {true, {}, !m_defaults.priorityHeader().empty()};
         case Command::ToggleFixedFont:
             return titled(true, m_fixedFont ? "Use Proportional Font" : "Use Fixed-Width Font");
         case Command::ExtractAttachment:
@@ -316,7 +320,7 @@ void MailReader::toggleFixedFont() {
 
 void MailReader::deleteMsg() {
     if (refuseReadOnly("Delete", "Unable to delete in this read-only mailbox")) return;
-    if (m_newMail.hasNewMail() && Defaults::shared().autoFetch()) {
+    if (m_newMail.hasNewMail() && m_defaults.autoFetch()) {
         m_newMail.clearNewMail();
         m_newMail.notifyToc();
     }
@@ -513,7 +517,7 @@ void MailReader::showMessage(int index, bool forcePlain) {
         return;
     }
     m_text.clear();
-    m_text.setUtf8(Defaults::shared().unicodeDisplay());
+    m_text.setUtf8(m_defaults.unicodeDisplay());
     if (forcePlain) {
         MailHeaders::setFilteredHeaders(nullptr);
         m_text.replaceSel(m_text.isUtf8() ? utf8OrLatin1(*bytes) : std::string(*bytes));
@@ -751,8 +755,7 @@ void MailReader::openAttachment(const std::string& path) {
 void MailReader::textWillPrint(int scope, TextView& out, const std::function<bool()>& interrupted) {
     out.clear();
     // Summaries are the list's texts, in the list's encoding.
-    out.setUtf8(scope == kPrintSummaries ? m_matrix.utf8Texts()
-                                         : Defaults::shared().unicodeDisplay());
+    out.setUtf8(scope == kPrintSummaries ? m_matrix.utf8Texts() : m_defaults.unicodeDisplay());
     if (scope == kPrintSummaries) {
         for (int row = 0; row < m_matrix.rowCount(); ++row) {
             const MailCell& c = m_matrix.loadedCellAtRow(row);

@@ -86,7 +86,8 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     };
 
     // Opens the mailbox at path; nothing after the user was told why not.
-    static std::unique_ptr<MailReader> open(const std::string& path, NewMailNotice& newMail);
+    static std::unique_ptr<MailReader> open(const std::string& path, const MailContext& context,
+                                            NewMailNotice& newMail);
     ~MailReader() override;
 
     void setView(MailReaderView* view);
@@ -196,6 +197,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     void showSummary();
 
     std::unique_ptr<MailBox> m_mailbox;
+    Defaults& m_defaults;  // the mailbox's
     std::string m_path;
     NewMailNotice& m_newMail;
     std::optional<UnicodeListTexts> m_unicodeList;  // set under the Unicode display

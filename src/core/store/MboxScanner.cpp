@@ -16,6 +16,7 @@
 #include "message/date.h"
 #include "message/fieldutil.h"
 #include "message/headerword.h"
+#include "settings/Defaults.h"
 
 namespace quill {
 namespace {
@@ -333,6 +334,10 @@ std::uint32_t MboxScanner::priorityOf(std::string value) const {
     auto digit = std::find_if(value.begin(), value.end(),
                               [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
     return digit == value.end() ? 0 : static_cast<std::uint32_t>(*digit - '0');
+}
+
+ScanSettings scanSettingsFrom(Defaults& defaults, bool newMail) {
+    return {defaults.priorityHeader(), defaults.priorityValues(), newMail};
 }
 
 }  // namespace quill

@@ -55,6 +55,10 @@ struct ScanSettings {
     bool newMail = false;        // new records get status '*' instead of ' '
 };
 
+class Defaults;
+// The scan settings a configuration asks for.
+ScanSettings scanSettingsFrom(Defaults& defaults, bool newMail);
+
 // One message as the scan found it.
 struct ScannedMessage {
     tocformat::Record record;

@@ -155,8 +155,8 @@ TEST_F(MailMessageTest, MailboxWriteEscapesFromLinesAndRestoresState) {
 // loadMessageAt builds from the stored text.
 TEST_F(MailMessageTest, AppendedMessagesLoadBackFromAMailbox) {
     std::string path = mailDir() + "/Seam.mbox";
-    ASSERT_EQ(makeMailbox(path), 0);
-    auto box = MailBox::newMailBox(path);
+    ASSERT_TRUE(makeMailbox(path).ok());
+    auto box = MailBox::newMailBox(path, mailContext());
     ASSERT_TRUE(box);
     auto first = read("From: joe@x.org\nSubject: first\n\nFrom x\nbody\n");
     auto second = read("Subject: second\n\nno newline at the end");

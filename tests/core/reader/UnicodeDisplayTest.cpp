@@ -58,7 +58,8 @@ class UnicodeDisplayTest : public test::QuillTest {
     }
     std::unique_ptr<MailReader> open(bool unicode) {
         Defaults::shared().setUnicodeDisplay(unicode);
-        return MailReader::open(mailDir() + "/U.mbox", MailDriver::shared());
+        return MailReader::open(mailDir() + "/U.mbox", MailDriver::shared().mailContext(),
+                                MailDriver::shared());
     }
     static const std::string& show(MailReader& reader, int row) {
         reader.matrix().clearSelection();
