@@ -132,7 +132,8 @@ class TestUnicodeDisplay : public QObject {
             QByteArray text = mail("From: a@example.org\nContent-Type: text/html\n", body);
             quill::TextView view;
             view.setUtf8(true);
-            quill::renderMessage(text.toStdString(), mailboxPath().toStdString(), false, view);
+            quill::renderMessage(text.toStdString(), mailboxPath().toStdString(),
+                                 quill::filteredHeadersFrom(quill::Defaults::shared()), view);
             QVERIFY(view.plainText().find("Read more") != std::string::npos);
             RecordingBrowser browser;
             quill::RichTextDocument::fill(*browser.document(), view.richText());

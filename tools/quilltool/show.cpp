@@ -66,7 +66,9 @@ int runShow(const Args& args) {
     view.setUtf8(!o.latin1);
     std::string shown;
     {
-        std::unique_ptr<MailMessage> message = renderMessage(*text, o.mailbox, o.allHeaders, view);
+        std::unique_ptr<MailMessage> message =
+            renderMessage(*text, o.mailbox,
+                          o.allHeaders ? nullptr : filteredHeadersFrom(Defaults::shared()), view);
         shown = message ? MimeMessage::textWithAttachmentNames(view) : std::string(*text);
     }
     std::fwrite(shown.data(), 1, shown.size(), stdout);

@@ -72,7 +72,7 @@ void MailDriver::startPolling() {
         reportCheck(
             formatString(localized(kUITable, "Could not fetch new mail: %s").c_str(), why.c_str()));
     };
-    h.fileFailed = tellUser;
+    h.fileFailed = [](const Status& status) { tellUser(panels(), status); };
     h.incomingMail = [this](int n) { incomingMail(n); };
     h.incomingDone = [this] { incomingDone(); };
     h.activeWindowShown = [this] { return activeMailboxWindow() != nullptr; };

@@ -35,18 +35,20 @@ std::string Error::dirErrorMessage(const std::string& path, int errnum) {
 }
 
 void Error::badFile(const std::string& path, int operation, int errnum) {
-    show(fileErrorMessage(path, operation, errnum));
+    show(panels(), fileErrorMessage(path, operation, errnum));
 }
 
-void Error::badFile(const Status& status) {
-    badFile(status.path(), status.operation(), status.errnum());
+void Error::badFile(Panels& panels, const Status& status) {
+    show(panels, fileErrorMessage(status.path(), status.operation(), status.errnum()));
 }
 
-void Error::badDir(const std::string& path, int errnum) { show(dirErrorMessage(path, errnum)); }
+void Error::badDir(const std::string& path, int errnum) {
+    show(panels(), dirErrorMessage(path, errnum));
+}
 
-void Error::show(const std::string& message) {
+void Error::show(Panels& panels, const std::string& message) {
     // The message is already filled; pass it through "%s" so a '%' in a path stays literal.
-    runAlert("File system error", "%s", "OK", nullptr, nullptr, message.c_str());
+    runAlert(panels, "File system error", "%s", "OK", nullptr, nullptr, message.c_str());
 }
 
 }  // namespace quill

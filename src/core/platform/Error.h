@@ -10,6 +10,8 @@
 
 namespace quill {
 
+class Panels;
+
 class Error {
   public:
     static Error& shared();
@@ -18,9 +20,9 @@ class Error {
     void badFile(const std::string& path, int operation, int errnum = errno);
     // "Unable to open directory: <path>. " plus the system's reason.
     void badDir(const std::string& path, int errnum = errno);
-    // The alert of a failed file operation; other failures are the command
-    // layer's to tell.
-    void badFile(const Status& status);
+    // The alert of a failed file operation on the given panels; other
+    // failures are the command layer's to tell.
+    static void badFile(Panels& panels, const Status& status);
 
     // The texts the alerts show, for callers that put them elsewhere.
     static std::string fileErrorMessage(const std::string& path, int operation, int errnum);
@@ -32,7 +34,7 @@ class Error {
 
   private:
     Error() = default;
-    void show(const std::string& message);
+    static void show(Panels& panels, const std::string& message);
 };
 
 }  // namespace quill

@@ -48,6 +48,7 @@ std::unique_ptr<MailReader> MailReader::open(const std::string& path, const Mail
 MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMailNotice& newMail)
     : m_mailbox(std::move(mailbox)),
       m_defaults(m_mailbox->context().defaults),
+      m_panels(m_mailbox->context().panels),
       m_path(std::move(path)),
       m_newMail(newMail),
       m_matrix(
@@ -163,7 +164,8 @@ void MailReader::reloadList() {
 
 bool MailReader::refuseReadOnly(const char* title, const char* message) const {
     if (!m_readOnly) return false;
-    runAlert(title, "%s", "OK", nullptr, nullptr, localized(kAlertsTable, message).c_str());
+    runAlert(m_panels, title, "%s", "OK", nullptr, nullptr,
+             localized(kAlertsTable, message).c_str());
     return true;
 }
 
@@ -295,7 +297,7 @@ void MailReader::perform(Command command, bool controlHeld) {
             return toggleFixedFont();
         default:
             if (sortCommand(command)) return;
-            panels().beep();  // commands of components this build lacks
+            m_panels.beep();  // commands of components this build lacks
     }
 }
 
@@ -355,7 +357,7 @@ void MailReader::loadNextMsg(bool clear) {
             return;
         }
     } else if (next < 0) {
-        panels().beep();
+        m_panels.beep();
         return;
     }
     showRow(m_matrix.rowForMsgId(next));
@@ -402,7 +404,7 @@ void MailReader::nextMsg() { loadNextMsg(false); }
 void MailReader::previousMsg() {
     int row = m_curMsg >= 0 ? m_matrix.rowForMsgId(m_curMsg) : m_matrix.selectedRow();
     if (row <= 0) {
-        panels().beep();
+        m_panels.beep();
         return;
     }
     showRow(row - 1);
@@ -485,7 +487,7 @@ void MailReader::showPlainMessage() {
 void MailReader::findUnread() {
     int row = m_matrix.findUnread(m_matrix.selectedRow());
     if (row < 0) {
-        panels().beep();
+        m_panels.beep();
         return;
     }
     showRow(row);
@@ -508,6 +510,10 @@ void MailReader::loadMessage(int index, bool newMsg) {
     showMessage(index, false);
 }
 
+std::shared_ptr<const MailHeaders> MailReader::hiddenHeaders() const {
+    return m_displayAllHeaders ? nullptr : filteredHeadersFrom(m_defaults);
+}
+
 void MailReader::showMessage(int index, bool forcePlain) {
     m_mailbox->setCurMsg(index);
     m_curMsg = index;
@@ -523,7 +529,7 @@ void MailReader::showMessage(int index, bool forcePlain) {
         m_text.replaceSel(m_text.isUtf8() ? utf8OrLatin1(*bytes) : std::string(*bytes));
         m_message.reset();
     } else {
-        m_message = renderMessage(*bytes, m_path, m_displayAllHeaders, m_text,
+        m_message = renderMessage(*bytes, m_path, hiddenHeaders(), m_text,
                                   MimeMessage::RenderOptions{m_mimeChoice});
     }
     m_shownBytes.assign(bytes->data(), bytes->size());
@@ -716,7 +722,7 @@ void MailReader::extractAttachment() {
     // A directory of our own making, so no planted link leads the files elsewhere.
     std::string dir = attachmentRoot() + "/QuillAttachments";
     if (!createUniqueDirectory(dir, 0700)) {
-        Error::shared().badFile(dir, kFileCreate);
+        Error::badFile(m_panels, Status::fileFailure(kFileCreate, dir));
         return;
     }
     ByteSource in(m_shownBytes);
@@ -735,21 +741,22 @@ void MailReader::extractAttachment() {
     const char* title = "Decode Foreign Attachment";
     if (decoded > 0) {
         if (!workspace().openFile(dir)) {
-            runAlert(title, "Couldn't contact Workspace", "OK", nullptr, nullptr);
+            runAlert(m_panels, title, "Couldn't contact Workspace", "OK", nullptr, nullptr);
         }
     } else if (damaged) {
-        runAlert(title, "Could not decode embedded document; it appear to have been damaged", "OK",
+        runAlert(m_panels, title,
+                 "Could not decode embedded document; it appear to have been damaged", "OK",
                  nullptr, nullptr);
     } else {
-        runAlert(title, "Could not find any embedded documents", "OK", nullptr, nullptr);
+        runAlert(m_panels, title, "Could not find any embedded documents", "OK", nullptr, nullptr);
     }
 }
 
 void MailReader::openAttachment(const std::string& path) {
     if (workspace().openFile(path)) return;
     std::string name = path.substr(path.rfind('/') + 1);
-    runAlert("Open Attachment", "No program on this computer is set up to open %s.", "OK", nullptr,
-             nullptr, name.c_str());
+    runAlert(m_panels, "Open Attachment", "No program on this computer is set up to open %s.", "OK",
+             nullptr, nullptr, name.c_str());
 }
 
 void MailReader::textWillPrint(int scope, TextView& out, const std::function<bool()>& interrupted) {
@@ -780,7 +787,7 @@ void MailReader::textWillPrint(int scope, TextView& out, const std::function<boo
         first = false;
         TextView one;
         one.setUtf8(out.isUtf8());
-        renderMessage(*bytes, m_path, m_displayAllHeaders, one);
+        renderMessage(*bytes, m_path, hiddenHeaders(), one);
         out.setSel(out.textLength(), out.textLength());
         out.replaceSelWithView(one);
         out.setSel(out.textLength(), out.textLength());

@@ -24,6 +24,7 @@
 
 namespace quill {
 
+class MailHeaders;
 class MailMessage;
 
 class MailReader : public MailBoxWindow, public MailWindowController {
@@ -193,11 +194,14 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     void redisplay();
     bool refuseReadOnly(const char* title, const char* message) const;
     void showMessage(int index, bool forcePlain);
+    // The headers a shown message leaves out: none while all are wanted.
+    std::shared_ptr<const MailHeaders> hiddenHeaders() const;
     bool sortCommand(Command command);
     void showSummary();
 
     std::unique_ptr<MailBox> m_mailbox;
     Defaults& m_defaults;  // the mailbox's
+    Panels& m_panels;      // the mailbox's
     std::string m_path;
     NewMailNotice& m_newMail;
     std::optional<UnicodeListTexts> m_unicodeList;  // set under the Unicode display

@@ -5,36 +5,37 @@
 
 namespace quill {
 
-void tellUser(const Status& status) {
+void tellUser(Panels& panels, const Status& status) {
     const char* path = status.path().c_str();
     switch (status.kind()) {
         case Status::kOk:
             return;
         case Status::kFileFailed:
-            Error::shared().badFile(status);
+            Error::badFile(panels, status);
             return;
         case Status::kOldFormat:
-            runAlert("Old File Format", "Cannot open mailbox. %s is in the old format.", "OK",
-                     nullptr, nullptr, path);
+            runAlert(panels, "Old File Format", "Cannot open mailbox. %s is in the old format.",
+                     "OK", nullptr, nullptr, path);
             return;
         case Status::kInUse:
-            runAlert("Open",
+            runAlert(panels, "Open",
                      "%s is already in use.\nPlease exit the other mail reader before invoking "
                      "Quill.",
                      "OK", nullptr, nullptr, path);
             return;
         case Status::kMailNotAppended:
-            runAlert("Open Index", "Can't open index", "OK", nullptr, nullptr);
+            runAlert(panels, "Open Index", "Can't open index", "OK", nullptr, nullptr);
             return;
         case Status::kIndexNotUpgraded:
-            runAlert("Open Mailbox", "File permission error.  Could not update table of contents.",
-                     "OK", nullptr, nullptr);
+            runAlert(panels, "Open Mailbox",
+                     "File permission error.  Could not update table of contents.", "OK", nullptr,
+                     nullptr);
             return;
         case Status::kNoNewMail:
-            runAlert("New Mail", "No new mail.", "OK", nullptr, nullptr);
+            runAlert(panels, "New Mail", "No new mail.", "OK", nullptr, nullptr);
             return;
         case Status::kOpenedReadOnly:
-            runAlert("Open",
+            runAlert(panels, "Open",
                      "This mailbox is being opened in read-only mode. If another user alters this "
                      "mailbox while you are viewing it, you will not see the changes until you "
                      "reopen it.",
@@ -43,14 +44,15 @@ void tellUser(const Status& status) {
     }
 }
 
-bool askToBreakLock(const LockHolder& holder) {
-    return runAlert("Open", "The mailbox %s is currently locked by %s on host %s.", "Open Anyway",
-                    "Cancel", nullptr, holder.path.c_str(), holder.user.c_str(),
+bool askToBreakLock(Panels& panels, const LockHolder& holder) {
+    return runAlert(panels, "Open", "The mailbox %s is currently locked by %s on host %s.",
+                    "Open Anyway", "Cancel", nullptr, holder.path.c_str(), holder.user.c_str(),
                     holder.host.c_str()) == kAlertDefault;
 }
 
 MailContext interactiveMailContext(Defaults& defaults, Panels& panels, RunLoop& runLoop) {
-    return {defaults, panels, runLoop, tellUser, askToBreakLock};
+    return {defaults, panels, runLoop, [&panels](const Status& s) { tellUser(panels, s); },
+            [&panels](const LockHolder& h) { return askToBreakLock(panels, h); }};
 }
 
 }  // namespace quill

@@ -9,9 +9,9 @@
 namespace quill {
 
 // Shows the alert of a failure or notice; a success shows nothing.
-void tellUser(const Status& status);
+void tellUser(Panels& panels, const Status& status);
 // "The mailbox %s is currently locked by %s on host %s." Open Anyway or Cancel.
-bool askToBreakLock(const LockHolder& holder);
+bool askToBreakLock(Panels& panels, const LockHolder& holder);
 // The context of an interactive caller: the given services, failures told
 // to the user as they happen, and the user asked about foreign locks.
 MailContext interactiveMailContext(Defaults& defaults, Panels& panels, RunLoop& runLoop);

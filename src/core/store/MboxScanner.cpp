@@ -171,7 +171,6 @@ MboxScanner::MboxScanner(MboxWindow& mbox, ScanSettings settings) : m_mbox(mbox)
 void MboxScanner::configure(ScanSettings settings) {
     m_settings = std::move(settings);
     m_lastDate = packedToday();
-    m_me = myAddresses();
     for (const Prefix& p : kPrefixes) {
         m_interesting[std::tolower(static_cast<unsigned char>(p.text[0]))] = true;
     }
@@ -220,7 +219,7 @@ bool MboxScanner::next(ScannedMessage& out) {
     bool mime = false, sun = false;
     std::size_t headerEnd = readHeader(out, contentLength, mime, sun);
     if (out.record.type == ' ') out.record.type = mime ? 'm' : sun ? 's' : ' ';
-    if (!m_recipient.empty() && isMyAddress(out.record.sender, m_me)) {
+    if (!m_recipient.empty() && isMyAddress(out.record.sender, m_settings.me)) {
         out.record.sender = "(To: " + m_recipient + ")";
     }
 
@@ -337,7 +336,7 @@ std::uint32_t MboxScanner::priorityOf(std::string value) const {
 }
 
 ScanSettings scanSettingsFrom(Defaults& defaults, bool newMail) {
-    return {defaults.priorityHeader(), defaults.priorityValues(), newMail};
+    return {defaults.priorityHeader(), defaults.priorityValues(), newMail, myAddresses(defaults)};
 }
 
 }  // namespace quill

@@ -53,6 +53,7 @@ struct ScanSettings {
     std::string priorityHeader;  // "PriorityHeader"; empty means none
     std::string priorityValues;  // "PriorityValues" word list
     bool newMail = false;        // new records get status '*' instead of ' '
+    MyAddresses me;              // mail from these is listed by its recipient
 };
 
 class Defaults;
@@ -102,7 +103,6 @@ class MboxScanner {
     ScanSettings m_settings;
     std::size_t m_pos = std::string_view::npos;
     std::uint32_t m_lastDate = 0;
-    MyAddresses m_me;
     std::string m_recipient;
     std::string m_longLine;
     bool m_interesting[256] = {};

@@ -10,6 +10,7 @@
 #include "newmail/IncomingFiles.h"
 #include "newmail/Incorporation.h"
 #include "process/RunCommand.h"
+#include "settings/Defaults.h"
 #include "store/AttachmentFilter.h"
 #include "store/MailBox.h"
 #include "store/TocFormat.h"
@@ -131,7 +132,7 @@ TEST_F(IncorporationTest, ForeignHeaderNeverRemovesTheSpoolCopy) {
 // What Quill's own writer leaves in the header: the mark magic, the spool
 // copy taken in and the "mbox" length an incorporation began at.
 TEST_F(IncorporationTest, QuillsMarksHaveAMagicValue) {
-    IncomingFiles incoming(activeDir(), {});
+    IncomingFiles incoming(activeDir(), scanSettingsFrom(Defaults::shared(), true));
     ASSERT_TRUE(incoming.open(false));
     ASSERT_TRUE(incoming.repair());
     auto header = [&] { return slurp(activeDir() + "/Incoming_Table_of_Contents").substr(0, 32); };
@@ -220,7 +221,7 @@ TEST_F(IncorporationTest, MailTheFetchProgramStillWritesIsLeftAlone) {
     auto box = MailBox::newMailBox(activeDir(), mailContext());
     ASSERT_TRUE(box);
     {
-        IncomingFiles writer(activeDir(), {});
+        IncomingFiles writer(activeDir(), scanSettingsFrom(Defaults::shared(), true));
         ASSERT_TRUE(writer.open(false));
         EXPECT_FALSE(Incorporation::incomingIdle(activeDir()));
         panels->answer(0);

@@ -46,7 +46,7 @@ class PollerTest : public NewMailTest {
         hooks.noNewMail = [this] { ++nothingFound; };
         hooks.fetchBusy = [this] { ++stillFetching; };
         hooks.fetchFailed = [this](const std::string& why) { failures.push_back(why); };
-        hooks.fileFailed = tellUser;
+        hooks.fileFailed = [this](const Status& status) { tellUser(*panels, status); };
         hooks.incomingMail = [this](int count) { progress = count; };
         hooks.incorporateActive = [this] {
             ++incorporated;
