@@ -84,7 +84,8 @@ void ChildWatch::add(pid_t pid, ExitReport report, bool important) {
 
 void ChildWatch::forget(pid_t pid) {
     std::lock_guard<std::mutex> hold(m_mutex);
-    m_watched.erase(pid);
+    auto it = m_watched.find(pid);
+    if (it != m_watched.end() && !it->second.important) m_watched.erase(it);
 }
 
 void ChildWatch::forgetImportantPid(pid_t pid, int waitStatus) { finish(pid, waitStatus); }
@@ -112,7 +113,8 @@ void ChildWatch::reap() {
         if (got > 0) {
             finish(pid, status);
         } else if (got < 0) {
-            forget(pid);  // collected by its own waiter meanwhile
+            std::lock_guard<std::mutex> hold(m_mutex);
+            m_watched.erase(pid);  // collected elsewhere; its pid may come back for another child
         }
     }
 }

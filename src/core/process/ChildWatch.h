@@ -44,7 +44,8 @@ class ChildWatch {
 
     // Collects `pid` when it ends and tells `report` (may be empty). Any thread.
     void watch(pid_t pid, ExitReport report) { add(pid, std::move(report), false); }
-    // Someone else collected `pid`: drops it without a report.
+    // Someone else collected `pid`: drops it without a report. A delivery
+    // stays until forgetImportantPid tells its window.
     void forget(pid_t pid);
 
     // Delivery children: watched, and counted until they end.

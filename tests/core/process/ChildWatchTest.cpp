@@ -72,6 +72,16 @@ TEST_F(ChildWatchTest, OnlyWatchedChildrenAreCollected) {
     EXPECT_EQ(reported.size(), 1u);
 }
 
+TEST_F(ChildWatchTest, ADeliveryWaitedForElsewhereStaysUntilItsWindowIsTold) {
+    pid_t delivery = startShell("exit 6");
+    remember(delivery);
+    EXPECT_EQ(launcher().wait(delivery), 6 << 8);  // as the quit collects it
+    EXPECT_EQ(watch().firstImportantPid(), delivery);
+    watch().forgetImportantPid(delivery, 0);
+    EXPECT_EQ(reported, (std::map<pid_t, int>{{delivery, 0}}));
+    EXPECT_EQ(watch().firstImportantPid(), -1);
+}
+
 // Many children of a second thread end while the watch collects the main
 // thread's: the thread's synchronous waits must see every status of its own.
 TEST_F(ChildWatchTest, AThreadsSynchronousWaitsKeepTheirStatusWhileTheWatchReaps) {
