@@ -253,7 +253,8 @@ std::optional<std::string_view> MailBox::loadMessageTextAt(int index) {
     std::string_view text = raw.view();
     std::string command = Defaults::shared().displayFilter();
     if (!command.empty()) {
-        std::optional<std::string> filtered = runDisplayFilter(command, raw.view());
+        std::optional<std::string> filtered =
+            runDisplayFilter(processLauncher(), command, raw.view());
         if (filtered && !filtered->empty()) {
             processed().clear();
             processed().append(*filtered);
