@@ -24,6 +24,7 @@
 #include "base/Status.h"
 #include "platform/PortMessage.h"
 #include "platform/RunLoop.h"
+#include "process/ProcessLauncher.h"
 
 namespace quill {
 
@@ -77,7 +78,8 @@ class MailPoller {
         bool started = false;
     };
 
-    explicit MailPoller(Hooks hooks);
+    // Fetch programs and remote look-ups start through `launcher`.
+    MailPoller(Hooks hooks, ProcessLauncher& launcher);
     ~MailPoller();
     MailPoller(const MailPoller&) = delete;
     MailPoller& operator=(const MailPoller&) = delete;
@@ -136,6 +138,7 @@ class MailPoller {
     void readFetchPort();
 
     Hooks m_hooks;
+    ProcessLauncher& m_launcher;
     mutable std::mutex m_mutex;
     Context m_context;
     std::condition_variable m_wake;

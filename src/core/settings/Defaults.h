@@ -101,13 +101,11 @@ class Defaults {
     int orientation();
     void setOrientation(int value);
     void setUserKey1(const std::string& key, const std::string& value);
-    void setUserKey2(const std::string& key, const std::string& value);
 
     FontDescription msgFont();
     FontDescription boldFont();
     FontDescription fixedFont();
     FontDescription tocFont();
-    FontDescription iconFont();
 
   private:
     bool cachedBool(const char* key, bool defaultVal);

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "base/Diagnostics.h"
+#include "base/ascii.h"
 #include "platform/resources.h"
 #include "process/RunCommand.h"
 #include "store/MboxScanner.h"
@@ -48,9 +49,7 @@ bool sentByPlatformMailer(std::string_view message) {
 std::string directoryName(const std::string& name) {
     if (name.rfind(".tar.", 0) != 0) return name;
     std::size_t digits = 5;
-    while (digits < name.size() && std::isdigit(static_cast<unsigned char>(name[digits]))) {
-        ++digits;
-    }
+    while (digits < name.size() && isDigit(name[digits])) ++digits;
     if (digits == 5 || digits >= name.size() || name[digits] != '.' || digits + 1 == name.size()) {
         return name;
     }
@@ -165,10 +164,11 @@ bool AttachmentFilter::writeDataFile(const std::string& directory, std::string_v
     std::string path = m_dir + "/" + directory;
     if (::mkdir(path.c_str(), 0755) != 0) return false;
     std::istringstream input{std::string(data)};
-    int status = RunCommand::runPipe({{getResourceDir("decode")},
-                                      {kUncompress},
-                                      {getResourceDir("safetar"), "xf", "-", "-C", path}},
-                                     &input, nullptr);
+    int status = RunCommand(processLauncher())
+                     .runPipe({{getResourceDir("decode")},
+                               {kUncompress},
+                               {getResourceDir("safetar"), "xf", "-", "-C", path}},
+                              &input, nullptr);
     if (status != 0)
         logWarning("AttachmentFilter", "unpacking %s ended with %d", path.c_str(), status);
     return true;
