@@ -20,6 +20,7 @@
 #include "message/mimecodec.h"
 #include "reader/MessageRenderer.h"
 #include "richtext/TextView.h"
+#include "settings/Defaults.h"
 #include "support/MailboxGenerator.h"
 #include "support/RatioSummary.h"
 #include "support/procfs.h"
@@ -210,7 +211,8 @@ void RenderLargeAttachment(benchmark::State& state) {
         state.ResumeTiming();
         {
             TextView view;
-            benchmark::DoNotOptimize(renderMessage(m.text, bench::scratchDir(), false, view));
+            benchmark::DoNotOptimize(renderMessage(m.text, bench::scratchDir(),
+                                                   filteredHeadersFrom(Defaults::shared()), view));
         }
         state.PauseTiming();
         peak = static_cast<double>(bench::procValue("/proc/self/status", "VmHWM:") - before) * 1024;

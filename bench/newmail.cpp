@@ -15,6 +15,10 @@
 #include "base/FileHandles.h"
 #include "newmail/Incorporation.h"
 #include "platform/ConsolePanels.h"
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
+#include "reader/StatusAlerts.h"
+#include "settings/Defaults.h"
 #include "store/MailBox.h"
 #include "support/MailboxGenerator.h"
 #include "support/RatioSummary.h"
@@ -68,7 +72,8 @@ void IncorporateSpool(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         scene.prepare();
-        std::unique_ptr<MailBox> box = MailBox::newMailBox(scene.box);
+        std::unique_ptr<MailBox> box = MailBox::newMailBox(
+            scene.box, interactiveMailContext(Defaults::shared(), panels(), runLoop()));
         state.ResumeTiming();
         bool atStart = false;
         if (!Incorporation::getNewMail(*box, &atStart, scene.spool)) {

@@ -25,10 +25,11 @@ constexpr int kRowsDrawn = 40;
 void OpenMailboxWindow(benchmark::State& state) {
     std::string box = bench::benchMailbox(static_cast<int>(state.range(0)));
     Defaults::shared().setUnicodeDisplay(state.range(1) != 0);
-    MailReader::open(box, MailDriver::shared())
+    MailReader::open(box, MailDriver::shared().mailContext(), MailDriver::shared())
         .reset();  // the index is built once, outside the timing
     for (auto _ : state) {
-        std::unique_ptr<MailReader> reader = MailReader::open(box, MailDriver::shared());
+        std::unique_ptr<MailReader> reader =
+            MailReader::open(box, MailDriver::shared().mailContext(), MailDriver::shared());
         if (!reader) throw std::runtime_error("cannot open " + box);
         for (int row = 0; row < kRowsDrawn && row < reader->matrix().rowCount(); ++row)
             benchmark::DoNotOptimize(reader->matrix().loadedCellAtRow(row).subject().size());
@@ -57,7 +58,8 @@ void SortBySubject(benchmark::State& state) {
     std::string box = bench::benchMailbox(static_cast<int>(state.range(0)));
     Defaults::shared().setUnicodeDisplay(state.range(1) != 0);
     for (auto _ : state) {
-        std::unique_ptr<MailReader> reader = MailReader::open(box, MailDriver::shared());
+        std::unique_ptr<MailReader> reader =
+            MailReader::open(box, MailDriver::shared().mailContext(), MailDriver::shared());
         if (!reader) throw std::runtime_error("cannot open " + box);
         reader->matrix().sortBy(TocMatrix::SortKey::Subject);
     }

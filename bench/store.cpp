@@ -26,6 +26,10 @@
 #include <vector>
 
 #include "base/FileHandles.h"
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
+#include "reader/StatusAlerts.h"
+#include "settings/Defaults.h"
 #include "store/MailBox.h"
 #include "support/MailboxGenerator.h"
 #include "support/RatioSummary.h"
@@ -40,7 +44,8 @@ const char* kPattern = "quarterly budget|^Subject: .*printer minutes";
 std::string tocOf(const std::string& box) { return box + "/table_of_contents"; }
 
 std::unique_ptr<MailBox> openBox(const std::string& box) {
-    auto mailbox = MailBox::newMailBox(box);
+    auto mailbox =
+        MailBox::newMailBox(box, interactiveMailContext(Defaults::shared(), panels(), runLoop()));
     if (!mailbox) throw std::runtime_error("cannot open " + box);
     return mailbox;
 }

@@ -5,6 +5,10 @@
 
 #include "newmail/IncomingFiles.h"
 #include "newmail/Incorporation.h"
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
+#include "reader/StatusAlerts.h"
+#include "settings/Defaults.h"
 #include "store/MailBox.h"
 #include "support/FuzzEnvironment.h"
 
@@ -13,7 +17,8 @@ using namespace quill;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string dir = fuzz::FuzzEnvironment::shared().freshScratch() + "/Fuzz";
     auto [toc, mail] = fuzz::FuzzEnvironment::splitPair(data, size);
-    std::unique_ptr<MailBox> box = MailBox::newMailBox(dir);
+    std::unique_ptr<MailBox> box =
+        MailBox::newMailBox(dir, interactiveMailContext(Defaults::shared(), panels(), runLoop()));
     if (!box) return 0;
     fuzz::FuzzEnvironment::writeFile(dir + "/" + kIncomingToc, toc);
     fuzz::FuzzEnvironment::writeFile(dir + "/" + kIncomingMail, mail);

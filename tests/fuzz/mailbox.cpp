@@ -6,6 +6,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
+#include "reader/StatusAlerts.h"
+#include "settings/Defaults.h"
 #include "store/TocFormat.h"
 #include "support/FuzzEnvironment.h"
 
@@ -30,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::FuzzEnvironment::writeFile(dir + "/table_of_contents", toc);
     fuzz::FuzzEnvironment::writeFile(dir + "/mbox", mbox);
     dateLikeIndex(dir + "/mbox", toc);
-    std::unique_ptr<MailBox> box = MailBox::newMailBox(dir);
+    std::unique_ptr<MailBox> box =
+        MailBox::newMailBox(dir, interactiveMailContext(Defaults::shared(), panels(), runLoop()));
     if (!box) return 0;
     Toc& index = box->toc();
     index.getMailboxStatus();

@@ -3,6 +3,7 @@
 // then the first icon is opened, which writes its file.
 #include "message/MimeMessage.h"
 #include "reader/MessageRenderer.h"
+#include "settings/Defaults.h"
 #include "support/FuzzEnvironment.h"
 
 using namespace quill;
@@ -15,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MimeMessage::RenderOptions options;
     if (size % 4 != 3) options.alternatives = static_cast<AlternativeChoice>(size % 4);
     TextView view;
-    std::unique_ptr<MailMessage> message = renderMessage(text, mailbox, size % 2, view, options);
+    std::unique_ptr<MailMessage> message = renderMessage(
+        text, mailbox, size % 2 ? nullptr : filteredHeadersFrom(Defaults::shared()), view, options);
     if (!message) return 0;
     MimeMessage::textWithAttachmentNames(view);
     for (const Attachment* cell : view.richText().attachments()) {

@@ -9,7 +9,9 @@
 #include <sstream>
 
 #include "base/Diagnostics.h"
+#include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
+#include "reader/StatusAlerts.h"
 #include "settings/Defaults.h"
 
 namespace quill::test {
@@ -52,6 +54,10 @@ std::optional<std::string> corpusFile(const std::string& relative) {
     std::string path = std::string(QUILL_SOURCE_DIR) + "/../shared/corpus/" + relative;
     if (::access(path.c_str(), R_OK) != 0) return std::nullopt;
     return path;
+}
+
+MailContext QuillTest::mailContext() const {
+    return interactiveMailContext(Defaults::shared(), *panels, runLoop());
 }
 
 void QuillTest::SetUp() {

@@ -12,6 +12,7 @@
 
 #include "platform/ScriptedPanels.h"
 #include "settings/DefaultsStore.h"
+#include "store/MailContext.h"
 
 namespace quill::test {
 
@@ -43,6 +44,9 @@ class QuillTest : public ::testing::Test {
     std::string mailDir() const { return home() + "/Mail"; }
     std::string spoolDir() const { return m_tmp->path() + "/spool"; }
     std::string tmp() const { return m_tmp->path(); }
+    // The shared settings, the scripted panels and the run loop, with failures
+    // shown as alerts: what the application hands its mailboxes.
+    MailContext mailContext() const;
     // Writes bytes to a path under the temporary directory and answers the full path.
     std::string writeFile(const std::string& relative, const std::string& bytes);
 

@@ -75,7 +75,7 @@ class TestMailReaderWindow : public QObject {
     quill::MailReaderWindow* openWindow() {
         auto reader = std::shared_ptr<MailReader>(
             MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString(),
-                             quill::MailDriver::shared())
+                             quill::MailDriver::shared().mailContext(), quill::MailDriver::shared())
                 .release());
         if (!reader) return nullptr;
         auto* window = new quill::MailReaderWindow(reader);
@@ -106,7 +106,7 @@ class TestMailReaderWindow : public QObject {
     void showsRowsAndTheSelectedMessage() {
         auto reader = std::shared_ptr<MailReader>(
             MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString(),
-                             quill::MailDriver::shared())
+                             quill::MailDriver::shared().mailContext(), quill::MailDriver::shared())
                 .release());
         QVERIFY(reader);
         auto* window = new quill::MailReaderWindow(reader);
@@ -234,7 +234,7 @@ class TestMailReaderWindow : public QObject {
         QDir(m_dir.path()).mkpath("home/Mail/Other.mbox");
         auto reader = std::shared_ptr<MailReader>(
             MailReader::open((m_dir.path() + "/home/Mail/Other.mbox").toStdString(),
-                             quill::MailDriver::shared())
+                             quill::MailDriver::shared().mailContext(), quill::MailDriver::shared())
                 .release());
         QVERIFY(reader && !reader->hasRecordedFrame());
         auto* second = new quill::MailReaderWindow(reader);

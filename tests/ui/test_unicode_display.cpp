@@ -96,7 +96,9 @@ class TestUnicodeDisplay : public QObject {
         for (bool unicode : {false, true}) {
             quill::Defaults::shared().setUnicodeDisplay(unicode);
             auto reader = std::shared_ptr<MailReader>(
-                MailReader::open(mailboxPath().toStdString(), quill::MailDriver::shared())
+                MailReader::open(mailboxPath().toStdString(),
+                                 quill::MailDriver::shared().mailContext(),
+                                 quill::MailDriver::shared())
                     .release());
             QVERIFY(reader);
             auto* window = new quill::MailReaderWindow(reader);
@@ -130,7 +132,8 @@ class TestUnicodeDisplay : public QObject {
             QByteArray text = mail("From: a@example.org\nContent-Type: text/html\n", body);
             quill::TextView view;
             view.setUtf8(true);
-            quill::renderMessage(text.toStdString(), mailboxPath().toStdString(), false, view);
+            quill::renderMessage(text.toStdString(), mailboxPath().toStdString(),
+                                 quill::filteredHeadersFrom(quill::Defaults::shared()), view);
             QVERIFY(view.plainText().find("Read more") != std::string::npos);
             RecordingBrowser browser;
             quill::RichTextDocument::fill(*browser.document(), view.richText());

@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
             NameService::send(port, msgid, NameService::words(value, error));
         }
     });
+    fetcher.setScanSettings(scanSettingsFrom(Defaults::shared(), true));
     int code = fetcher.run();
     if (service) NameService::checkOut("QuillFetch for " + login);
     return code == kFetchDone ? 0 : 1;

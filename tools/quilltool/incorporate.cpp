@@ -9,6 +9,9 @@
 #include "commands.h"
 #include "newmail/Incorporation.h"
 #include "platform/ConsolePanels.h"
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
+#include "reader/StatusAlerts.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
 
@@ -31,7 +34,8 @@ int runIncorporate(const Args& args) {
     if (mailbox.empty()) return kUsageError;
     installPanels(std::make_shared<ConsolePanels>(true));
     if (spool.empty()) spool = Defaults::shared().spoolFile();
-    std::unique_ptr<MailBox> box = MailBox::newMailBox(mailboxPath(mailbox));
+    std::unique_ptr<MailBox> box = MailBox::newMailBox(
+        mailboxPath(mailbox), interactiveMailContext(Defaults::shared(), panels(), runLoop()));
     if (!box) return 1;
     std::uint32_t before = box->toc().length();
     bool atStart = false;

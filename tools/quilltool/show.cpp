@@ -9,7 +9,11 @@
 #include "commands.h"
 #include "message/MimeMessage.h"
 #include "platform/ConsolePanels.h"
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
 #include "reader/MessageRenderer.h"
+#include "reader/StatusAlerts.h"
+#include "settings/Defaults.h"
 #include "store/MailBox.h"
 
 namespace quill::tool {
@@ -49,7 +53,8 @@ int runShow(const Args& args) {
     }
     installPanels(std::make_shared<ConsolePanels>(false));
     registerMimeMessageClass();
-    std::unique_ptr<MailBox> box = MailBox::newMailBox(o.mailbox);
+    std::unique_ptr<MailBox> box = MailBox::newMailBox(
+        o.mailbox, interactiveMailContext(Defaults::shared(), panels(), runLoop()));
     if (!box) return 1;
     if (o.index >= static_cast<long>(box->toc().length())) {
         std::fprintf(stderr, "%s: no message %ld\n", o.mailbox.c_str(), o.index);
@@ -61,7 +66,9 @@ int runShow(const Args& args) {
     view.setUtf8(!o.latin1);
     std::string shown;
     {
-        std::unique_ptr<MailMessage> message = renderMessage(*text, o.mailbox, o.allHeaders, view);
+        std::unique_ptr<MailMessage> message =
+            renderMessage(*text, o.mailbox,
+                          o.allHeaders ? nullptr : filteredHeadersFrom(Defaults::shared()), view);
         shown = message ? MimeMessage::textWithAttachmentNames(view) : std::string(*text);
     }
     std::fwrite(shown.data(), 1, shown.size(), stdout);

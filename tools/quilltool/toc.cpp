@@ -10,6 +10,10 @@
 #include "base/FileHandles.h"
 #include "commands.h"
 #include "platform/ConsolePanels.h"
+#include "platform/Panels.h"
+#include "platform/RunLoop.h"
+#include "reader/StatusAlerts.h"
+#include "settings/Defaults.h"
 #include "store/MailBox.h"
 
 namespace quill::tool {
@@ -102,7 +106,8 @@ int runToc(const Args& args) {
         path = linked->path();
     }
     if (o.rebuild) ::unlink((path + "/table_of_contents").c_str());
-    std::unique_ptr<MailBox> box = MailBox::newMailBox(path);
+    std::unique_ptr<MailBox> box =
+        MailBox::newMailBox(path, interactiveMailContext(Defaults::shared(), panels(), runLoop()));
     if (!box) return 1;
     if (o.count) {
         std::printf("%u\n", box->toc().length());

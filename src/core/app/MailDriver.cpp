@@ -21,6 +21,7 @@
 #include "platform/resources.h"
 #include "process/ChildWatch.h"
 #include "process/ProcessLauncher.h"
+#include "reader/StatusAlerts.h"
 #include "settings/Defaults.h"
 
 namespace quill {
@@ -46,6 +47,10 @@ std::string currentDirectory() {
 MailDriver::MailDriver() { installDefaultHooks(); }
 
 MailDriver::~MailDriver() = default;
+
+MailContext MailDriver::mailContext() const {
+    return interactiveMailContext(Defaults::shared(), panels(), runLoop());
+}
 
 void MailDriver::installDefaultHooks() {
     exitProcess = [](int status) { std::exit(status); };
@@ -76,6 +81,7 @@ void MailDriver::startPolling() {
         reportCheck(
             formatString(localized(kUITable, "Could not fetch new mail: %s").c_str(), why.c_str()));
     };
+    h.fileFailed = [](const Status& status) { tellUser(panels(), status); };
     h.incomingMail = [this](int n) { incomingMail(n); };
     h.incomingDone = [this] { incomingDone(); };
     h.activeWindowShown = [this] { return activeMailboxWindow() != nullptr; };

@@ -17,6 +17,7 @@
 #include "app/ComposeController.h"
 #include "reader/MailWindowController.h"
 #include "reader/NewMailNotice.h"
+#include "store/MailContext.h"
 
 namespace quill {
 class ChildWatch;
@@ -31,6 +32,9 @@ class MailDriver : public NewMailNotice {
     static MailDriver& shared();
 
     void setShell(ApplicationShell* shell) { m_shell = shell; }
+    // What the application hands its mailboxes and windows: the user's
+    // settings, the installed panels and run loop, failures as alerts.
+    MailContext mailContext() const;
     // The launcher the driver starts programs with and hands down, and the
     // watch that collects deliveries; until set, the shared launcher and no watch.
     void setProcesses(ProcessLauncher& launcher, ChildWatch& watch);

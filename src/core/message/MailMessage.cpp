@@ -219,20 +219,18 @@ std::unique_ptr<MailMessage> MailMessage::initFromStream(ByteSource& stream,
     return message;
 }
 
-std::unique_ptr<MailMessage> MailMessage::initFromFile(const std::string& path) {
+std::unique_ptr<MailMessage> MailMessage::initFromFile(const std::string& path, Status& status) {
     auto message = std::make_unique<MailMessage>();
-    if (!message->loadFromFile(path)) return nullptr;
+    status = message->loadFromFile(path);
+    if (!status.ok()) return nullptr;
     return message;
 }
 
-bool MailMessage::loadFromFile(const std::string& path) {
+Status MailMessage::loadFromFile(const std::string& path) {
     Mapping map = Mapping::ofFile(path);
-    if (!map.valid()) {
-        Error::shared().badFile(path, kFileOpen);
-        return false;
-    }
+    if (!map.valid()) return Status::fileFailure(kFileOpen, path);
     ByteSource stream(map.view());
-    return readFromStream(stream);
+    return readFromStream(stream) ? Status() : Status::fileFailure(kFileRead, path, 0);
 }
 
 // ---- class-wide settings ----

@@ -17,6 +17,7 @@
 #include "base/ByteSink.h"
 #include "base/ByteSource.h"
 #include "base/FileHandles.h"
+#include "base/Status.h"
 #include "message/MailClass.h"
 #include "message/MailHeaders.h"
 
@@ -48,9 +49,11 @@ class MailMessage : public MailHeaders::LineWriter {
     // A base-class message read from the stream, or nothing.
     static std::unique_ptr<MailMessage> initFromStream(ByteSource& stream,
                                                        std::string_view mailbox = {});
-    static std::unique_ptr<MailMessage> initFromFile(const std::string& path);
-    // Maps the file read-only and reads it as a message.
-    bool loadFromFile(const std::string& path);
+    // A message read from the file, or nothing with `status` saying why.
+    static std::unique_ptr<MailMessage> initFromFile(const std::string& path, Status& status);
+    // Maps the file read-only and reads it as a message; bytes that are no
+    // message answer a read failure without an errno.
+    Status loadFromFile(const std::string& path);
 
     // ---- class-wide settings ----
     static bool escapeFromLines();

@@ -192,9 +192,11 @@ std::vector<std::string_view> splitAtAddressCommas(std::string_view text) {
 
 bool isMyAddress(std::string_view text) { return isMyAddress(text, myAddresses()); }
 
-MyAddresses myAddresses() {
-    return {currentUser().loginName, getRealName(), Defaults::shared().alternates()};
+MyAddresses myAddresses(Defaults& defaults) {
+    return {currentUser().loginName, getRealName(), defaults.alternates()};
 }
+
+MyAddresses myAddresses() { return myAddresses(Defaults::shared()); }
 
 bool isMyAddress(std::string_view text, const MyAddresses& me) {
     std::string address = uncommentedAddress(text);

@@ -40,7 +40,9 @@ struct MyAddresses {
     std::string realName;
     std::string alternates;
 };
-MyAddresses myAddresses();
+class Defaults;
+MyAddresses myAddresses(Defaults& defaults);
+MyAddresses myAddresses();  // of the shared settings
 bool isMyAddress(std::string_view text, const MyAddresses& me);
 
 // The user's full name: the password comment field cut at ",", ";" or "%",

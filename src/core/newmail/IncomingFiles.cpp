@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "message/date.h"
-#include "settings/Defaults.h"
 #include "store/MboxScanner.h"
 #include "store/TocFormat.h"
 #include "store/diskusage.h"
@@ -169,7 +168,7 @@ bool IncomingFiles::adoptForeign(const std::string& toc) {
     std::string mail, records;
     ::lseek(m_mail.get(), 0, SEEK_SET);
     if (!readAll(m_mail.get(), mail)) return false;
-    count = indexMail(m_dir, mail, records);
+    count = indexMail(m_dir, mail, m_scan, records);
     return rewriteToc(records, count);
 }
 
@@ -185,10 +184,11 @@ bool IncomingFiles::rewriteToc(std::string_view records, int count) {
     return writeHeader({});
 }
 
-int IncomingFiles::indexMail(const std::string& dir, std::string_view mail, std::string& records) {
-    Defaults& defaults = Defaults::shared();
-    MboxScanner scanner(mail,
-                        ScanSettings{defaults.priorityHeader(), defaults.priorityValues(), true});
+int IncomingFiles::indexMail(const std::string& dir, std::string_view mail,
+                             const ScanSettings& scan, std::string& records) {
+    ScanSettings settings = scan;
+    settings.newMail = true;
+    MboxScanner scanner(mail, settings);
     int count = 0;
     ScannedMessage msg;
     bool more = scanner.seekFirst(0);

@@ -33,6 +33,7 @@
 #include <string_view>
 
 #include "base/FileHandles.h"
+#include "store/MboxScanner.h"
 
 namespace quill {
 
@@ -57,7 +58,9 @@ class IncomingFiles {
         std::uint64_t inode = 0, size = 0;
     };
 
-    explicit IncomingFiles(std::string dir) : m_dir(std::move(dir)) {}
+    // `scan` indexes mail a repair finds unaccounted for.
+    IncomingFiles(std::string dir, ScanSettings scan)
+        : m_dir(std::move(dir)), m_scan(std::move(scan)) {}
 
     std::string path(const char* name) const { return m_dir + "/" + name; }
 
@@ -88,7 +91,8 @@ class IncomingFiles {
     // Index records (status "*") for mailbox text; text before the first
     // "From " line belongs to the first record, and text without any gets one
     // record, so that the records always account for every byte.
-    static int indexMail(const std::string& dir, std::string_view mail, std::string& records);
+    static int indexMail(const std::string& dir, std::string_view mail, const ScanSettings& scan,
+                         std::string& records);
 
   private:
     bool writeHeader(CopyMark copy);
@@ -96,6 +100,7 @@ class IncomingFiles {
     bool rewriteToc(std::string_view records, int count);
 
     std::string m_dir;
+    ScanSettings m_scan;
     UniqueFd m_mail;
     UniqueFd m_toc;
     int m_count = 0;

@@ -9,8 +9,6 @@
 
 #include "newmail/IncomingFiles.h"
 #include "newmail/SpoolLock.h"
-#include "platform/Error.h"
-#include "platform/Panels.h"
 #include "store/AttachmentFilter.h"
 #include "store/MailBox.h"
 
@@ -27,10 +25,9 @@ off_t sizeOf(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
 }
 
-void alertInUse(const std::string& path) {
-    runAlert("Open",
-             "%s is already in use.\nPlease exit the other mail reader before invoking Quill.",
-             "OK", nullptr, nullptr, path.c_str());
+// Hands a failed file operation to whoever opened the mailbox.
+void fail(MailBox& mailbox, int operation, const std::string& path) {
+    mailbox.context().fail(Status::fileFailure(operation, path));
 }
 
 // Sets each record's offset from the running offset; answers the end of the
@@ -81,22 +78,22 @@ bool Incorporation::appendToMbox(MailBox& mailbox, int fromFd, std::uint64_t fro
 const MsgList* Incorporation::incorporateMailAtStart(MailBox& mailbox, bool* atStart) {
     std::string incomingPath = mailbox.dirname() + "/" + kIncomingMail;
     if (sizeOf(incomingPath) < 0) {
-        Error::shared().badFile(incomingPath, kFileOpen);
+        fail(mailbox, kFileOpen, incomingPath);
         return nullptr;
     }
-    IncomingFiles incoming(mailbox.dirname());
+    IncomingFiles incoming(mailbox.dirname(), scanSettingsFrom(mailbox.context().defaults, true));
     if (!incoming.open(false)) {
         if (errno == EAGAIN || errno == EACCES) {
-            alertInUse(incomingPath);
+            mailbox.context().fail(Status::failure(Status::kInUse, incomingPath));
         } else {
-            Error::shared().badFile(incomingPath, kFileOpen);
+            fail(mailbox, kFileOpen, incomingPath);
         }
         return nullptr;
     }
     // Only what the fetch program committed counts; the copy it took in is
     // dropped now, before the index file that names it goes.
     if (!incoming.repair() || !incoming.settleCopy()) {
-        Error::shared().badFile(incomingPath, kFileWrite);
+        fail(mailbox, kFileWrite, incomingPath);
         return nullptr;
     }
     const MsgList* list = nullptr;
@@ -108,14 +105,14 @@ const MsgList* Incorporation::incorporateMailAtStart(MailBox& mailbox, bool* atS
     } else if (incoming.count() > 0) {
         UniqueFd mail = openFile(incomingPath, O_RDONLY);
         if (!mail) {
-            Error::shared().badFile(incomingPath, kFileOpen);
+            fail(mailbox, kFileOpen, incomingPath);
             return mailbox.fatal();
         }
         if (!catchUpWithMbox(mailbox)) return mailbox.fatal();
         std::int32_t start = mailbox.m_mailLength;
         if (!incoming.markIncorporating(static_cast<std::uint64_t>(start)) ||
             !appendToMbox(mailbox, mail.get(), 0, incoming.mailSize())) {
-            Error::shared().badFile(mailbox.dirname(), kFileWrite);
+            fail(mailbox, kFileWrite, mailbox.dirname());
             return mailbox.fatal();
         }
         fetchStepDone();
@@ -183,7 +180,7 @@ int Incorporation::incorporateToc(MailBox& mailbox, std::int32_t start) {
     UniqueFd index = openFile(mailbox.toc().tocName(), O_WRONLY | O_APPEND);
     if (count < 0 || !readAllAt(prepared.get(), records.data(), records.size(), kHeaderSize) ||
         !index || !writeAll(index.get(), records) || ::fsync(index.get()) != 0) {
-        Error::shared().badFile(mailbox.dirname(), kFileWrite);
+        fail(mailbox, kFileWrite, mailbox.dirname());
         mailbox.fatal();
         return -1;
     }
@@ -211,12 +208,12 @@ Toc* Incorporation::incorporateMail(MailBox& mailbox, std::int32_t start) {
 const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart,
                                          const std::string& spool) {
     if (sizeOf(spool) <= 0) {
-        runAlert("New Mail", "No new mail.", "OK", nullptr, nullptr);
+        mailbox.context().fail(Status::failure(Status::kNoNewMail, spool));
         return nullptr;
     }
     std::unique_ptr<SpoolLock> lock = SpoolLock::lock(spool, kSpoolPatience);
     if (!lock) {
-        Error::shared().badFile(spool, kFileLock);
+        fail(mailbox, kFileLock, spool);
         return nullptr;
     }
     // The copy beside "mbox" is what the attachment filter reads. It needs no
@@ -224,13 +221,13 @@ const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart,
     std::string copyPath = mailbox.m_mailFileName + "~";
     std::string spoolText, stored;
     if (!readAll(lock->fd(), spoolText)) {
-        Error::shared().badFile(spool, kFileRead);
+        fail(mailbox, kFileRead, spool);
         return mailbox.fatal();
     }
     {
         UniqueFd copy = openFile(copyPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (!copy || !writeAll(copy.get(), spoolText) || copy.close() != 0) {
-            Error::shared().badFile(copyPath, kFileWrite);
+            fail(mailbox, kFileWrite, copyPath);
             return mailbox.fatal();
         }
     }
@@ -240,14 +237,14 @@ const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart,
     if ((!unchanged && !AttachmentFilter(mailbox.dirname()).filterAttachments(spoolText, stored)) ||
         !mbox || !writeAll(mbox.get(), unchanged ? spoolText : stored) ||
         ::fsync(mbox.get()) != 0) {
-        Error::shared().badFile(mailbox.m_mailFileName, kFileWrite);
+        fail(mailbox, kFileWrite, mailbox.m_mailFileName);
         return mailbox.fatal();
     }
     mbox.reset();
     const MsgList* list = mailbox.repairTocFile(mailbox.m_mailLength);
     if (!list) return mailbox.fatal();
     if (::ftruncate(lock->fd(), 0) != 0 || ::fsync(lock->fd()) != 0) {
-        Error::shared().badFile(spool, kFileTruncate);
+        fail(mailbox, kFileTruncate, spool);
     }
     ::unlink(copyPath.c_str());
     if (atStart) *atStart = mailbox.toc().atStart();

@@ -14,7 +14,6 @@
 #include "newmail/IncomingFiles.h"
 #include "newmail/Incorporation.h"
 #include "newmail/SpoolFetcher.h"
-#include "platform/Error.h"
 #include "platform/NameService.h"
 #include "platform/UserInfo.h"
 #include "platform/resources.h"
@@ -452,7 +451,8 @@ void MailPoller::incorporate(std::int32_t code, std::int32_t error) {
         if (c.autoFetch && m_hooks.newMailMsg) m_hooks.newMailMsg();
     } else if (isFileErrorResult(code)) {
         if (m_hooks.fetchFailed) m_hooks.fetchFailed(std::strerror(error));
-        Error::shared().badFile(c.activeMailbox, kFileWrite, error);
+        if (m_hooks.fileFailed)
+            m_hooks.fileFailed(Status::fileFailure(kFileWrite, c.activeMailbox, error));
     }
 }
 

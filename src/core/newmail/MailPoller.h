@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "base/FileHandles.h"
+#include "base/Status.h"
 #include "platform/PortMessage.h"
 #include "platform/RunLoop.h"
 #include "process/ProcessLauncher.h"
@@ -47,6 +48,8 @@ class MailPoller {
         std::function<void()> noNewMail;
         std::function<void()> fetchBusy;
         std::function<void(const std::string& why)> fetchFailed;
+        // The fetch could not write the active mailbox: what the user is told.
+        std::function<void(const Status& status)> fileFailed;
         std::function<void(int count)> incomingMail;
         std::function<void()> incomingDone;
         // incorporateMail: (NO) on the active mailbox's window.

@@ -10,7 +10,6 @@
 #include "base/FileHandles.h"
 #include "newmail/IncomingFiles.h"
 #include "newmail/SpoolLock.h"
-#include "settings/Defaults.h"
 #include "store/AttachmentFilter.h"
 #include "store/MboxScanner.h"
 #include "store/diskusage.h"
@@ -36,7 +35,7 @@ int SpoolFetcher::run() {
     int code;
     {
         // The lock on "Incoming_Mail" goes before the report that invites Quill to take it.
-        IncomingFiles incoming(m_dir);
+        IncomingFiles incoming(m_dir, m_scan);
         code = incoming.open() ? fetch(incoming) : fail(kFetchIncomingOpen);
     }
     m_report(kFetchDoneMsg, code, code == kFetchDone ? 0 : m_errno);
@@ -124,7 +123,7 @@ int SpoolFetcher::takeInCopy(IncomingFiles& incoming) {
     if (!mail.empty() && mail.back() != '\n') mail += '\n';
     fetchStepDone();
     std::string records;
-    int count = IncomingFiles::indexMail(m_dir, mail, records);
+    int count = IncomingFiles::indexMail(m_dir, mail, m_scan, records);
     if (!incoming.append(mail, records, count, mark) || !incoming.settleCopy()) {
         return fail(kFetchIncomingWrite);
     }

@@ -18,6 +18,8 @@
 #include <functional>
 #include <string>
 
+#include "store/MboxScanner.h"
+
 namespace quill {
 
 class IncomingFiles;
@@ -45,6 +47,8 @@ class SpoolFetcher {
     SpoolFetcher(std::string mailboxDir, std::string spool, Report report);
     // How long a busy spool is waited for before giving up.
     void setPatience(std::chrono::milliseconds patience) { m_patience = patience; }
+    // How the fetched mail is indexed ("PriorityHeader" and its values).
+    void setScanSettings(ScanSettings scan) { m_scan = std::move(scan); }
     // Runs the whole fetch; answers the result code it reported with 1000.
     int run();
 
@@ -59,6 +63,7 @@ class SpoolFetcher {
     std::string m_spool;
     std::string m_copy;
     Report m_report;
+    ScanSettings m_scan;
     std::chrono::milliseconds m_patience{std::chrono::minutes(10)};
     int m_errno = 0;
 };

@@ -7,12 +7,6 @@
 #include "platform/Panels.h"
 
 namespace quill {
-namespace {
-
-constexpr const char* kVerbs[] = {"open", "close", "write", "read",     "unlink", "stat",
-                                  "lock", "flush", "sync",  "truncate", "create", "execute"};
-
-}  // namespace
 
 Error& Error::shared() {
     static Error instance;
@@ -20,9 +14,7 @@ Error& Error::shared() {
 }
 
 std::string Error::verb(int operation) {
-    const char* v = "access";
-    if (operation >= 0 && operation < static_cast<int>(std::size(kVerbs))) v = kVerbs[operation];
-    return localized(kFileSystemErrorTable, v);
+    return localized(kFileSystemErrorTable, Status::verb(operation));
 }
 
 std::string Error::appendFileError(const std::string& message, int errnum) {
@@ -43,14 +35,20 @@ std::string Error::dirErrorMessage(const std::string& path, int errnum) {
 }
 
 void Error::badFile(const std::string& path, int operation, int errnum) {
-    show(fileErrorMessage(path, operation, errnum));
+    show(panels(), fileErrorMessage(path, operation, errnum));
 }
 
-void Error::badDir(const std::string& path, int errnum) { show(dirErrorMessage(path, errnum)); }
+void Error::badFile(Panels& panels, const Status& status) {
+    show(panels, fileErrorMessage(status.path(), status.operation(), status.errnum()));
+}
 
-void Error::show(const std::string& message) {
+void Error::badDir(const std::string& path, int errnum) {
+    show(panels(), dirErrorMessage(path, errnum));
+}
+
+void Error::show(Panels& panels, const std::string& message) {
     // The message is already filled; pass it through "%s" so a '%' in a path stays literal.
-    runAlert("File system error", "%s", "OK", nullptr, nullptr, message.c_str());
+    runAlert(panels, "File system error", "%s", "OK", nullptr, nullptr, message.c_str());
 }
 
 }  // namespace quill

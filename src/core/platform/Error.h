@@ -6,23 +6,11 @@
 #include <cerrno>
 #include <string>
 
+#include "base/Status.h"
+
 namespace quill {
 
-// Operation codes of badFile; each names the verb shown to the user.
-enum FileOperation : int {
-    kFileOpen = 0,
-    kFileClose = 1,
-    kFileWrite = 2,
-    kFileRead = 3,
-    kFileUnlink = 4,
-    kFileStat = 5,
-    kFileLock = 6,
-    kFileFlush = 7,
-    kFileSync = 8,
-    kFileTruncate = 9,
-    kFileCreate = 10,
-    kFileExecute = 11,
-};
+class Panels;
 
 class Error {
   public:
@@ -32,6 +20,9 @@ class Error {
     void badFile(const std::string& path, int operation, int errnum = errno);
     // "Unable to open directory: <path>. " plus the system's reason.
     void badDir(const std::string& path, int errnum = errno);
+    // The alert of a failed file operation on the given panels; other
+    // failures are the command layer's to tell.
+    static void badFile(Panels& panels, const Status& status);
 
     // The texts the alerts show, for callers that put them elsewhere.
     static std::string fileErrorMessage(const std::string& path, int operation, int errnum);
@@ -43,7 +34,7 @@ class Error {
 
   private:
     Error() = default;
-    void show(const std::string& message);
+    static void show(Panels& panels, const std::string& message);
 };
 
 }  // namespace quill

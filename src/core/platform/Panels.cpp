@@ -24,19 +24,40 @@ void installPanels(std::shared_ptr<Panels> p) {
     installed() = p ? std::move(p) : std::make_shared<ConsolePanels>(false);
 }
 
-int runAlert(const char* title, const char* format, const char* defaultButton,
-             const char* alternateButton, const char* otherButton, ...) {
+namespace {
+
+int runAlertWith(Panels& panels, const char* title, const char* format, const char* defaultButton,
+                 const char* alternateButton, const char* otherButton, va_list args) {
     AlertRequest request;
     request.title = title ? localized(kAlertsTable, title) : std::string();
     std::string translated = localized(kAlertsTable, format ? format : "");
-    va_list args;
-    va_start(args, otherButton);
     request.message = vformatString(translated.c_str(), args);
-    va_end(args);
     for (const char* b : {defaultButton, alternateButton, otherButton}) {
         if (b) request.buttons.push_back(localized(kButtonsTable, b));
     }
-    return panels().runAlert(request);
+    return panels.runAlert(request);
+}
+
+}  // namespace
+
+int runAlert(const char* title, const char* format, const char* defaultButton,
+             const char* alternateButton, const char* otherButton, ...) {
+    va_list args;
+    va_start(args, otherButton);
+    int answer =
+        runAlertWith(panels(), title, format, defaultButton, alternateButton, otherButton, args);
+    va_end(args);
+    return answer;
+}
+
+int runAlert(Panels& panels, const char* title, const char* format, const char* defaultButton,
+             const char* alternateButton, const char* otherButton, ...) {
+    va_list args;
+    va_start(args, otherButton);
+    int answer =
+        runAlertWith(panels, title, format, defaultButton, alternateButton, otherButton, args);
+    va_end(args);
+    return answer;
 }
 
 }  // namespace quill

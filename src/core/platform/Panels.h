@@ -57,5 +57,9 @@ void installPanels(std::shared_ptr<Panels> panels);
 int runAlert(const char* title, const char* format, const char* defaultButton,
              const char* alternateButton, const char* otherButton, ...)
     __attribute__((format(printf, 2, 6)));
+// The same on panels handed to the caller.
+int runAlert(Panels& panels, const char* title, const char* format, const char* defaultButton,
+             const char* alternateButton, const char* otherButton, ...)
+    __attribute__((format(printf, 3, 7)));
 
 }  // namespace quill

@@ -33,8 +33,9 @@ std::string sizeSuffix(bool showSizes, long long bytes) {
 
 }  // namespace
 
-std::unique_ptr<MailReader> MailReader::open(const std::string& path, NewMailNotice& newMail) {
-    std::unique_ptr<MailBox> mailbox = MailBox::newMailBox(path);
+std::unique_ptr<MailReader> MailReader::open(const std::string& path, const MailContext& context,
+                                             NewMailNotice& newMail) {
+    std::unique_ptr<MailBox> mailbox = MailBox::newMailBox(path, context);
     if (!mailbox) return nullptr;
     std::unique_ptr<MailReader> reader(new MailReader(std::move(mailbox), path, newMail));
     reader->m_mailbox->setMailReader(reader.get());
@@ -45,14 +46,18 @@ std::unique_ptr<MailReader> MailReader::open(const std::string& path, NewMailNot
 
 MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMailNotice& newMail)
     : m_mailbox(std::move(mailbox)),
+      m_defaults(m_mailbox->context().defaults),
+      m_panels(m_mailbox->context().panels),
       m_path(std::move(path)),
       m_newMail(newMail),
-      m_matrix([this](int id, std::string& subject, std::string& from) {
-          m_mailbox->loadSubject(id, subject, from);
-          if (m_unicodeList) m_unicodeList->load(id, subject, from);
-      }),
+      m_matrix(
+          [this](int id, std::string& subject, std::string& from) {
+              m_mailbox->loadSubject(id, subject, from);
+              if (m_unicodeList) m_unicodeList->load(id, subject, from);
+          },
+          m_defaults),
       m_readOnly(m_mailbox->readOnly()),
-      m_statusLineShown(Defaults::shared().statusLine()) {
+      m_statusLineShown(m_defaults.statusLine()) {
     MailBox::defaultWindowFrame(m_frame, m_tocHeight);
     tocformat::WindowFrame recorded;
     float height = 0;
@@ -64,7 +69,7 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMa
         m_frame = recorded;
         if (height > 0) m_tocHeight = height;
     }
-    if (!Defaults::shared().unicodeDisplay()) return;
+    if (!m_defaults.unicodeDisplay()) return;
     m_unicodeList.emplace(*m_mailbox);
     m_matrix.setUtf8Texts(true);
 }
@@ -158,7 +163,8 @@ void MailReader::reloadList() {
 
 bool MailReader::refuseReadOnly(const char* title, const char* message) const {
     if (!m_readOnly) return false;
-    runAlert(title, "%s", "OK", nullptr, nullptr, localized(kAlertsTable, message).c_str());
+    runAlert(m_panels, title, "%s", "OK", nullptr, nullptr,
+             localized(kAlertsTable, message).c_str());
     return true;
 }
 
@@ -189,7 +195,7 @@ MailReader::ItemState MailReader::validateItem(Command command) const {
 }
 
 void MailReader::perform(Command command, bool controlHeld) {
-    if (!ReaderCommandTable::perform(*this, command, controlHeld)) panels().beep();
+    if (!ReaderCommandTable::perform(*this, command, controlHeld)) m_panels.beep();
 }
 
 bool MailReader::showsMimeMessage() const {
@@ -205,7 +211,7 @@ void MailReader::toggleFixedFont() {
 
 void MailReader::deleteMsg() {
     if (refuseReadOnly("Delete", "Unable to delete in this read-only mailbox")) return;
-    if (m_newMail.hasNewMail() && Defaults::shared().autoFetch()) {
+    if (m_newMail.hasNewMail() && m_defaults.autoFetch()) {
         m_newMail.clearNewMail();
         m_newMail.notifyToc();
     }
@@ -240,7 +246,7 @@ void MailReader::loadNextMsg(bool clear) {
             return;
         }
     } else if (next < 0) {
-        panels().beep();
+        m_panels.beep();
         return;
     }
     showRow(m_matrix.rowForMsgId(next));
@@ -285,7 +291,7 @@ void MailReader::nextMsg() { loadNextMsg(false); }
 void MailReader::previousMsg() {
     int row = m_curMsg >= 0 ? m_matrix.rowForMsgId(m_curMsg) : m_matrix.selectedRow();
     if (row <= 0) {
-        panels().beep();
+        m_panels.beep();
         return;
     }
     showRow(row - 1);
@@ -369,7 +375,7 @@ void MailReader::showPlainMessage() {
 void MailReader::findUnread() {
     int row = m_matrix.findUnread(m_matrix.selectedRow());
     if (row < 0) {
-        panels().beep();
+        m_panels.beep();
         return;
     }
     showRow(row);
@@ -389,6 +395,10 @@ void MailReader::selectionDidChange() {
 
 void MailReader::loadMessage(int index) { showMessage(index, false); }
 
+std::shared_ptr<const MailHeaders> MailReader::hiddenHeaders() const {
+    return m_displayAllHeaders ? nullptr : filteredHeadersFrom(m_defaults);
+}
+
 void MailReader::showMessage(int index, bool forcePlain) {
     m_mailbox->setCurMsg(index);
     m_curMsg = index;
@@ -398,13 +408,13 @@ void MailReader::showMessage(int index, bool forcePlain) {
         return;
     }
     m_text.clear();
-    m_text.setUtf8(Defaults::shared().unicodeDisplay());
+    m_text.setUtf8(m_defaults.unicodeDisplay());
     if (forcePlain) {
         MailHeaders::setFilteredHeaders(nullptr);
         m_text.replaceSel(m_text.isUtf8() ? utf8OrLatin1(*bytes) : std::string(*bytes));
         m_message.reset();
     } else {
-        m_message = renderMessage(*bytes, m_path, m_displayAllHeaders, m_text,
+        m_message = renderMessage(*bytes, m_path, hiddenHeaders(), m_text,
                                   MimeMessage::RenderOptions{m_mimeChoice});
     }
     m_shownBytes.assign(bytes->data(), bytes->size());
@@ -595,7 +605,7 @@ void MailReader::extractAttachment() {
     // A directory of our own making, so no planted link leads the files elsewhere.
     std::string dir = attachmentRoot() + "/QuillAttachments";
     if (!createUniqueDirectory(dir, 0700)) {
-        Error::shared().badFile(dir, kFileCreate);
+        Error::badFile(m_panels, Status::fileFailure(kFileCreate, dir));
         return;
     }
     ByteSource in(m_shownBytes);
@@ -614,21 +624,22 @@ void MailReader::extractAttachment() {
     const char* title = "Decode Foreign Attachment";
     if (decoded > 0) {
         if (!workspace().openFile(dir)) {
-            runAlert(title, "Couldn't contact Workspace", "OK", nullptr, nullptr);
+            runAlert(m_panels, title, "Couldn't contact Workspace", "OK", nullptr, nullptr);
         }
     } else if (damaged) {
-        runAlert(title, "Could not decode embedded document; it appear to have been damaged", "OK",
+        runAlert(m_panels, title,
+                 "Could not decode embedded document; it appear to have been damaged", "OK",
                  nullptr, nullptr);
     } else {
-        runAlert(title, "Could not find any embedded documents", "OK", nullptr, nullptr);
+        runAlert(m_panels, title, "Could not find any embedded documents", "OK", nullptr, nullptr);
     }
 }
 
 void MailReader::openAttachment(const std::string& path) {
     if (workspace().openFile(path)) return;
     std::string name = path.substr(path.rfind('/') + 1);
-    runAlert("Open Attachment", "No program on this computer is set up to open %s.", "OK", nullptr,
-             nullptr, name.c_str());
+    runAlert(m_panels, "Open Attachment", "No program on this computer is set up to open %s.", "OK",
+             nullptr, nullptr, name.c_str());
 }
 
 void MailReader::textWillPrint(PrintScope scope, TextView& out,
@@ -636,7 +647,7 @@ void MailReader::textWillPrint(PrintScope scope, TextView& out,
     out.clear();
     // Summaries are the list's texts, in the list's encoding.
     out.setUtf8(scope == PrintScope::Summaries ? m_matrix.utf8Texts()
-                                               : Defaults::shared().unicodeDisplay());
+                                               : m_defaults.unicodeDisplay());
     if (scope == PrintScope::Summaries) {
         for (int row = 0; row < m_matrix.rowCount(); ++row) {
             const MailCell& c = m_matrix.loadedCellAtRow(row);
@@ -661,7 +672,7 @@ void MailReader::textWillPrint(PrintScope scope, TextView& out,
         first = false;
         TextView one;
         one.setUtf8(out.isUtf8());
-        renderMessage(*bytes, m_path, m_displayAllHeaders, one);
+        renderMessage(*bytes, m_path, hiddenHeaders(), one);
         out.setSel(out.textLength(), out.textLength());
         out.replaceSelWithView(one);
         out.setSel(out.textLength(), out.textLength());

@@ -26,6 +26,7 @@
 
 namespace quill {
 
+class MailHeaders;
 class MailMessage;
 
 class MailReader : public MailBoxWindow, public MailWindowController {
@@ -87,13 +88,16 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     };
 
     // Opens the mailbox at path; nothing after the user was told why not.
-    static std::unique_ptr<MailReader> open(const std::string& path, NewMailNotice& newMail);
+    static std::unique_ptr<MailReader> open(const std::string& path, const MailContext& context,
+                                            NewMailNotice& newMail);
     ~MailReader() override;
 
     void setView(MailReaderView* view);
     MailBox& mailbox() { return *m_mailbox; }
     TocMatrix& matrix() { return m_matrix; }
     const TocMatrix& matrix() const { return m_matrix; }
+    // The settings the window was opened with.
+    Defaults& defaults() const { return m_defaults; }
     const TextView& text() const { return m_text; }
     // The file of the attachment icon at a position of the text, written now
     // if the icon has none yet; "" when there is no icon or no file can be made.
@@ -192,9 +196,13 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     void redisplay();
     bool refuseReadOnly(const char* title, const char* message) const;
     void showMessage(int index, bool forcePlain);
+    // The headers a shown message leaves out: none while all are wanted.
+    std::shared_ptr<const MailHeaders> hiddenHeaders() const;
     void showSummary();
 
     std::unique_ptr<MailBox> m_mailbox;
+    Defaults& m_defaults;  // the mailbox's
+    Panels& m_panels;      // the mailbox's
     std::string m_path;
     NewMailNotice& m_newMail;
     std::optional<UnicodeListTexts> m_unicodeList;  // set under the Unicode display

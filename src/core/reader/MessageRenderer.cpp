@@ -5,10 +5,10 @@
 
 namespace quill {
 
-std::shared_ptr<const MailHeaders> filteredHeadersFromDefaults() {
+std::shared_ptr<const MailHeaders> filteredHeadersFrom(Defaults& defaults) {
     auto filter = std::make_shared<MailHeaders>();
     filter->addKey(MailHeaders::kFromSpace, "");
-    std::string list = Defaults::shared().mailFilter();
+    std::string list = defaults.mailFilter();
     size_t start = 0;
     while (start <= list.size()) {
         size_t colon = list.find(':', start);
@@ -21,18 +21,20 @@ std::shared_ptr<const MailHeaders> filteredHeadersFromDefaults() {
 }
 
 std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
-                                           bool allHeaders, TextView& view) {
-    return renderMessage(text, mailboxPath, allHeaders, view, MimeMessage::RenderOptions{});
+                                           std::shared_ptr<const MailHeaders> hidden,
+                                           TextView& view) {
+    return renderMessage(text, mailboxPath, std::move(hidden), view, MimeMessage::RenderOptions{});
 }
 
 std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
-                                           bool allHeaders, TextView& view,
+                                           std::shared_ptr<const MailHeaders> hidden,
+                                           TextView& view,
                                            const MimeMessage::RenderOptions& options) {
     view.clear();
     ByteSource source(text);
     std::unique_ptr<MailMessage> message = MailMessage::newFromStream(source, mailboxPath);
     if (!message) return nullptr;
-    MailHeaders::setFilteredHeaders(allHeaders ? nullptr : filteredHeadersFromDefaults());
+    MailHeaders::setFilteredHeaders(std::move(hidden));
     unsigned plainTraits = view.fontTraits() & ~kBoldTrait;
     MailHeaders::RunSink runs = MimeMessage::runsInto(view);
     message->replaceSelWithHeaderBlock(runs, text, view.isUtf8());

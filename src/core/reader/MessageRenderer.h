@@ -13,17 +13,22 @@
 
 namespace quill {
 
+class Defaults;
+
 // The filter block of the "MailFilter" setting plus the envelope line.
-std::shared_ptr<const MailHeaders> filteredHeadersFromDefaults();
+std::shared_ptr<const MailHeaders> filteredHeadersFrom(Defaults& defaults);
 
 // Parses text as a message and renders it into view (replacing its contents),
-// in the view's encoding: a UTF-8 view gets the Unicode display. Answers the
-// message object, or nothing when the text is no message.
+// in the view's encoding: a UTF-8 view gets the Unicode display. Headers in
+// `hidden` are left out (none when it is null). Answers the message object,
+// or nothing when the text is no message.
 std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
-                                           bool allHeaders, TextView& view);
+                                           std::shared_ptr<const MailHeaders> hidden,
+                                           TextView& view);
 // The same with the reader's choice among MIME alternatives.
 std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::string& mailboxPath,
-                                           bool allHeaders, TextView& view,
+                                           std::shared_ptr<const MailHeaders> hidden,
+                                           TextView& view,
                                            const MimeMessage::RenderOptions& options);
 
 }  // namespace quill

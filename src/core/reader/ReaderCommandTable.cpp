@@ -178,8 +178,8 @@ std::vector<ReaderCommandTable::Row> viewMenu() {
         // Priorities mean something only when a priority header is set.
         byReader(C::SortByPriority, "View", "Sort", "Sort by Priority", "", false,
                  sortBy<K::Priority>,
-                 [](const MailReader&) -> State {
-                     return {true, {}, !Defaults::shared().priorityHeader().empty()};
+                 [](const MailReader& r) -> State {
+                     return {true, {}, !r.defaults().priorityHeader().empty()};
                  }),
     };
 }

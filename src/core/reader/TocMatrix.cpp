@@ -62,10 +62,11 @@ TocMatrix::Comparison comparisonFor(TocMatrix::SortKey key) {
 
 }  // namespace
 
-TocMatrix::TocMatrix(SubjectLoader loader)
+TocMatrix::TocMatrix(SubjectLoader loader, Defaults& defaults)
     : m_loader(std::move(loader)),
-      m_showDeletions(Defaults::shared().showDeletions()),
-      m_showSizes(Defaults::shared().showSizes()) {}
+      m_defaults(defaults),
+      m_showDeletions(defaults.showDeletions()),
+      m_showSizes(defaults.showSizes()) {}
 
 bool TocMatrix::listed(const MsgListRecord& record) const {
     if (m_focus && !m_focus->count(record.index)) return false;
@@ -270,7 +271,7 @@ int TocMatrix::nextMsgId(bool skipDeleted) const {
         if (!skipDeleted) break;
     }
     if (!skipDeleted) return -1;
-    if (m_showDeletions && !Defaults::shared().deleteAlwaysSelects()) return -1;
+    if (m_showDeletions && !m_defaults.deleteAlwaysSelects()) return -1;
     for (int row = *m_selected.begin() - 1; row >= 0; --row) {
         if (acceptable(row)) return m_rows[static_cast<size_t>(row)].msgId();
     }

@@ -17,6 +17,8 @@
 
 namespace quill {
 
+class Defaults;
+
 class TocMatrix {
   public:
     // Fills a message's subject and display-form sender (the mailbox's loadSubject).
@@ -24,7 +26,8 @@ class TocMatrix {
     using Comparison = std::function<bool(const MailCell&, const MailCell&)>;
     enum class SortKey { Number, Date, Name, Subject, Size, Priority };
 
-    explicit TocMatrix(SubjectLoader loader);
+    // Whether deletions and sizes show, and what a deletion selects, follow `defaults`.
+    TocMatrix(SubjectLoader loader, Defaults& defaults);
 
     // Rebuilds the rows from the records (atStart) or appends rows for them.
     void loadToc(const MsgList* list, bool atStart);
@@ -103,6 +106,7 @@ class TocMatrix {
     std::vector<int> m_cellTab;
     std::set<int> m_selected;
     std::optional<std::set<int>> m_focus;
+    Defaults& m_defaults;
     bool m_showDeletions = false;
     bool m_showSizes = true;
     bool m_utf8Texts = false;

@@ -1,4 +1,4 @@
-// Defaults: typed access to every user setting. One shared object reads each
+// Defaults: typed access to every user setting. Each configuration reads each
 // key from the DefaultsStore at most once, keeps what it read, supplies the
 // built-in default of an absent key, and writes a value back only when it changes.
 #pragma once
@@ -30,6 +30,9 @@ struct PlatformFonts {
 
 class Defaults {
   public:
+    // A configuration over an empty in-memory store until setStore.
+    Defaults();
+    // The application's own, which the programs hand down.
     static Defaults& shared();
 
     // Replaces the store and forgets everything cached.
@@ -105,8 +108,6 @@ class Defaults {
     FontDescription tocFont();
 
   private:
-    Defaults();
-
     bool cachedBool(const char* key, bool defaultVal);
     void setCachedBool(const char* key, bool value);
     int cachedInt(const char* key, int defaultVal);

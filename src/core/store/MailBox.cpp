@@ -11,8 +11,6 @@
 #include "base/ByteSource.h"
 #include "base/Diagnostics.h"
 #include "message/MailMessage.h"
-#include "platform/Error.h"
-#include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "process/DisplayFilter.h"
 #include "settings/Defaults.h"
@@ -68,13 +66,11 @@ int createMailbox(const std::string& dir, const std::string& file, std::string& 
 
 std::string getLongName(const std::string& path) { return path + "/mbox"; }
 
-int makeMailbox(const std::string& path) {
+Status makeMailbox(const std::string& path) {
     std::string mbox = getLongName(path);
-    if (exists(mbox)) return 0;
     std::string failed;
-    if (createMailbox(path, mbox, failed) == 0) return 0;
-    Error::shared().badFile(failed, kFileOpen);
-    return -1;
+    if (exists(mbox) || createMailbox(path, mbox, failed) == 0) return {};
+    return Status::fileFailure(kFileOpen, failed);
 }
 
 int compileFindExpression(regex_t& expression, const char* pattern, int flags) {
@@ -87,13 +83,13 @@ void MailBox::setDefaultFrame(const tocformat::WindowFrame& frame, float tocHeig
     defaultFrame() = {frame, tocHeight};
 }
 
-std::unique_ptr<MailBox> MailBox::newMailBox(const std::string& path) {
-    std::unique_ptr<MailBox> mailbox(new MailBox);
+std::unique_ptr<MailBox> MailBox::newMailBox(const std::string& path, const MailContext& context) {
+    std::unique_ptr<MailBox> mailbox(new MailBox(context));
     if (!mailbox->initMailBox(path)) return nullptr;
     return mailbox;
 }
 
-MailBox* MailBox::newTempMailBox(const std::string& path) {
+MailBox* MailBox::newTempMailBox(const std::string& path, const MailContext& context) {
     if (windowFinder()) {
         if (MailBox* shown = windowFinder()(path)) return shown;
     }
@@ -101,9 +97,9 @@ MailBox* MailBox::newTempMailBox(const std::string& path) {
     for (MailBox* m = cacheHead(); m; m = m->m_nextInCache) {
         if (m->m_mailFileName == mbox) return m;
     }
-    std::shared_ptr<MailBox> opened = newMailBox(path);
+    std::shared_ptr<MailBox> opened = newMailBox(path, context);
     if (!opened) return nullptr;
-    runLoop().releaseLater(opened);
+    context.runLoop.releaseLater(opened);
     return opened.get();
 }
 
@@ -114,37 +110,31 @@ MailBox* MailBox::initMailBox(const std::string& path) {
     bool present = false;
     bool directory = isDirectory(path, present);
     if (present && !directory) {
-        runAlert("Old File Format", "Cannot open mailbox. %s is in the old format.", "OK", nullptr,
-                 nullptr, path.c_str());
+        m_context.fail(Status::failure(Status::kOldFormat, path));
         return nullptr;
     }
     std::string mbox = getLongName(path);
     std::string failed;
     if (!present && createMailbox(path, mbox, failed) != 0) {
-        Error::shared().badFile(path, kFileOpen);
+        m_context.fail(Status::fileFailure(kFileOpen, path));
         return nullptr;
     }
     if (!exists(mbox) && createMailbox(path, mbox, failed) != 0 && !exists(mbox)) {
-        Error::shared().badFile(mbox, kFileOpen);
+        m_context.fail(Status::fileFailure(kFileOpen, mbox));
         return nullptr;
     }
-    if (!lockMailbox(path, m_haveLock)) return nullptr;
+    if (!lockMailbox(path, m_haveLock, m_context)) return nullptr;
     m_lockPath = path + "/.lock";
     struct stat st;
     m_mailLength = ::stat(mbox.c_str(), &st) == 0 ? static_cast<std::int32_t>(st.st_size) : 0;
     m_mailFileName = mbox;
-    m_mailFile = openMailFile(m_mailFileName, "r");
-    if (!m_mailFile) return nullptr;
+    if (!openMbox("r")) return nullptr;
     m_dirname = m_mailFileName.substr(0, std::min(m_mailFileName.rfind('/'), kMaxDirname));
-    m_toc = std::make_unique<Toc>();
+    m_toc = std::make_unique<Toc>(m_context);
     if (!m_toc->safeLoadToc(*this)) return nullptr;
     calcAccess();
     if (readOnly()) {
-        runAlert("Open",
-                 "This mailbox is being opened in read-only mode. If another user alters this "
-                 "mailbox while you are viewing it, you will not see the changes until you reopen "
-                 "it.",
-                 "OK", nullptr, nullptr);
+        m_context.fail(Status::failure(Status::kOpenedReadOnly, path));
         return this;
     }
     if (!m_toc->setAppendMode()) return nullptr;
@@ -185,7 +175,16 @@ std::nullptr_t MailBox::fatal() {
     return nullptr;
 }
 
-void MailBox::fileError(int code) const { Error::shared().badFile(m_mailFileName, code); }
+void MailBox::fileError(int code) const {
+    m_context.fail(Status::fileFailure(code, m_mailFileName));
+}
+
+bool MailBox::openMbox(const char* mode) {
+    Status status;
+    m_mailFile = openMailFile(m_mailFileName, mode, status);
+    if (!m_mailFile) m_context.fail(status);
+    return bool(m_mailFile);
+}
 
 void MailBox::calcAccess() {
     if (::access(m_mailFileName.c_str(), W_OK) == 0) {
@@ -251,7 +250,7 @@ std::optional<std::string_view> MailBox::loadMessageTextAt(int index) {
     }
     raw.grow(count);
     std::string_view text = raw.view();
-    std::string command = Defaults::shared().displayFilter();
+    std::string command = m_context.defaults.displayFilter();
     if (!command.empty()) {
         std::optional<std::string> filtered =
             runDisplayFilter(processLauncher(), command, raw.view());
@@ -270,8 +269,7 @@ const MsgList* MailBox::getMail(std::string_view bytes) {
         fileError(kFileClose);
         return fatal();
     }
-    m_mailFile = openMailFile(m_mailFileName, "a+");
-    if (!m_mailFile) return fatal();
+    if (!openMbox("a+")) return fatal();
     if (std::fwrite(bytes.data(), 1, bytes.size(), m_mailFile.get()) != bytes.size() ||
         std::fflush(m_mailFile.get()) != 0) {
         fileError(kFileWrite);
@@ -294,11 +292,10 @@ const MsgList* MailBox::repairTocFile(std::int32_t oldLength) {
         return nullptr;
     }
     if (st.st_size == oldLength) {
-        runAlert("Open Index", "Can't open index", "OK", nullptr, nullptr);
+        m_context.fail(Status::failure(Status::kMailNotAppended, m_mailFileName));
         return nullptr;
     }
-    m_mailFile = openMailFile(m_mailFileName, "r");
-    if (!m_mailFile) return nullptr;
+    if (!openMbox("r")) return nullptr;
     ::fseeko(m_mailFile.get(), oldLength, SEEK_SET);
     m_mailLength = static_cast<std::int32_t>(st.st_size);
     if (!m_toc->repairToc(*this)) return nullptr;
@@ -312,8 +309,7 @@ const MsgList& MailBox::getMsgList() {
 
 void MailBox::maybeUpdateToc() {
     if (m_toc->needUpdate() && !m_toc->updateTocForMailbox(*this)) {
-        runAlert("Open Mailbox", "File permission error.  Could not update table of contents.",
-                 "OK", nullptr, nullptr);
+        m_context.fail(Status::failure(Status::kIndexNotUpgraded, m_dirname));
     }
 }
 

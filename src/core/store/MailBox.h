@@ -20,6 +20,7 @@
 
 #include "base/FileHandles.h"
 #include "base/PageBuffer.h"
+#include "store/MailContext.h"
 #include "store/Message.h"
 #include "store/Toc.h"
 
@@ -30,8 +31,8 @@ class MailMessage;
 
 // "%s/%s" of a mailbox path and "mbox".
 std::string getLongName(const std::string& path);
-// Creates the mailbox at `path` if it is missing; 0, or -1 after the file-error alert.
-int makeMailbox(const std::string& path);
+// Creates the mailbox at `path` if it is missing.
+Status makeMailbox(const std::string& path);
 
 // regcomp with REG_NEWLINE added: "^", "$", "." and "[^x]" stay within a line,
 // as messageAt expects. Answers regcomp's result.
@@ -39,11 +40,12 @@ int compileFindExpression(regex_t& expression, const char* pattern, int flags);
 
 class MailBox {
   public:
-    // A newly opened mailbox, or nullptr after telling the user why not.
-    static std::unique_ptr<MailBox> newMailBox(const std::string& path);
+    // A newly opened mailbox, or nullptr. Each failure went to the context's
+    // report, and so did an opening for reading only.
+    static std::unique_ptr<MailBox> newMailBox(const std::string& path, const MailContext& context);
     // The open mailbox of that path (a window's, else a cached one), else a
     // newly opened one released at the end of the current event. Not owned.
-    static MailBox* newTempMailBox(const std::string& path);
+    static MailBox* newTempMailBox(const std::string& path, const MailContext& context);
     // How the application finds the mailbox a window shows for a path.
     using WindowFinder = std::function<MailBox*(const std::string& path)>;
     static void setWindowFinder(WindowFinder finder);
@@ -55,6 +57,7 @@ class MailBox {
     MailBox& operator=(const MailBox&) = delete;
     virtual ~MailBox();
 
+    const MailContext& context() const { return m_context; }
     const std::string& mailFileName() const { return m_mailFileName; }
     const std::string& dirname() const { return m_dirname; }
     std::FILE* mailFile() const { return m_mailFile.get(); }
@@ -131,15 +134,18 @@ class MailBox {
     virtual bool fixAttachment(std::string& name, long position, bool encrypt);
 
   protected:
-    MailBox() = default;
+    explicit MailBox(const MailContext& context) : m_context(context) {}
     MailBox* initMailBox(const std::string& path);
 
   private:
     // New mail enters through here (store/Incorporation.h).
     friend class Incorporation;
     void leaveCache();
+    // Opens "mbox" with its record lock; false after reporting why not.
+    bool openMbox(const char* mode);
     bool readAt(off_t offset, std::size_t count, char* into) const;
 
+    MailContext m_context;
     std::string m_mailFileName;
     std::string m_dirname;
     std::unique_ptr<Toc> m_toc;

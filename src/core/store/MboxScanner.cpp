@@ -14,6 +14,7 @@
 #include "message/date.h"
 #include "message/fieldutil.h"
 #include "message/headerword.h"
+#include "settings/Defaults.h"
 
 namespace quill {
 namespace {
@@ -152,7 +153,6 @@ MboxScanner::MboxScanner(MboxWindow& mbox, ScanSettings settings) : m_mbox(mbox)
 void MboxScanner::configure(ScanSettings settings) {
     m_settings = std::move(settings);
     m_lastDate = packedToday();
-    m_me = myAddresses();
     for (const Prefix& p : kPrefixes) {
         m_interesting[static_cast<unsigned char>(toLower(p.text[0]))] = true;
     }
@@ -200,7 +200,7 @@ bool MboxScanner::next(ScannedMessage& out) {
     bool mime = false, sun = false;
     std::size_t headerEnd = readHeader(out, contentLength, mime, sun);
     if (out.record.type == ' ') out.record.type = mime ? 'm' : sun ? 's' : ' ';
-    if (!m_recipient.empty() && isMyAddress(out.record.sender, m_me)) {
+    if (!m_recipient.empty() && isMyAddress(out.record.sender, m_settings.me)) {
         out.record.sender = "(To: " + m_recipient + ")";
     }
 
@@ -314,6 +314,10 @@ std::uint32_t MboxScanner::priorityOf(std::string value) const {
     if (place >= 0) return static_cast<std::uint32_t>(place + 1);
     auto digit = std::find_if(value.begin(), value.end(), isDigit);
     return digit == value.end() ? 0 : static_cast<std::uint32_t>(*digit - '0');
+}
+
+ScanSettings scanSettingsFrom(Defaults& defaults, bool newMail) {
+    return {defaults.priorityHeader(), defaults.priorityValues(), newMail, myAddresses(defaults)};
 }
 
 }  // namespace quill

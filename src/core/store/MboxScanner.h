@@ -53,7 +53,12 @@ struct ScanSettings {
     std::string priorityHeader;  // "PriorityHeader"; empty means none
     std::string priorityValues;  // "PriorityValues" word list
     bool newMail = false;        // new records are new rather than read
+    MyAddresses me;              // mail from these is listed by its recipient
 };
+
+class Defaults;
+// The scan settings a configuration asks for.
+ScanSettings scanSettingsFrom(Defaults& defaults, bool newMail);
 
 // One message as the scan found it.
 struct ScannedMessage {
@@ -98,7 +103,6 @@ class MboxScanner {
     ScanSettings m_settings;
     std::size_t m_pos = std::string_view::npos;
     std::uint32_t m_lastDate = 0;
-    MyAddresses m_me;
     std::string m_recipient;
     std::string m_longLine;
     bool m_interesting[256] = {};

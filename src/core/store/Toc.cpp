@@ -17,7 +17,6 @@
 
 #include "base/Diagnostics.h"
 #include "message/fieldutil.h"
-#include "platform/Error.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"
 #include "settings/Defaults.h"
@@ -182,10 +181,11 @@ void measureAttachment(const std::string& dir, std::int32_t& size, std::int32_t&
 
 class Progress {
   public:
-    Progress(bool show, const char* format, const std::string& name, std::size_t total)
+    Progress(Panels& panels, bool show, const char* format, const std::string& name,
+             std::size_t total)
         : m_total(total) {
         if (!show) return;
-        m_panel = panels().beginProgress(
+        m_panel = panels.beginProgress(
             localized(kAlertsTable, "Open Mailbox"),
             formatString(localized(kAlertsTable, format).c_str(), name.c_str()), true);
         m_step = std::max<std::size_t>(1, total / kProgressSteps);
@@ -212,7 +212,7 @@ class Progress {
 
 }  // namespace
 
-void Toc::fileError(int code) const { Error::shared().badFile(m_tocName, code); }
+void Toc::fileError(int code) const { m_context.fail(Status::fileFailure(code, m_tocName)); }
 
 bool Toc::reopen(int flags, int errorCode) {
     m_tocFile = openFile(m_tocName, flags);
@@ -225,6 +225,14 @@ bool Toc::reopen(int flags, int errorCode) {
 
 bool Toc::writeAt(std::int64_t position, const char* bytes, std::size_t n) {
     return writeAllAt(m_tocFile.get(), {bytes, n}, position);
+}
+
+void Toc::writeField(std::int64_t position, const char* bytes, std::size_t n, bool sync) {
+    if (!writeAt(position, bytes, n)) {
+        fileError(kFileWrite);
+    } else if (sync) {
+        flushFile();
+    }
 }
 
 int Toc::openTocFor(MailBox& mailbox) {
@@ -240,8 +248,9 @@ int Toc::openTocFor(MailBox& mailbox) {
         }
     } else {
         char raw[kHeaderSize];
+        // A header cut short is damage like any other and is never decoded.
         bool whole = readAllAt(fd.get(), raw, sizeof raw, 0);
-        Header header = decodeHeader(raw);
+        Header header = whole ? decodeHeader(raw) : Header{};
         // A negative count can only come from damage: rebuild rather than refuse.
         if (!whole || header.magic != kMagic || header.time != mtimeOf(mailbox.mailFileName()) ||
             header.count < 0) {
@@ -283,14 +292,13 @@ int Toc::writeFileFor(MailBox& mailbox) {
 }
 
 int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
-    Defaults& defaults = Defaults::shared();
-    ScanSettings settings{defaults.priorityHeader(), defaults.priorityValues(), newMail};
+    ScanSettings settings = scanSettingsFrom(m_context.defaults, newMail);
     std::FILE* mail = mailbox.mailFile();
     off_t start = ::ftello(mail);
     struct stat st;
     if (::fstat(::fileno(mail), &st) != 0) return -1;
     std::size_t size = static_cast<std::size_t>(st.st_size);
-    Progress progress(rebuilding && size > 0,
+    Progress progress(m_context.panels, rebuilding && size > 0,
                       "Rebuilding table of contents for %s.  Please wait...", mailbox.dirname(),
                       size);
     MboxWindow window(::fileno(mail), size);
@@ -490,7 +498,7 @@ int Toc::updateTocForMailbox(MailBox& mailbox) {
         fileError(kFileRead);
         return 0;
     }
-    Progress progress(m_length > kUpgradePanelThreshold,
+    Progress progress(m_context.panels, m_length > kUpgradePanelThreshold,
                       "Upgrading table of contents for %s.  Please wait...", mailbox.dirname(),
                       m_length);
     std::string out = in.substr(0, kHeaderSize);
@@ -561,8 +569,7 @@ void Toc::updateMessageAt(int index, std::int32_t attachSize, std::int32_t attac
         char bytes[8];
         putU32(bytes, static_cast<std::uint32_t>(attachSize));
         putU32(bytes + 4, static_cast<std::uint32_t>(attachTime));
-        writeAt(e.tocPosition + static_cast<std::int64_t>(at), bytes, sizeof bytes);
-        flushFile();
+        writeField(e.tocPosition + static_cast<std::int64_t>(at), bytes, sizeof bytes, true);
     }
     e.size = sizeWithAttachment(e.length, attachSize);
     e.attachTime = attachTime;
@@ -598,18 +605,14 @@ MessageStatus Toc::setState(MessageStatus state, int forMsg, bool flush) {
     countState(e, 1);
     if (m_marked && state.isCurrent()) m_marked->push_back(forMsg);
     char onDisk = state.toChar();
-    if (m_mboxAccess && writeAt(e.tocPosition + std::int64_t(kStatusOffset), &onDisk, 1) && flush) {
-        flushFile();
-    }
+    if (m_mboxAccess) writeField(e.tocPosition + std::int64_t(kStatusOffset), &onDisk, 1, flush);
     return old;
 }
 
 void Toc::rmEncr(int index) {
     TocEntry& e = m_data[index];
     e.encrypted = ' ';
-    if (m_mboxAccess && writeAt(e.tocPosition + std::int64_t(kEncryptedOffset), " ", 1)) {
-        flushFile();
-    }
+    if (m_mboxAccess) writeField(e.tocPosition + std::int64_t(kEncryptedOffset), " ", 1, true);
 }
 
 void Toc::setCurMsg(int index) {

@@ -15,6 +15,7 @@
 
 #include "base/Buffer.h"
 #include "base/FileHandles.h"
+#include "store/MailContext.h"
 #include "store/MessageStatus.h"
 #include "store/TocFormat.h"
 
@@ -85,12 +86,14 @@ struct MailboxStatus {
 
 class Toc {
   public:
-    Toc() = default;
+    // The context must outlive the index (its mailbox holds both).
+    explicit Toc(const MailContext& context) : m_context(context) {}
     Toc(const Toc&) = delete;
     Toc& operator=(const Toc&) = delete;
 
-    // Number of records, rebuilding first when the index does not match "mbox";
-    // a negated system error on failure (reported already).
+    // Number of records, rebuilding first when the index does not match "mbox"
+    // or its header cannot be read whole; a negated system error on failure
+    // (reported already).
     int openTocFor(MailBox& mailbox);
     int writeFileFor(MailBox& mailbox);
     // Scans "mbox" from the mailbox stream's position to its end and appends a
@@ -151,11 +154,15 @@ class Toc {
     std::string readRecord(int index) const;
     std::uint8_t flagsOf(const TocEntry& e) const;
     bool writeAt(std::int64_t position, const char* bytes, std::size_t n);
+    // Writes one field of a record in place and syncs when asked; a failure
+    // is reported, the entry in memory keeps the new value.
+    void writeField(std::int64_t position, const char* bytes, std::size_t n, bool sync);
     // The entries were loaded or their sizes changed: the kept status and
     // the known current-message marks no longer hold.
     void forgetSummaries();
     void countState(const TocEntry& e, int sign) const;
 
+    const MailContext& m_context;
     std::uint32_t m_length = 0;
     std::vector<TocEntry> m_data;
     // Kept between calls, since a window asks at every selection and a large

@@ -12,8 +12,7 @@
 
 #include "base/Diagnostics.h"
 #include "message/fieldutil.h"
-#include "platform/Error.h"
-#include "platform/Panels.h"
+#include "store/MailContext.h"
 
 namespace quill {
 namespace {
@@ -66,12 +65,6 @@ bool lockedByAnother(const std::string& path) {
     return fl.l_type != F_UNLCK;
 }
 
-void alertInUse(const std::string& path) {
-    runAlert("Open",
-             "%s is already in use.\nPlease exit the other mail reader before invoking Quill.",
-             "OK", nullptr, nullptr, path.c_str());
-}
-
 }  // namespace
 
 std::string lockFileContent() {
@@ -86,7 +79,7 @@ bool writeLock(const std::string& lockPath) {
     return fd && writeAll(fd.get(), lockFileContent());
 }
 
-bool checkLock(const std::string& path, const std::string& lockPath) {
+bool checkLock(const std::string& path, const std::string& lockPath, const MailContext& context) {
     std::string text;
     if (!readFile(lockPath, text)) return false;
     text = text.substr(0, std::min(text.find('\n'), kMaxLockLine));
@@ -101,26 +94,23 @@ bool checkLock(const std::string& path, const std::string& lockPath) {
         ::unlink(lockPath.c_str());
         return true;
     }
-    int answer =
-        runAlert("Open", "The mailbox %s is currently locked by %s on host %s.", "Open Anyway",
-                 "Cancel", nullptr, path.c_str(), user.c_str(), host.c_str());
-    if (answer != kAlertDefault) return false;
+    if (!context.mayBreakLock({path, user, host})) return false;
     ::unlink(lockPath.c_str());
     return true;
 }
 
-bool lockMailbox(const std::string& path, bool& wroteLock) {
+bool lockMailbox(const std::string& path, bool& wroteLock, const MailContext& context) {
     std::string lockPath = path + "/.lock";
     wroteLock = false;
-    if (::access(lockPath.c_str(), F_OK) == 0 && !checkLock(path, lockPath)) return false;
+    if (::access(lockPath.c_str(), F_OK) == 0 && !checkLock(path, lockPath, context)) return false;
     wroteLock = writeLock(lockPath);
     return true;
 }
 
-UniqueFile openMailFile(const std::string& path, const char* mode) {
+UniqueFile openMailFile(const std::string& path, const char* mode, Status& status) {
     bool readMode = std::strcmp(mode, "r") == 0;
     if (lockedByAnother(path)) {
-        alertInUse(path);
+        status = Status::failure(Status::kInUse, path);
         return {};
     }
     UniqueFile file = UniqueFile::open(path, readMode ? "r+" : mode);
@@ -130,17 +120,15 @@ UniqueFile openMailFile(const std::string& path, const char* mode) {
         if (lockToEnd(::fileno(file.get())) == 0) return file;
         int err = errno;
         file.close();
-        if (err == EAGAIN || err == EACCES) {
-            alertInUse(path);
-        } else {
-            Error::shared().badFile(path, kFileLock, err);
-        }
+        bool held = err == EAGAIN || err == EACCES;
+        status = held ? Status::failure(Status::kInUse, path)
+                      : Status::fileFailure(kFileLock, path, err);
         return {};
     }
     if (readMode) {
         if (UniqueFile ro = UniqueFile::open(path, "r")) return ro;
     }
-    Error::shared().badFile(path, kFileOpen);
+    status = Status::fileFailure(kFileOpen, path);
     return {};
 }
 

@@ -6,24 +6,27 @@
 #include <string>
 
 #include "base/FileHandles.h"
+#include "base/Status.h"
 
 namespace quill {
 
+struct MailContext;
+
 // The ".lock" line of this process: "%s,%s,%d" (host, full name, process id).
 std::string lockFileContent();
-// Takes the ".lock" file of mailbox directory `path`, asking the user when
-// another live holder has it. Answers whether the mailbox may be opened;
+// Takes the ".lock" file of mailbox directory `path`, asking the context
+// when another live holder has it. Answers whether the mailbox may be opened;
 // `wroteLock` tells whether our lock file is in place (a read-only directory
 // cannot hold one) and must be removed at the end.
-bool lockMailbox(const std::string& path, bool& wroteLock);
+bool lockMailbox(const std::string& path, bool& wroteLock, const MailContext& context);
 // Whether an existing lock file may be taken over (a stale one is removed).
-bool checkLock(const std::string& path, const std::string& lockPath);
+bool checkLock(const std::string& path, const std::string& lockPath, const MailContext& context);
 // Writes the lock file with mode 0666; false when it cannot.
 bool writeLock(const std::string& lockPath);
 
 // Opens "mbox" with the record lock ("r" is opened read-write so that it can
-// be locked, falling back to read-only without a lock). Tells the user and
-// answers an empty file when it cannot.
-UniqueFile openMailFile(const std::string& path, const char* mode);
+// be locked, falling back to read-only without a lock). An empty file when it
+// cannot, with `status` saying why (kInUse when another reader holds it).
+UniqueFile openMailFile(const std::string& path, const char* mode, Status& status);
 
 }  // namespace quill

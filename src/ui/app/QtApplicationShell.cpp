@@ -99,7 +99,8 @@ bool QtApplicationShell::playSound(const std::string& path) {
 
 std::shared_ptr<MailWindowController> QtApplicationShell::openMailboxWindow(
     const std::string& path) {
-    std::shared_ptr<MailReader> reader(MailReader::open(path, MailDriver::shared()).release());
+    std::shared_ptr<MailReader> reader(
+        MailReader::open(path, MailDriver::shared().mailContext(), MailDriver::shared()).release());
     if (!reader) return nullptr;
     auto* window = new MailReaderWindow(reader);
     connect(window, &MailReaderWindow::preferencesRequested, this,

@@ -35,7 +35,8 @@ TEST_F(CheckResultTest, IncorporatedMailIsCountedInTheStatusLine) {
         deliver(delivered, delivered + c.messages);
         delivered += c.messages;
         ASSERT_TRUE(WIFEXITED(runFetch())) << c.name;
-        auto reader = MailReader::open(activeDir(), MailDriver::shared());
+        auto reader =
+            MailReader::open(activeDir(), MailDriver::shared().mailContext(), MailDriver::shared());
         ASSERT_TRUE(reader) << c.name;
         StatusView view;
         reader->setView(&view);

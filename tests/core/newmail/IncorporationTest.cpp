@@ -10,6 +10,7 @@
 #include "newmail/IncomingFiles.h"
 #include "newmail/Incorporation.h"
 #include "process/RunCommand.h"
+#include "settings/Defaults.h"
 #include "store/AttachmentFilter.h"
 #include "store/MailBox.h"
 #include "store/TocFormat.h"
@@ -43,7 +44,7 @@ std::string preparedRecords(std::initializer_list<std::int32_t> lengths, std::in
 }
 
 TEST_F(IncorporationTest, PreparedRecordsGetOffsetsCountedFromTheStart) {
-    auto box = MailBox::newMailBox(activeDir());
+    auto box = MailBox::newMailBox(activeDir(), mailContext());
     ASSERT_TRUE(box);
     char header[kHeaderSize] = {};
     putU32(header, kMagic);
@@ -96,7 +97,7 @@ TEST_F(IncorporationTest, AnotherFetchProgramsFilesAreIncorporatedWhole) {
         ::unlink((activeDir() + "/table_of_contents").c_str());
         spit(activeDir() + "/Incoming_Mail", two);
         spit(activeDir() + "/Incoming_Table_of_Contents", row.toc);
-        auto box = MailBox::newMailBox(activeDir());
+        auto box = MailBox::newMailBox(activeDir(), mailContext());
         ASSERT_TRUE(box);
         bool atStart = false;
         ASSERT_TRUE(Incorporation::incorporateMailAtStart(*box, &atStart));
@@ -131,7 +132,7 @@ TEST_F(IncorporationTest, ForeignHeaderNeverRemovesTheSpoolCopy) {
 // What Quill's own writer leaves in the header: the mark magic, the spool
 // copy taken in and the "mbox" length an incorporation began at.
 TEST_F(IncorporationTest, QuillsMarksHaveAMagicValue) {
-    IncomingFiles incoming(activeDir());
+    IncomingFiles incoming(activeDir(), scanSettingsFrom(Defaults::shared(), true));
     ASSERT_TRUE(incoming.open(false));
     ASSERT_TRUE(incoming.repair());
     auto header = [&] { return slurp(activeDir() + "/Incoming_Table_of_Contents").substr(0, 32); };
@@ -152,7 +153,7 @@ TEST_F(IncorporationTest, FetchedMailIsAppendedToMboxAndIndexAsNew) {
     deliver(0, 3);
     ASSERT_TRUE(WIFEXITED(runFetch()));
     {
-        auto box = MailBox::newMailBox(activeDir());
+        auto box = MailBox::newMailBox(activeDir(), mailContext());
         ASSERT_TRUE(box);
         bool atStart = true;
         const MsgList* list = Incorporation::incorporateMailAtStart(*box, &atStart);
@@ -171,14 +172,14 @@ TEST_F(IncorporationTest, FetchedMailIsAppendedToMboxAndIndexAsNew) {
     EXPECT_FALSE(exists("Incoming_Mail"));
     EXPECT_FALSE(exists("Incoming_Table_of_Contents"));
     // The index matches "mbox": reopening keeps the new statuses instead of rebuilding.
-    auto again = MailBox::newMailBox(activeDir());
+    auto again = MailBox::newMailBox(activeDir(), mailContext());
     ASSERT_TRUE(again);
     ASSERT_EQ(again->toc().length(), 4u);
     EXPECT_TRUE(again->tocInfoAt(3).status.isNew());
 }
 
 TEST_F(IncorporationTest, MissingIncomingMailIsAFileErrorOnIt) {
-    auto box = MailBox::newMailBox(activeDir());
+    auto box = MailBox::newMailBox(activeDir(), mailContext());
     ASSERT_TRUE(box);
     panels->answer(0);
     bool atStart = false;
@@ -194,7 +195,7 @@ TEST_F(IncorporationTest, MissingIncomingMailIsAFileErrorOnIt) {
 // indexed first; the fetched mail follows it with offsets that match.
 TEST_F(IncorporationTest, MboxThatGrewMeanwhileIsIndexedBeforeTheNewMail) {
     spit(activeDir() + "/mbox", message(100));
-    auto box = MailBox::newMailBox(activeDir());
+    auto box = MailBox::newMailBox(activeDir(), mailContext());
     ASSERT_TRUE(box);
     deliver(0, 2);
     ASSERT_TRUE(WIFEXITED(runFetch()));
@@ -217,10 +218,10 @@ TEST_F(IncorporationTest, MboxThatGrewMeanwhileIsIndexedBeforeTheNewMail) {
 TEST_F(IncorporationTest, MailTheFetchProgramStillWritesIsLeftAlone) {
     deliver(0, 1);
     ASSERT_TRUE(WIFEXITED(runFetch()));
-    auto box = MailBox::newMailBox(activeDir());
+    auto box = MailBox::newMailBox(activeDir(), mailContext());
     ASSERT_TRUE(box);
     {
-        IncomingFiles writer(activeDir());
+        IncomingFiles writer(activeDir(), scanSettingsFrom(Defaults::shared(), true));
         ASSERT_TRUE(writer.open(false));
         EXPECT_FALSE(Incorporation::incomingIdle(activeDir()));
         panels->answer(0);
@@ -243,7 +244,7 @@ TEST_F(IncorporationTest, DirectPathJoinsBlankEndedLinesOnlyForPlatformMail) {
     std::string other =
         "From b@example.com Sun Dec  6 04:00:00 2026\nSubject: plain\n\nkeep \nthis\n\n";
     spit(spool(), platform + other);
-    auto box = MailBox::newMailBox(activeDir());
+    auto box = MailBox::newMailBox(activeDir(), mailContext());
     ASSERT_TRUE(box);
     bool atStart = true;
     ASSERT_TRUE(Incorporation::getNewMail(*box, &atStart, spool()));
@@ -285,7 +286,7 @@ TEST(AttachmentFilterShortcut, OnlyUnchangedSpoolsSkipTheFilter) {
 
 TEST_F(IncorporationTest, DirectPathWithAnEmptySpoolSaysSo) {
     spit(spool(), "");
-    auto box = MailBox::newMailBox(activeDir());
+    auto box = MailBox::newMailBox(activeDir(), mailContext());
     ASSERT_TRUE(box);
     panels->answer(0);
     bool atStart = false;
@@ -316,13 +317,13 @@ TEST_F(IncorporationTest, NativeAttachmentsAreStoredAlikeByBothPaths) {
         "Zell-Attachment: .tar.4711.Report, 10240, 1/1, 400, 800\nX-Other: kept\n\n" +
         encoded.str() + "\n";
     std::string otherDir = mailDir() + "/Other.mbox";
-    ASSERT_EQ(makeMailbox(otherDir), 0);
+    ASSERT_TRUE(makeMailbox(otherDir).ok());
 
     spit(spool(), mail);
     ASSERT_TRUE(WIFEXITED(runFetch()));
     EXPECT_EQ(incorporate(), 1);
     spit(spool(), mail);
-    auto other = MailBox::newMailBox(otherDir);
+    auto other = MailBox::newMailBox(otherDir, mailContext());
     ASSERT_TRUE(other);
     bool atStart = false;
     ASSERT_TRUE(Incorporation::getNewMail(*other, &atStart, spool()));

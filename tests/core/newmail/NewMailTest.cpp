@@ -20,7 +20,7 @@ void NewMailTest::SetUp() {
     QuillTest::SetUp();
     ::mkdir((tmp() + "/run").c_str(), 0700);
     ::setenv("XDG_RUNTIME_DIR", (tmp() + "/run").c_str(), 1);
-    ASSERT_EQ(makeMailbox(activeDir()), 0);
+    ASSERT_TRUE(makeMailbox(activeDir()).ok());
     ASSERT_EQ(::access(fetchProgram().c_str(), X_OK), 0)
         << "build QuillFetch (and decode, safetar, quilltool) before test_newmail";
 }
@@ -72,7 +72,7 @@ std::map<int, int> NewMailTest::countMessages(const std::string& text) {
 }
 
 int NewMailTest::incorporate() {
-    std::unique_ptr<MailBox> box = MailBox::newMailBox(activeDir());
+    std::unique_ptr<MailBox> box = MailBox::newMailBox(activeDir(), mailContext());
     if (!box) return -1;
     // As Quill does after a crash: only fetched mail that is there is taken in.
     if (!Incorporation::incomingIdle(activeDir())) return static_cast<int>(box->toc().length());

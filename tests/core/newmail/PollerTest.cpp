@@ -16,6 +16,7 @@
 #include "newmail/SpoolFetcher.h"
 #include "platform/NameService.h"
 #include "platform/RunLoop.h"
+#include "reader/StatusAlerts.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
 
@@ -45,6 +46,7 @@ class PollerTest : public NewMailTest {
         hooks.noNewMail = [this] { ++nothingFound; };
         hooks.fetchBusy = [this] { ++stillFetching; };
         hooks.fetchFailed = [this](const std::string& why) { failures.push_back(why); };
+        hooks.fileFailed = [this](const Status& status) { tellUser(*panels, status); };
         hooks.incomingMail = [this](int count) { progress = count; };
         hooks.incorporateActive = [this] {
             ++incorporated;
@@ -59,7 +61,7 @@ class PollerTest : public NewMailTest {
     }
     // The active mailbox, which each incorporation takes the fetched mail into.
     std::shared_ptr<MailBox> openActiveMailbox() {
-        std::shared_ptr<MailBox> box = MailBox::newMailBox(activeDir());
+        std::shared_ptr<MailBox> box = MailBox::newMailBox(activeDir(), mailContext());
         onIncorporate = [weak = std::weak_ptr<MailBox>(box)] {
             bool atStart = false;
             if (auto open = weak.lock()) Incorporation::incorporateMailAtStart(*open, &atStart);
@@ -215,7 +217,7 @@ TEST_F(PollerTest, DefaultMailDirectoryIsExpandedForTheFetch) {
     std::string active = home() + "/tessel/Mailboxes/Active.mbox";
     ::mkdir((home() + "/tessel").c_str(), 0700);
     ::mkdir((home() + "/tessel/Mailboxes").c_str(), 0700);
-    ASSERT_EQ(makeMailbox(active), 0);
+    ASSERT_TRUE(makeMailbox(active).ok());
     std::string pwdFetch = writeFile("pwdfetch", "#!/bin/sh\npwd >> " + tmp() + "/fetchdirs\n");
     ::chmod(pwdFetch.c_str(), 0755);
     deliver(0, 1);

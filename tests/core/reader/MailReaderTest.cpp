@@ -63,7 +63,7 @@ class MailReaderTest : public QuillTest {
         std::string mbox;
         for (int i = 0; i < 4; ++i) mbox += message(i, i % 2 ? "ann@x.org" : "bob@y.org");
         writeFile("home/Mail/Test.mbox/mbox", mbox);
-        reader = MailReader::open(path, MailDriver::shared());
+        reader = MailReader::open(path, MailDriver::shared().mailContext(), MailDriver::shared());
         ASSERT_TRUE(reader);
         reader->setView(&view);
     }
@@ -124,7 +124,7 @@ TEST_F(MailReaderTest, TheFrameAtClosingIsTheFrameAtTheNextOpening) {
     reader->windowWillClose();  // then the window's own close event
     EXPECT_TRUE(view.closed);
     reader.reset();
-    reader = MailReader::open(path, MailDriver::shared());
+    reader = MailReader::open(path, MailDriver::shared().mailContext(), MailDriver::shared());
     ASSERT_TRUE(reader);
     EXPECT_EQ(reader->savedFrame().x, 30);
     EXPECT_EQ(reader->savedFrame().y, 40);
@@ -231,7 +231,8 @@ class ForeignAttachmentTest : public QuillTest {
         ::mkdir((mailDir() + "/F.mbox").c_str(), 0700);
         writeFile("home/Mail/F.mbox/mbox",
                   "From a@b Mon Mar  4 10:00:00 2024\nFrom: a@b\nSubject: files\n\n" + body + "\n");
-        auto reader = MailReader::open(mailDir() + "/F.mbox", MailDriver::shared());
+        auto reader = MailReader::open(mailDir() + "/F.mbox", MailDriver::shared().mailContext(),
+                                       MailDriver::shared());
         reader->matrix().selectRow(0);
         reader->selectionDidChange();
         MailReader::setAttachmentRoot(tmp());
@@ -372,7 +373,8 @@ TEST_F(CombineTest, PartsAreJoinedInNumberOrderUnderTheEnclosedHeaders) {
               partial(3, "\nthird\n\n\n") +
                   partial(1, "Content-Type: text/plain\nSubject: inner\n\n\nfirst\n") +
                   partial(2, "second\n"));
-    auto reader = MailReader::open(mailDir() + "/P.mbox", MailDriver::shared());
+    auto reader = MailReader::open(mailDir() + "/P.mbox", MailDriver::shared().mailContext(),
+                                   MailDriver::shared());
     ASSERT_TRUE(reader);
     for (int row = 0; row < 3; ++row) reader->matrix().selectRow(row, true);
     EXPECT_TRUE(reader->validateItem(MailReader::Command::CombinePartialMessages).enabled);
@@ -408,7 +410,8 @@ TEST_F(AlternativesTest, TheChosenAlternativeIsShown) {
               "Content-Type: multipart/alternative; boundary=XX\n\n--XX\n"
               "Content-Type: text/plain\n\nplain version\n--XX\n"
               "Content-Type: text/enriched\n\n<bold>rich version</bold>\n--XX--\n");
-    auto reader = MailReader::open(mailDir() + "/A.mbox", MailDriver::shared());
+    auto reader = MailReader::open(mailDir() + "/A.mbox", MailDriver::shared().mailContext(),
+                                   MailDriver::shared());
     ASSERT_TRUE(reader);
     reader->matrix().selectRow(0);
     reader->selectionDidChange();
@@ -435,7 +438,8 @@ TEST_F(AttachmentIconTest, AnIconsFileIsWrittenOnlyWhenAskedFor) {
     writeFile("home/Mail/M.mbox/mbox",
               "From a@b Mon Mar  4 10:00:00 2024\nFrom: a@b\nSubject: pdf\nMIME-Version: 1.0\n"
               "Content-Type: application/pdf; name=doc.pdf\n\n%PDF\n\n");
-    auto reader = MailReader::open(mailDir() + "/M.mbox", MailDriver::shared());
+    auto reader = MailReader::open(mailDir() + "/M.mbox", MailDriver::shared().mailContext(),
+                                   MailDriver::shared());
     ASSERT_TRUE(reader);
     reader->matrix().selectRow(0);
     reader->selectionDidChange();

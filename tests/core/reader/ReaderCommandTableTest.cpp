@@ -26,7 +26,7 @@ class ReaderCommandTableTest : public QuillTest {
         writeFile("home/Mail/Test.mbox/mbox",
                   "From a@x Mon Mar  4 10:00:00 2024\nFrom: a@x\nSubject: one\n\nbody\n\n"
                   "From b@x Mon Mar  4 11:00:00 2024\nFrom: b@x\nSubject: two\n\nbody\n\n");
-        reader = MailReader::open(path, MailDriver::shared());
+        reader = MailReader::open(path, MailDriver::shared().mailContext(), MailDriver::shared());
         ASSERT_TRUE(reader);
     }
     void TearDown() override {

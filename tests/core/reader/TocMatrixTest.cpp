@@ -49,14 +49,15 @@ class TocMatrixTest : public QuillTest {
     int loads = 0;
     std::vector<Row> m_rows;
     TocMatrix matrix{[this](int id, std::string& subject, std::string& from) {
-        ++loads;
-        for (const Row& r : m_rows) {
-            if (r.index == id) {
-                subject = r.subject;
-                from = r.from;
-            }
-        }
-    }};
+                         ++loads;
+                         for (const Row& r : m_rows) {
+                             if (r.index == id) {
+                                 subject = r.subject;
+                                 from = r.from;
+                             }
+                         }
+                     },
+                     Defaults::shared()};
 };
 
 TEST_F(TocMatrixTest, DeletedMessagesAreListedOnlyWhenShown) {

@@ -58,7 +58,8 @@ class UnicodeDisplayTest : public test::QuillTest {
     }
     std::unique_ptr<MailReader> open(bool unicode) {
         Defaults::shared().setUnicodeDisplay(unicode);
-        return MailReader::open(mailDir() + "/U.mbox", MailDriver::shared());
+        return MailReader::open(mailDir() + "/U.mbox", MailDriver::shared().mailContext(),
+                                MailDriver::shared());
     }
     static const std::string& show(MailReader& reader, int row) {
         reader.matrix().clearSelection();
@@ -166,7 +167,7 @@ TEST_F(UnicodeDisplayTest, EveryPartOfAMultipartIsDecoded) {
         "--BB\nContent-Type: text/plain; charset=windows-1251\n\n\xcf\xf0\xe8\n--BB--");
     TextView view;
     view.setUtf8(true);
-    ASSERT_TRUE(renderMessage(text, mailDir(), false, view));
+    ASSERT_TRUE(renderMessage(text, mailDir(), filteredHeadersFrom(Defaults::shared()), view));
     EXPECT_EQ(view.plainText(),
               "From: a@b\nSubject: t\n\nK\u00f6ln\n\nFrom: \u0418\u0432\u0430\u043d <i@x>\n"
               "Subject: caf\u00e9\n\nraw \u00e9 body\n\n\u041f\u0440\u0438");

@@ -134,11 +134,12 @@ TEST_F(MailBoxTest, SecondProcessCannotTakeAHeldMailbox) {
 
 TEST_F(MailBoxTest, RecordLockConflictsWithinOneProcessToo) {
     makeBox("");
-    UniqueFile first = openMailFile(boxPath() + "/mbox", "r");
+    Status status;
+    UniqueFile first = openMailFile(boxPath() + "/mbox", "r", status);
     ASSERT_TRUE(first);
-    panels->answer(0);
-    EXPECT_FALSE(openMailFile(boxPath() + "/mbox", "r"));
-    EXPECT_EQ(panels->alerts().at(0).title, "Open");
+    EXPECT_FALSE(openMailFile(boxPath() + "/mbox", "r", status));
+    EXPECT_EQ(status.kind(), Status::kInUse);
+    EXPECT_EQ(status.path(), boxPath() + "/mbox");
 }
 
 TEST_F(MailBoxTest, UnwritableMboxOpensReadOnlyOutsideTheCache) {
@@ -152,30 +153,31 @@ TEST_F(MailBoxTest, UnwritableMboxOpensReadOnlyOutsideTheCache) {
     EXPECT_EQ(panels->alerts().at(0).title, "Open");
     EXPECT_EQ(box->toc().length(), 4u);
     panels->answer("Cancel");  // not in the cache: a fresh open meets our own lock
-    EXPECT_EQ(MailBox::newTempMailBox(boxPath()), nullptr);
+    EXPECT_EQ(MailBox::newTempMailBox(boxPath(), mailContext()), nullptr);
 }
 
 TEST_F(MailBoxTest, TempMailBoxComesFromWindowThenCache) {
     makeBox("");
     auto box = open();
     ASSERT_TRUE(box);
-    EXPECT_EQ(MailBox::newTempMailBox(boxPath()), box.get());
+    EXPECT_EQ(MailBox::newTempMailBox(boxPath(), mailContext()), box.get());
     auto other = open("Other.mbox");
     MailBox::setWindowFinder(
         [&](const std::string& p) { return p == boxPath() ? other.get() : nullptr; });
-    EXPECT_EQ(MailBox::newTempMailBox(boxPath()), other.get());
+    EXPECT_EQ(MailBox::newTempMailBox(boxPath(), mailContext()), other.get());
     MailBox::setWindowFinder(nullptr);
 }
 
 TEST_F(MailBoxTest, FailedOpeningLeavesNoLockAndNoCacheEntry) {
     makeBox(smallMbox());
-    UniqueFile holder = openMailFile(boxPath() + "/mbox", "r");
+    Status status;
+    UniqueFile holder = openMailFile(boxPath() + "/mbox", "r", status);
     panels->answer(0);
     EXPECT_FALSE(open());
     EXPECT_FALSE(exists(boxPath() + "/.lock"));
     holder.close();
     panels->answer("Cancel");  // would have been found in the cache otherwise
-    ASSERT_TRUE(MailBox::newTempMailBox(boxPath()));
+    ASSERT_TRUE(MailBox::newTempMailBox(boxPath(), mailContext()));
     panels->clear();
 }
 

@@ -82,7 +82,7 @@ TEST_F(QuilltoolTest, DumpTocShowsEveryField) {
 TEST_F(QuilltoolTest, TocReadsTheUsersSettings) {
     const std::string box = tmp() + "/mymail/Box.mbox";
     ::mkdir((tmp() + "/mymail").c_str(), 0700);
-    ASSERT_EQ(makeMailbox(box), 0);
+    ASSERT_TRUE(makeMailbox(box).ok());
     spit(box + "/mbox",
          "From a@example.com Sun Dec  6 04:00:00 2026\nSubject: urgent\nX-Priority: 2\n\nbody\n");
     const std::string settings =

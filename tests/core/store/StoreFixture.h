@@ -24,7 +24,7 @@ class StoreTest : public QuillTest {
     }
     // Opens without a window; alerts must have been queued.
     std::unique_ptr<MailBox> open(const std::string& name = "Box.mbox") {
-        return MailBox::newMailBox(boxPath(name));
+        return MailBox::newMailBox(boxPath(name), mailContext());
     }
     // Sets the modification time of the box's "mbox" (seconds since 1970).
     void touchMbox(long seconds, const std::string& name = "Box.mbox");

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "StoreFixture.h"
 #include "base/FileHandles.h"
@@ -374,6 +375,30 @@ TEST_F(TocTest, StatusWritesGoToTheRecordInPlace) {
     EXPECT_EQ(list.at(3).flags, kMsgRead | kMsgAttachment | kMsgEncrypted);
     box->rmEncr(3);
     EXPECT_EQ(tocBytes()[box->tocInfoAt(3).tocPosition + kEncryptedOffset], ' ');
+}
+
+// A status write the index refuses is told, not lost: the index descriptor is
+// swapped for a read-only one of the same file.
+TEST_F(TocTest, RefusedStatusWriteIsReported) {
+    auto box = openSmall();
+    ASSERT_TRUE(box);
+    int held = -1;
+    for (int fd = 3; fd < 256 && held < 0; ++fd) {
+        char target[4096] = {};
+        std::string link = "/proc/self/fd/" + std::to_string(fd);
+        if (::readlink(link.c_str(), target, sizeof target - 1) > 0 && tocPath() == target) {
+            held = fd;
+        }
+    }
+    ASSERT_GE(held, 0);
+    UniqueFd readOnly = openFile(tocPath(), O_RDONLY);
+    ASSERT_EQ(::dup2(readOnly.get(), held), held);
+    panels->answer(0);
+    EXPECT_EQ(box->setState(MessageStatus::kUnread, 0, true), MessageStatus::kRead);
+    EXPECT_TRUE(box->getStateForMsg(0).isUnread());
+    ASSERT_EQ(panels->alerts().size(), 1u);
+    EXPECT_EQ(panels->alerts()[0].message,
+              "Unable to write " + tocPath() + ".  File system error: " + std::strerror(EBADF));
 }
 
 // The status counters and the current-message marks are kept between calls;
