@@ -9,6 +9,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
+#include "message/MimeEncoder.h"
 #include "message/charset.h"
 #include "message/headertext.h"
 #include "message/headerword.h"
@@ -456,6 +457,37 @@ bool MimeMessage::isAudioBasicBody(std::string_view body) {
     return format == 1 && (rate == 8012 || rate == 8000) && channels == 1;
 }
 
+// ---- writing ----
+
+void MimeMessage::setParts(PartList parts) {
+    myParts = std::make_unique<PartList>(std::move(parts));
+    myBodyDecoded = true;
+}
+
+void MimeMessage::appendPart(std::unique_ptr<MimeMessage> part) {
+    if (!parts()) myParts = std::make_unique<PartList>();
+    part->nestIn(*this);
+    myParts->push_back(std::move(part));
+}
+
+bool MimeMessage::writeHeadersToStream(ByteSink& sink) {
+    return MimeEncoder::writeHeadersToStream(*this, sink, true);
+}
+
+bool MimeMessage::writeBodyToStream(ByteSink& sink) {
+    return MimeEncoder::writeBodyToStream(*this, sink);
+}
+
+bool MimeMessage::writeToStreamWithMimeVersion(ByteSink& sink, bool withVersion) {
+    return MimeEncoder::writeToStream(*this, sink, withVersion);
+}
+
+bool MimeMessage::writeHeaderKey(std::string_view key, std::string_view value, ByteSink& sink) {
+    return MimeEncoder::writeHeaderKey(key, value, sink);
+}
+
+bool MimeMessage::addSignature() { return MimeEncoder::addSignature(*this); }
+
 // ---- files ----
 
 void MimeMessage::setMimeTypeFromFile(const std::string& name) {
@@ -580,7 +612,7 @@ std::shared_ptr<const AttachmentBody> MimeMessage::iconBody(AttachmentBody::Writ
 
 bool MimeMessage::saveWholePartToFile(const std::string& path) {
     ByteSink sink;
-    writeHeadersToStream(sink);
+    MailMessage::writeHeadersToStream(sink);
     sink.write("\n");
     sink.write(bodyView());
     return writeBodyFile(path, sink.bytes());

@@ -97,6 +97,19 @@ class MimeMessage : public MailMessage {
     bool saveBodyToFile(const std::string& path);
     bool saveBodyToFile() { return saveBodyToFile(bodyFileIn(attachmentDirectory())); }
 
+    // ---- writing (the rules are MimeEncoder's) ----
+    // Makes the body object a list of parts; the type is the caller's to set.
+    void setParts(PartList parts);
+    void appendPart(std::unique_ptr<MimeMessage> part);
+    // Headers with "MIME-Version"; the MIME headers are set afresh each time.
+    bool writeHeadersToStream(ByteSink& sink) override;
+    bool writeBodyToStream(ByteSink& sink) override;
+    bool writeToStream(ByteSink& sink) override { return writeToStreamWithMimeVersion(sink, true); }
+    bool writeToStreamWithMimeVersion(ByteSink& sink, bool withVersion);
+    // Values with 8-bit bytes as encoded words.
+    bool writeHeaderKey(std::string_view key, std::string_view value, ByteSink& sink) override;
+    bool addSignature() override;
+
     // ---- rendering ----
     // A view in UTF-8 gets the Unicode display: text in its own charset and
     // HTML shown inline as well as offered as an icon.
