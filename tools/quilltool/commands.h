@@ -20,7 +20,7 @@ int runDumpToc(const Args& args);
 int runIncorporate(const Args& args);
 // mime FILE
 int runMime(const Args& args);
-// encode [--format mime|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] TEXTFILE
+// encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] TEXTFILE
 int runEncode(const Args& args);
 // show MAILBOX INDEX [--all-headers]
 int runShow(const Args& args);

@@ -1,7 +1,8 @@
 // quilltool encode: the message Quill would deliver for a composed text, on
 // standard output, so users and tests can see the wire form. The text comes
 // from TEXTFILE (ISO 8859-1), followed by the document of --rich FILE.rtf and
-// one attachment icon per --attach FILE; the settings choose the line
+// one attachment icon per --attach FILE, in MIME, the native format or plain
+// text; the settings choose the line
 // length, the plain alternative and 8-bit text as they do for delivery.
 #include <unistd.h>
 
@@ -10,9 +11,11 @@
 
 #include "base/FileHandles.h"
 #include "commands.h"
+#include "formats/ZellMessage.h"
 #include "message/MimeBodyBuilder.h"
 #include "message/MimeEncoder.h"
 #include "message/MimeMessage.h"
+#include "platform/resources.h"
 #include "richtext/TextView.h"
 #include "settings/Defaults.h"
 
@@ -44,7 +47,8 @@ bool parseEncodeOptions(const Args& args, EncodeOptions& options) {
         else
             return false;
     }
-    return !options.textFile.empty() && (options.format == "mime" || options.format == "plain");
+    return !options.textFile.empty() &&
+           (options.format == "mime" || options.format == "plain" || options.format == "native");
 }
 
 bool composeText(const EncodeOptions& options, TextView& view) {
@@ -73,6 +77,10 @@ std::unique_ptr<MailMessage> buildMessage(const EncodeOptions& options, const Te
     if (options.format == "plain") {
         message = std::make_unique<MailMessage>();
         message->setBody(view.plainText());
+    } else if (options.format == "native") {
+        auto native = std::make_unique<ZellMessage>();
+        native->setRichText(view.richText(), view.hasFormatting() || view.hasGraphics());
+        message = std::move(native);
     } else {
         auto mime = std::make_unique<MimeMessage>();
         MimeBodyBuilder::setBodyFromText(*mime, view);
@@ -89,7 +97,7 @@ int runEncode(const Args& args) {
     EncodeOptions options;
     if (!parseEncodeOptions(args, options)) {
         std::fputs(
-            "usage: quilltool encode [--format mime|plain] [--rich FILE.rtf] "
+            "usage: quilltool encode [--format mime|native|plain] [--rich FILE.rtf] "
             "[--attach FILE]... [--subject TEXT] TEXTFILE\n",
             stderr);
         return kUsageError;
@@ -98,14 +106,25 @@ int runEncode(const Args& args) {
     MailMessage::setLineLength(defaults.lineLength());
     MimeEncoder::setAutoAlternative(defaults.mimeAlternatives());
     MimeEncoder::setWrite8BitText(defaults.send8BitMime());
+    ZellMessage::setTarCommand(resolveHelperProgram(defaults.tarCommand()));
+    ZellMessage::setCompressCommand(defaults.compressCommand());
     TextView view;
     if (!composeText(options, view)) return 1;
-    std::unique_ptr<MailMessage> message = buildMessage(options, view);
-    ByteSink out(STDOUT_FILENO);
-    bool ok = options.format == "plain"
-                  ? message->writeToStreamWrapAtColumn(out, MailMessage::lineLength())
-                  : message->writeToStream(out);
-    return ok && out.flush() ? 0 : 1;
+    // A native message packs its document in a directory of its own, gone afterwards.
+    char work[] = "/tmp/quilltool-encode-XXXXXX";
+    if (!::mkdtemp(work)) return 1;
+    MailMessage::setDefaultAttachmentDirectory(std::string(work));
+    bool ok;
+    {
+        std::unique_ptr<MailMessage> message = buildMessage(options, view);
+        ByteSink out(STDOUT_FILENO);
+        ok = options.format == "plain"
+                 ? message->writeToStreamWrapAtColumn(out, MailMessage::lineLength())
+                 : message->writeToStream(out);
+        ok = out.flush() && ok;
+    }
+    ::rmdir(work);
+    return ok ? 0 : 1;
 }
 
 }  // namespace quill::tool

@@ -249,4 +249,11 @@ bool MimeBodyBuilder::setBodyFromDirectory(MimeMessage& message, const std::stri
     return true;
 }
 
+bool MimeBodyBuilder::setBodyFromDocumentDirectory(MimeMessage& message, const std::string& path) {
+    if (!setBodyFromDirectory(message, path)) return false;
+    message.setMimeType("multipart", "x-rtfd");
+    message.setMimeDisposition(std::nullopt);
+    return true;
+}
+
 }  // namespace quill

@@ -25,6 +25,9 @@ class MimeBodyBuilder {
                                                     const std::string& name);
     // A directory as multipart/x-folder; false when it cannot be read.
     static bool setBodyFromDirectory(MimeMessage& message, const std::string& path);
+    // A rich-text document directory as multipart/x-rtfd: its entries as
+    // parts, read back as one document.
+    static bool setBodyFromDocumentDirectory(MimeMessage& message, const std::string& path);
 
   private:
     static std::unique_ptr<MimeMessage> plainAlternative(const TextView& view);

@@ -68,8 +68,11 @@ const std::string& MimeEncoder::versionString() {
 
 void MimeEncoder::chooseBestEncodingAndCharsetIfText(MimeMessage& message) {
     std::string_view body = message.bodyView();
-    BodyScan scan = scanBody(body);
     bool text = isType(message, "text");
+    // Text turns to base64 when half its bytes are bad, other types at a
+    // sixth; the scan stops once that is settled.
+    size_t factor = text ? 2 : 6;
+    BodyScan scan = scanBody(body, std::max<size_t>(1, (body.size() + factor - 1) / factor));
     if (text && !message.mimeParameterValueForKey("charset"))
         message.setMimeParameter("charset", charsetFor(message, scan.badBytes == 0));
     int width = MailMessage::lineLength();
@@ -79,8 +82,6 @@ void MimeEncoder::chooseBestEncodingAndCharsetIfText(MimeMessage& message) {
     } else if (isType(message, "message") || (text && write8BitText())) {
         encoding = "8bit";
     } else {
-        // Text turns to base64 when half its bytes are bad, other types at a sixth.
-        size_t factor = text ? 2 : 6;
         encoding = factor * scan.badBytes >= body.size() ? "base64" : "quoted-printable";
     }
     message.setMimeEncoding(encoding);

@@ -17,6 +17,7 @@
 #include "message/mimetoken.h"
 #include "message/mimetypes.h"
 #include "message/unicode.h"
+#include "richtext/DocumentDirectory.h"
 #include "richtext/HtmlReader.h"
 
 namespace quill {
@@ -668,6 +669,7 @@ void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) 
     if (showsWholeWhenTooDeep(view, false)) return;
     if (isSubtype("alternative")) return renderAlternatives(view, options);
     if (isSubtype("x-folder")) return insertIcon(view, false);
+    if (isSubtype("x-rtfd") && renderDocument(view)) return;
     const PartList* list = parts();
     if (!list) return;
     bool digest = isSubtype("digest");
@@ -686,6 +688,19 @@ void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) 
         }
         previousText = text;
     }
+}
+
+// A rich document sent as its directory's entries: the entries are saved
+// into a directory of their own, which is then read as one document whose
+// files stay there for its icons.
+bool MimeMessage::renderDocument(TextView& view) {
+    std::string dir = bodyFileIn(attachmentDirectory());
+    mkuniquefile(dir);
+    if (!saveBodyToFile(dir)) return false;
+    std::unique_ptr<DocumentDirectory> document = DocumentDirectory::load(dir);
+    if (!document) return false;
+    view.replaceSelWithDocument(document->text());
+    return true;
 }
 
 // Whether the part shows as text rather than as an attachment icon.

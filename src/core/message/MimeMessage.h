@@ -159,6 +159,7 @@ class MimeMessage : public MailMessage {
     static void separateFromPreviousPart(TextView& view);
     bool showsAsText() const;
     void renderAlternatives(TextView& view, const RenderOptions& options);
+    bool renderDocument(TextView& view);
     void renderEmbeddedMessage(TextView& view, const RenderOptions& options);
     bool renderLocalFile(TextView& view);
 

@@ -220,13 +220,14 @@ BoundaryState& boundaryState() {
 
 }  // namespace
 
-BodyScan scanBody(std::string_view body) {
+BodyScan scanBody(std::string_view body, size_t enoughBadBytes) {
     BodyScan scan;
     const std::array<bool, 256>& bad = badTable();
     size_t lineStart = 0;
     for (size_t i = 0; i < body.size(); ++i) {
         auto c = static_cast<unsigned char>(body[i]);
         scan.badBytes += bad[c];
+        if (scan.badBytes >= enoughBadBytes) return scan;
         if (c == '\n') {
             scan.longestLine = std::max(scan.longestLine, i - lineStart);
             lineStart = i;
@@ -268,6 +269,8 @@ bool writeQuotedPrintable(std::string_view body, ByteSink& sink, int lineLength)
 
 bool writeBase64(std::string_view body, ByteSink& sink, int lineLength) {
     int width = (lineLength > 0 ? lineLength : 78) - 2;
+    sink.expect(body.size() / 3 * 4 +
+                body.size() / 3 * 4 / static_cast<size_t>(std::max(width, 4)) + 8);
     return writeBase64Lines(body, sink, static_cast<size_t>(width > 4 ? width : 4));
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,7 +20,8 @@ struct BodyScan {
     // From one newline to the next, so every line after the first counts its newline.
     size_t longestLine = 0;
 };
-BodyScan scanBody(std::string_view body);
+// Counting stops at enoughBadBytes (the longest line is then not known).
+BodyScan scanBody(std::string_view body, size_t enoughBadBytes = SIZE_MAX);
 
 // lineLength 0 means each writer's own default width (76 and 78).
 bool writeQuotedPrintable(std::string_view body, ByteSink& sink, int lineLength);

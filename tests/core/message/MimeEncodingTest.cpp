@@ -11,6 +11,7 @@
 #include "message/MimeMessage.h"
 #include "message/mimetypes.h"
 #include "message/mimewrite.h"
+#include "richtext/DocumentDirectory.h"
 #include "richtext/TextView.h"
 #include "support/QuillTest.h"
 
@@ -303,6 +304,31 @@ TEST_F(MimeEncodingTest, DirectoriesAndLinks) {
     EXPECT_EQ(*entries[1]->mimeDispositionParameterValueForKey("filename"), "lone.tiff");
     EXPECT_EQ(entries[2]->stringBody(), "notes\n");
     EXPECT_FALSE(MimeBodyBuilder::partForFile(tmp() + "/absent", "absent"));
+}
+
+TEST_F(MimeEncodingTest, DocumentDirectoryTravelsAsRtfdAndShowsAsOneDocument) {
+    RichText text;
+    text.append("See the chart:\n", CharFormat{.traits = kBoldTrait}, ParagraphFormat());
+    Attachment cell;
+    cell.name = "chart.gif";
+    cell.path = writeFile("chart.gif", "GIF89a chart\n");
+    text.replaceWithAttachment(text.length(), 0, cell, CharFormat(), ParagraphFormat());
+    std::string dir = tmp() + "/Report.attach";
+    ASSERT_TRUE(DocumentDirectory::save(dir, text, AttachmentForm::Wire));
+    MimeMessage message;
+    ASSERT_TRUE(MimeBodyBuilder::setBodyFromDocumentDirectory(message, dir));
+    std::string bytes = written(message);
+    EXPECT_NE(bytes.find("Content-Type: multipart/x-rtfd;"), std::string::npos);
+    auto back = reread(bytes);
+    ASSERT_TRUE(back);
+    TextView view;
+    back->replaceSelWithBodyInView(view);
+    EXPECT_EQ(view.plainText(), "See the chart:\n\xAC");
+    ASSERT_EQ(view.richText().attachments().size(), 1u);
+    const Attachment& shown = *view.richText().attachments()[0];
+    EXPECT_EQ(shown.name, "chart.gif");
+    EXPECT_EQ(test::slurp(shown.path), "GIF89a chart\n");
+    EXPECT_TRUE(view.richText().charFormatAt(0).traits & kBoldTrait);
 }
 
 TEST_F(MimeEncodingTest, SignatureGoesWhereTheSubtypeSays) {
