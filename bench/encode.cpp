@@ -59,7 +59,7 @@ void YardstickCoreutilsBase64(benchmark::State& state) {
     std::size_t written = 0;
     for (auto _ : state) {
         ByteSink sink;
-        RunCommand::runPipeWithOutputTo({{"base64", attachmentFile()}}, sink);
+        RunCommand(processLauncher()).runPipeWithOutputTo({{"base64", attachmentFile()}}, sink);
         written = sink.bytes().size();
     }
     state.counters["output_MB"] = static_cast<double>(written) / (1 << 20);

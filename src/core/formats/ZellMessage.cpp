@@ -279,16 +279,19 @@ bool ZellMessage::moveDocumentInto(std::string_view mailbox) {
 // ---- document directories ----
 
 bool ZellMessage::enztar(const std::string& directory, ByteSink& out) {
-    return RunCommand::runPipeWithOutputTo(
-               {{tarCommand(), "cf", "-", "-C", directory, "."}, {compressCommand(), "-f"}}, out) ==
-           0;
+    return RunCommand(processLauncher())
+               .runPipeWithOutputTo(
+                   {{tarCommand(), "cf", "-", "-C", directory, "."}, {compressCommand(), "-f"}},
+                   out) == 0;
 }
 
 // The directory goes to tar as an argument rather than through a shell, so
 // no name can reach a command line.
 bool ZellMessage::deztar(ByteSource& in, const std::string& directory) {
-    return RunCommand::runPipeWithInputFrom(
-               {{compressCommand(), "-d"}, {tarCommand(), "xf", "-", "-C", directory}}, in) == 0;
+    return RunCommand(processLauncher())
+               .runPipeWithInputFrom(
+                   {{compressCommand(), "-d"}, {tarCommand(), "xf", "-", "-C", directory}}, in) ==
+           0;
 }
 
 bool ZellMessage::convertIndexFor(const std::string& directory, bool outgoing) {
