@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <set>
 
 #include "base/Diagnostics.h"
@@ -40,9 +41,11 @@ std::string readAttachmentName(ByteSource& input) {
     for (; i < rest.size() && rest[i] != '}'; ++i) {
         if (rest[i] == '\\' && i + 1 < rest.size()) {
             char next = rest[i + 1];
-            if (next == '\'' && i + 3 < rest.size()) {
-                name +=
-                    static_cast<char>(std::stoi(std::string(rest.substr(i + 2, 2)), nullptr, 16));
+            if (next == '\'' && i + 3 < rest.size() &&
+                std::isxdigit(static_cast<unsigned char>(rest[i + 2])) &&
+                std::isxdigit(static_cast<unsigned char>(rest[i + 3]))) {
+                char hex[3] = {rest[i + 2], rest[i + 3], 0};
+                name += static_cast<char>(std::strtol(hex, nullptr, 16));
                 i += 3;
                 continue;
             }

@@ -285,6 +285,22 @@ TEST_F(MimeEncodingTest, RichTextAlternativesAndAttachments) {
               std::string("GIF89a\x01\x00\x80", 9));
 }
 
+TEST_F(MimeEncodingTest, AttachmentNamesKeepTheirEscapedCharacters) {
+    TextView view;
+    view.replaceSelWithFile(writeFile("caf\xE9 {1}\\x.txt", "menu\n"));
+    MimeMessage message;
+    MimeEncoder::setAutoAlternative(false);
+    MimeBodyBuilder::setBodyFromText(message, view);
+    ASSERT_TRUE(message.parts() && !message.parts()->empty());
+    const MimeMessage& file = *message.parts()->front();
+    EXPECT_EQ(file.stringBody(), "menu\n");
+    EXPECT_EQ(*file.mimeParameterValueForKey("name"), "caf\xE9 {1}\\x.txt");
+    // Read back, the 8-bit name comes out of its encoded word again.
+    auto back = reread(written(message));
+    ASSERT_TRUE(back && back->parts());
+    EXPECT_EQ(*back->parts()->front()->mimeParameterValueForKey("name"), "caf\xE9 {1}\\x.txt");
+}
+
 TEST_F(MimeEncodingTest, DirectoriesAndLinks) {
     std::string dir = tmp() + "/folder";
     ::mkdir(dir.c_str(), 0755);
