@@ -8,6 +8,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
+#include "base/ascii.h"
 #include "formats/uuencode.h"
 #include "message/MimeEncoder.h"
 #include "platform/resources.h"
@@ -37,13 +38,6 @@ struct Commands {
 Commands& commands() {
     static Commands c;
     return c;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-    return true;
 }
 
 // Regular expressions here match bytes (the attachment byte 0xAC included),
@@ -123,7 +117,7 @@ void ZellMessage::setCompressCommand(std::optional<std::string> command) {
 void ZellMessage::setRichText(const RichText& text, bool rich) {
     myRichText = text;
     setBody(text.plainText());
-    setRichBody(rich);
+    myRich = rich;
 }
 
 void ZellMessage::resetAttachmentDirectory() {
@@ -142,11 +136,10 @@ bool ZellMessage::readBodyFromStreamMailbox(ByteSource& stream, std::string_view
         std::string path = std::string(mailbox) + "/" + *reference;
         size_t comma = path.find(',', mailbox.size());
         size_t next = comma == std::string::npos ? path.size() : comma + 1;
-        while (next < path.size() && std::isspace(static_cast<unsigned char>(path[next]))) ++next;
+        while (next < path.size() && isSpace(path[next])) ++next;
         setEncrypted(next < path.size() && path[next] == 'E');
         if (comma != std::string::npos) path.resize(comma);
         setAttachmentPath(path);
-        setRichBody(true);
     }
     return readBodyFromStream(stream);
 }
@@ -168,7 +161,6 @@ bool ZellMessage::readRichBodyFromStream(ByteSource& stream) {
     }
     if (!makeUniqueAttachmentInDirectory(std::nullopt)) return false;
     myTmpAttachDir = true;
-    setRichBody(true);
     ByteSource packed(archive.bytes());
     if (!deztar(packed, *myAttachmentPath))
         logError(kWho, "Could not uncompress/untar attachment for %s", myAttachmentPath->c_str());
@@ -182,7 +174,7 @@ bool ZellMessage::readPlainBodyFromStream(ByteSource& stream) {
         if (line.size() >= 2 && line.ends_with(" \n")) line.remove_suffix(2);
         body.write(line);
     }
-    setBodyUsingMemoryStream(std::move(body));
+    setBodyNoCopy(body.take());
     return true;
 }
 

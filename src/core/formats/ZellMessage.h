@@ -39,6 +39,8 @@ class ZellMessage : public MailMessage {
     // with formatting or files makes the body rich.
     void setRichText(const RichText& text, bool rich);
     bool ownsAttachmentDirectory() const { return myTmpAttachDir; }
+    // A composed rich document, or a document directory read or stored.
+    bool isRichBody() const override { return myRich || MailMessage::isRichBody(); }
     // Deletes a temporary document directory.
     void resetAttachmentDirectory();
 
@@ -87,6 +89,7 @@ class ZellMessage : public MailMessage {
     std::string directoryName() const;
 
     bool myTmpAttachDir = false;
+    bool myRich = false;
     std::optional<RichText> myRichText;
 };
 

@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
+#include <cstdio>
 #include <set>
 
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
+#include "base/ascii.h"
 #include "message/MimeEncoder.h"
 #include "message/mimetoken.h"
 #include "richtext/RTFEnrichedConverter.h"
@@ -41,11 +41,9 @@ std::string readAttachmentName(ByteSource& input) {
     for (; i < rest.size() && rest[i] != '}'; ++i) {
         if (rest[i] == '\\' && i + 1 < rest.size()) {
             char next = rest[i + 1];
-            if (next == '\'' && i + 3 < rest.size() &&
-                std::isxdigit(static_cast<unsigned char>(rest[i + 2])) &&
-                std::isxdigit(static_cast<unsigned char>(rest[i + 3]))) {
-                char hex[3] = {rest[i + 2], rest[i + 3], 0};
-                name += static_cast<char>(std::strtol(hex, nullptr, 16));
+            if (next == '\'' && i + 3 < rest.size() && hexValue(rest[i + 2]) >= 0 &&
+                hexValue(rest[i + 3]) >= 0) {
+                name += static_cast<char>(hexValue(rest[i + 2]) * 16 + hexValue(rest[i + 3]));
                 i += 3;
                 continue;
             }
@@ -61,7 +59,7 @@ std::string readAttachmentName(ByteSource& input) {
     size_t cut = name.find(" \\width");
     if (cut == std::string::npos) {
         cut = 0;
-        while (cut < name.size() && !std::isspace(static_cast<unsigned char>(name[cut]))) ++cut;
+        while (cut < name.size() && !isSpace(name[cut])) ++cut;
     }
     return name.substr(0, cut);
 }
@@ -165,7 +163,7 @@ void MimeBodyBuilder::setBodyFromRichText(MimeMessage& message, const TextView& 
 }
 
 void MimeBodyBuilder::takeSinglePart(MimeMessage& message, MimeMessage& part) {
-    message.setBody(part.body());
+    message.setBody(part.bodyView());
     message.setMimeType(part.mimeType(), part.mimeSubtype());
     for (const char* key : {"access-type", "x-unix-mode", "name"}) {
         if (const std::string* value = part.mimeParameterValueForKey(key))
@@ -179,7 +177,7 @@ std::unique_ptr<MimeMessage> MimeBodyBuilder::linkPart(const std::string& target
     ByteSink header;
     MimeEncoder::writeHeadersToStream(linked, header, false);
     auto part = std::make_unique<MimeMessage>();
-    part->setBodyUsingMemoryStream(std::move(header));
+    part->setBodyNoCopy(header.take());
     part->setMimeType("message", "external-body");
     part->setMimeParameter("name", target);
     part->setMimeParameter("access-type", "local-file");

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "base/Diagnostics.h"
+#include "base/bigendian.h"
 #include "message/MimeMessage.h"
-#include "message/charset.h"
 #include "message/mimetoken.h"
 #include "message/mimewrite.h"
 
@@ -40,11 +40,6 @@ bool isSubtype(const MimeMessage& m, std::string_view sub) {
 const char* charsetFor(const MimeMessage& m, bool ascii) {
     if (ascii) return "us-ascii";
     return isSubtype(m, "rtf") ? "x-zell" : "iso-8859-1";
-}
-
-uint32_t bigEndianAt(std::string_view bytes, size_t at) {
-    auto b = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])); };
-    return b(at) << 24 | b(at + 1) << 16 | b(at + 2) << 8 | b(at + 3);
 }
 
 }  // namespace
@@ -139,18 +134,9 @@ bool MimeEncoder::writeToStream(MimeMessage& message, ByteSink& sink, bool withV
     return writeBodyToStream(message, sink);
 }
 
+// Quill's own 8-bit set is ISO 8859-1, so no charset needs converting.
 bool MimeEncoder::writeBodyToStream(MimeMessage& message, ByteSink& sink) {
-    std::string encoding = message.mimeEncoding().value_or("");
-    const std::string* charset = message.mimeParameterValueForKey("charset");
-    if (!charset || !isKeyEqual(*charset, "iso-8859-1") || !hasHighBytes(message.bodyView()))
-        return writeBodyToStream(message, sink, encoding);
-    std::shared_ptr<const std::string> original = message.body();
-    std::string converted(*original);
-    encodeString(converted, charset);
-    message.setBodyNoCopy(std::move(converted));
-    bool ok = writeBodyToStream(message, sink, encoding);
-    message.setBody(original);
-    return ok;
+    return writeBodyToStream(message, sink, message.mimeEncoding().value_or(""));
 }
 
 bool MimeEncoder::writeMultipart(MimeMessage& message, ByteSink& sink) {
@@ -175,7 +161,7 @@ bool MimeEncoder::writeBodyToStream(MimeMessage& message, ByteSink& sink,
     if (isType(message, "audio") && isSubtype(message, "basic") && body.size() > 28 &&
         body.starts_with(".snd")) {
         // The sound goes without its header; the second word is where the data starts.
-        size_t offset = bigEndianAt(body, 4);
+        size_t offset = getU32(body.data() + 4);
         return sink.write(offset < body.size() ? body.substr(offset) : std::string_view());
     }
     if (isType(message, "multipart")) return writeMultipart(message, sink);
@@ -190,29 +176,10 @@ bool MimeEncoder::writeBodyToStream(MimeMessage& message, ByteSink& sink,
     return message.MailMessage::writeBodyToStream(sink);
 }
 
-bool MimeEncoder::encodeString(std::string& bytes, const std::string* charset) {
-    if (!charset || isKeyEqual(*charset, "x-zell") || isKeyEqual(*charset, "us-ascii")) return true;
-    if (isKeyEqual(*charset, "iso-8859-1")) {
-        size_t nul = bytes.find('\0');
-        if (nul == std::string::npos) {
-            convertToIso8859_1(bytes);
-        } else {
-            std::string head = bytes.substr(0, nul);
-            convertToIso8859_1(head);
-            bytes.replace(0, nul, head);
-        }
-        return true;
-    }
-    logWarning(kWho, "Can't encode charset %s", charset->c_str());
-    return false;
-}
-
 bool MimeEncoder::writeHeaderKey(std::string_view key, std::string_view value, ByteSink& sink) {
     if (!hasHighBytes(value)) return MailHeaders::writeHeaderKey(key, value, sink);
     if (!write8BitText()) return writeEncodedHeaderLine(key, value, sink);
-    std::string converted(value);
-    convertToIso8859_1(converted);
-    return MailHeaders::writeHeaderKey(key, converted, sink);
+    return MailHeaders::writeHeaderKey(key, value, sink);
 }
 
 bool MimeEncoder::addSignature(MimeMessage& message) {

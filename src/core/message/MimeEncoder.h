@@ -36,12 +36,9 @@ class MimeEncoder {
     static void addMimeHeaders(MimeMessage& message, bool withVersion);
     static bool writeHeadersToStream(MimeMessage& message, ByteSink& sink, bool withVersion);
     static bool writeToStream(MimeMessage& message, ByteSink& sink, bool withVersion);
-    // Converts to the "charset" parameter's set for the time of writing.
     static bool writeBodyToStream(MimeMessage& message, ByteSink& sink);
     static bool writeBodyToStream(MimeMessage& message, ByteSink& sink,
                                   const std::string& encoding);
-    // The system set to charset in place; false (bytes unchanged) for a set it cannot write.
-    static bool encodeString(std::string& bytes, const std::string* charset);
     static bool writeHeaderKey(std::string_view key, std::string_view value, ByteSink& sink);
     static bool addSignature(MimeMessage& message);
 

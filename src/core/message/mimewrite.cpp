@@ -4,15 +4,11 @@
 #include <ctime>
 #include <random>
 
-#include "message/charset.h"
+#include "base/ascii.h"
 
 namespace quill {
 
 namespace {
-
-bool isWhite(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
 
 bool isBad(unsigned char c) { return c >= 128 || (c < 32 && c != '\t' && c != '\n'); }
 
@@ -42,7 +38,7 @@ bool mustEscapeQuotedPrintable(std::string_view body, size_t i) {
 }
 
 size_t nextWhite(std::string_view body, size_t from) {
-    while (from < body.size() && !isWhite(static_cast<unsigned char>(body[from]))) ++from;
+    while (from < body.size() && !isSpace(body[from])) ++from;
     return from;
 }
 
@@ -138,7 +134,7 @@ class EncodedHeaderWriter {
         size_t i = 0;
         while (i < line.size()) {
             auto c = static_cast<unsigned char>(line[i]);
-            if (isWhite(c) || c == '(' || c == ')') {
+            if (isSpace(static_cast<char>(c)) || c == '(' || c == ')') {
                 separator(c);
                 ++i;
                 continue;
@@ -153,7 +149,9 @@ class EncodedHeaderWriter {
     }
 
   private:
-    static bool isSeparator(unsigned char c) { return isWhite(c) || c == '(' || c == ')'; }
+    static bool isSeparator(unsigned char c) {
+        return isSpace(static_cast<char>(c)) || c == '(' || c == ')';
+    }
 
     void separator(unsigned char c) {
         if (c == '(' || c == ')') {
@@ -245,7 +243,8 @@ bool writeQuotedPrintable(std::string_view body, ByteSink& sink, int lineLength)
     for (size_t i = 0; i < body.size(); ++i) {
         auto c = static_cast<unsigned char>(body[i]);
         bool breakAfter = false;
-        if (i == 0 || isWhite(c)) breakAfter = column + (nextWhite(body, i + 1) - i) > width;
+        if (i == 0 || isSpace(static_cast<char>(c)))
+            breakAfter = column + (nextWhite(body, i + 1) - i) > width;
         if (c == '\n') {
             out += '\n';
             column = 0;
@@ -295,7 +294,6 @@ bool writeEncodedHeaderLine(std::string_view key, std::string_view value, ByteSi
     std::string line(key);
     line += ": ";
     line += value;
-    convertToIso8859_1(line);
     return sink.write(EncodedHeaderWriter().run(line));
 }
 

@@ -1,6 +1,6 @@
 #include "richtext/RTFEnrichedConverter.h"
 
-#include <cctype>
+#include "base/ascii.h"
 
 namespace quill {
 
@@ -19,14 +19,7 @@ float& defaultSize() {
     return size;
 }
 
-bool isWhite(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
-int hexValue(int c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+bool isWhite(int c) { return c >= 0 && isSpace(static_cast<char>(c)); }
 
 }  // namespace
 
@@ -81,7 +74,7 @@ std::string RTFEnrichedConverter::readCommandAndArg(int& arg) {
     arg = kNoArgument;
     std::string word;
     auto advance = [&] { myInput->seek(myInput->position() + 1); };
-    while (std::isalpha(peek())) {
+    while (isAlpha(static_cast<char>(peek()))) {
         if (word.size() < kMaxWordLength) word += static_cast<char>(peek());
         advance();
     }
@@ -89,11 +82,11 @@ std::string RTFEnrichedConverter::readCommandAndArg(int& arg) {
     if (isWhite(c)) {
         if (word.empty()) word = static_cast<char>(c);
         advance();
-    } else if (std::isdigit(c) || c == '-') {
+    } else if (isDigit(static_cast<char>(c)) || c == '-') {
         bool negative = c == '-';
         if (negative) advance();
         long value = 0;
-        while (std::isdigit(peek())) {
+        while (isDigit(static_cast<char>(peek()))) {
             if (value < 100000000) value = value * 10 + (peek() - '0');
             advance();
         }
@@ -145,8 +138,8 @@ bool RTFEnrichedConverter::processControlSymbol() {
         myInput->seek(myInput->position() + 1);
     } else if (c == '\'') {
         std::string_view rest = myInput->remaining();
-        int high = rest.size() > 2 ? hexValue(static_cast<unsigned char>(rest[1])) : -1;
-        int low = rest.size() > 2 ? hexValue(static_cast<unsigned char>(rest[2])) : -1;
+        int high = rest.size() > 2 ? hexValue(rest[1]) : -1;
+        int low = rest.size() > 2 ? hexValue(rest[2]) : -1;
         if (high < 0 || low < 0) return false;
         byte = static_cast<char>(high * 16 + low);
         myInput->seek(myInput->position() + 3);
