@@ -32,6 +32,8 @@ class TempDir {
 void removeTree(const std::string& path);
 std::string slurp(const std::string& path);
 void spit(const std::string& path, const std::string& bytes);
+// What a shell command writes on its standard output.
+std::string commandOutput(const std::string& command);
 // A file of the shared mail corpus, or nothing when the corpus is absent.
 std::optional<std::string> corpusFile(const std::string& relative);
 

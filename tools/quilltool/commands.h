@@ -21,6 +21,8 @@ int runDumpToc(const Args& args);
 int runIncorporate(const Args& args);
 // mime FILE
 int runMime(const Args& args);
+// encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] TEXTFILE
+int runEncode(const Args& args);
 // show MAILBOX INDEX [--all-headers]
 int runShow(const Args& args);
 

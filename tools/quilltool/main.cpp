@@ -29,6 +29,9 @@ constexpr Command kCommands[] = {
     {"dump-toc", "dump-toc FILE", quill::tool::runDumpToc},
     {"incorporate", "incorporate [--spool FILE] [--fetched] MAILBOX", quill::tool::runIncorporate},
     {"mime", "mime FILE", quill::tool::runMime},
+    {"encode",
+     "encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] TEXTFILE",
+     quill::tool::runEncode},
     {"show", "show MAILBOX INDEX [--all-headers] [--latin1]", quill::tool::runShow},
 };
 

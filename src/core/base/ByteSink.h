@@ -37,6 +37,10 @@ class ByteSink {
     bool ok() const { return !m_failed; }
     // Room for n bytes in memory, for callers that know the size ahead.
     void reserve(size_t n) { m_bytes.reserve(n); }
+    // Room for n more bytes in a memory sink; a descriptor sink keeps its small buffer.
+    void expect(size_t n) {
+        if (m_fd < 0) m_bytes.reserve(m_bytes.size() + n);
+    }
 
     // The collected bytes of a memory sink.
     const std::string& bytes() const { return m_bytes; }

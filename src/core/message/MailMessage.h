@@ -75,6 +75,9 @@ class MailMessage : public MailHeaders::LineWriter {
     void setReadReceipt(bool flag) { myReadReceipt = flag; }
     // Whether the body is more than plain text: it has an attachment directory.
     virtual bool isRichBody() const { return myAttachmentPath.has_value(); }
+    // The native format marks messages whose document only the encryption module can read.
+    bool isEncrypted() const { return myIsEncrypted; }
+    void setEncrypted(bool flag) { myIsEncrypted = flag; }
 
     // ---- body ----
     size_t bodyLength() const { return myBody ? myBody->size() : 0; }
@@ -140,6 +143,7 @@ class MailMessage : public MailHeaders::LineWriter {
     std::shared_ptr<const std::string> myBody;
     bool myReadReceipt = false;
     std::optional<std::string> myAttachmentPath;
+    bool myIsEncrypted = false;
 };
 
 // The platform build text: operating system, release, processor, build date.

@@ -11,6 +11,7 @@
 #include "base/FileHandles.h"
 #include "base/ascii.h"
 #include "base/bigendian.h"
+#include "message/MimeEncoder.h"
 #include "message/charset.h"
 #include "message/headertext.h"
 #include "message/headerword.h"
@@ -18,6 +19,7 @@
 #include "message/mimetoken.h"
 #include "message/mimetypes.h"
 #include "message/unicode.h"
+#include "richtext/DocumentDirectory.h"
 #include "richtext/HtmlReader.h"
 
 namespace quill {
@@ -410,6 +412,37 @@ bool MimeMessage::isAudioBasicBody(std::string_view body) {
     return format == 1 && (rate == 8012 || rate == 8000) && channels == 1;
 }
 
+// ---- writing ----
+
+void MimeMessage::setParts(PartList parts) {
+    myParts = std::make_unique<PartList>(std::move(parts));
+    myBodyDecoded = true;
+}
+
+void MimeMessage::appendPart(std::unique_ptr<MimeMessage> part) {
+    if (!parts()) myParts = std::make_unique<PartList>();
+    part->nestIn(*this);
+    myParts->push_back(std::move(part));
+}
+
+bool MimeMessage::writeHeadersToStream(ByteSink& sink) {
+    return MimeEncoder::writeHeadersToStream(*this, sink, true);
+}
+
+bool MimeMessage::writeBodyToStream(ByteSink& sink) {
+    return MimeEncoder::writeBodyToStream(*this, sink);
+}
+
+bool MimeMessage::writeToStreamWithMimeVersion(ByteSink& sink, bool withVersion) {
+    return MimeEncoder::writeToStream(*this, sink, withVersion);
+}
+
+bool MimeMessage::writeHeaderKey(std::string_view key, std::string_view value, ByteSink& sink) {
+    return MimeEncoder::writeHeaderKey(key, value, sink);
+}
+
+bool MimeMessage::addSignature() { return MimeEncoder::addSignature(*this); }
+
 // ---- files ----
 
 void MimeMessage::setMimeTypeFromFile(const std::string& name) {
@@ -534,7 +567,7 @@ std::shared_ptr<const AttachmentBody> MimeMessage::iconBody(AttachmentBody::Writ
 
 bool MimeMessage::saveWholePartToFile(const std::string& path) {
     ByteSink sink;
-    writeHeadersToStream(sink);
+    MailMessage::writeHeadersToStream(sink);
     sink.write("\n");
     sink.write(bodyView());
     return writeBodyFile(path, sink.bytes());
@@ -590,6 +623,7 @@ void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) 
     if (showsWholeWhenTooDeep(view, false)) return;
     if (isSubtype("alternative")) return renderAlternatives(view, options);
     if (isSubtype("x-folder")) return insertIcon(view, false);
+    if (isSubtype("x-rtfd") && renderDocument(view)) return;
     const PartList* list = parts();
     if (!list) return;
     bool digest = isSubtype("digest");
@@ -608,6 +642,19 @@ void MimeMessage::renderMultipart(TextView& view, const RenderOptions& options) 
         }
         previousText = text;
     }
+}
+
+// A rich document sent as its directory's entries: the entries are saved
+// into a directory of their own, which is then read as one document whose
+// files stay there for its icons.
+bool MimeMessage::renderDocument(TextView& view) {
+    std::string dir = bodyFileIn(attachmentDirectory());
+    mkuniquefile(dir);
+    if (!saveBodyToFile(dir)) return false;
+    std::unique_ptr<DocumentDirectory> document = DocumentDirectory::load(dir);
+    if (!document) return false;
+    view.replaceSelWithDocument(document->text());
+    return true;
 }
 
 // Whether the part shows as text rather than as an attachment icon.

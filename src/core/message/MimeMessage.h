@@ -54,6 +54,19 @@ class MimeMessage : public MailMessage {
     void setMimeType(std::optional<std::string> type, std::optional<std::string> subtype);
     const MimeParameters& mimeParameters() const { return myMimeParameters; }
     const std::string* mimeParameterValueForKey(std::string_view key) const;
+    // Setting a parameter with no value removes it.
+    void setMimeParameter(std::string_view key, std::optional<std::string_view> value) {
+        myMimeParameters.setKey(key, value);
+    }
+    void setMimeEncoding(std::optional<std::string> encoding) {
+        myMimeEncoding = std::move(encoding);
+    }
+    void setMimeDisposition(std::optional<std::string> disposition) {
+        myMimeDisposition = std::move(disposition);
+    }
+    void setMimeDispositionParameter(std::string_view key, std::optional<std::string_view> value) {
+        myMimeDispositionParameters.setKey(key, value);
+    }
     const std::optional<std::string>& mimeDisposition() const { return myMimeDisposition; }
     const MimeParameters& mimeDispositionParameters() const { return myMimeDispositionParameters; }
     const std::string* mimeDispositionParameterValueForKey(std::string_view key) const;
@@ -85,6 +98,19 @@ class MimeMessage : public MailMessage {
     std::string tmpBodyFile(bool save);
     bool saveBodyToFile(const std::string& path);
     bool saveBodyToFile() { return saveBodyToFile(bodyFileIn(attachmentDirectory())); }
+
+    // ---- writing (the rules are MimeEncoder's) ----
+    // Makes the body object a list of parts; the type is the caller's to set.
+    void setParts(PartList parts);
+    void appendPart(std::unique_ptr<MimeMessage> part);
+    // Headers with "MIME-Version"; the MIME headers are set afresh each time.
+    bool writeHeadersToStream(ByteSink& sink) override;
+    bool writeBodyToStream(ByteSink& sink) override;
+    bool writeToStream(ByteSink& sink) override { return writeToStreamWithMimeVersion(sink, true); }
+    bool writeToStreamWithMimeVersion(ByteSink& sink, bool withVersion);
+    // Values with 8-bit bytes as encoded words.
+    bool writeHeaderKey(std::string_view key, std::string_view value, ByteSink& sink) override;
+    bool addSignature() override;
 
     // ---- rendering ----
     // A view in UTF-8 gets the Unicode display: text in its own charset and
@@ -135,6 +161,7 @@ class MimeMessage : public MailMessage {
     static void separateFromPreviousPart(TextView& view);
     bool showsAsText() const;
     void renderAlternatives(TextView& view, const RenderOptions& options);
+    bool renderDocument(TextView& view);
     void renderEmbeddedMessage(TextView& view, const RenderOptions& options);
     bool renderLocalFile(TextView& view);
 

@@ -15,16 +15,7 @@
 namespace quill {
 namespace {
 
-std::string run(const std::string& command) {
-    std::string out;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    ::pclose(pipe);
-    return out;
-}
+std::string run(const std::string& command) { return test::commandOutput(command); }
 
 std::string quilltool(const std::string& args) {
     return run(std::string(QUILL_BIN_DIR "/quilltool ") + args + " 2>/dev/null");
