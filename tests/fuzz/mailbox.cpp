@@ -17,7 +17,7 @@ namespace {
 void dateLikeIndex(const std::string& mbox, std::string_view toc) {
     if (toc.size() < tocformat::kHeaderSize) return;
     timespec times[2] = {};
-    times[0].tv_sec = times[1].tv_sec = tocformat::getI32(toc.data() + tocformat::kTimeOffset);
+    times[0].tv_sec = times[1].tv_sec = getI32(toc.data() + tocformat::kTimeOffset);
     ::utimensat(AT_FDCWD, mbox.c_str(), times, 0);
 }
 

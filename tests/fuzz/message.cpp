@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
     // Every way of showing alternatives, chosen by the input.
     MimeMessage::RenderOptions options;
-    if (size % 4 != 3) options.mimeChoice = static_cast<int>(size % 4);
+    if (size % 4 != 3) options.alternatives = static_cast<AlternativeChoice>(size % 4);
     TextView view;
     std::unique_ptr<MailMessage> message = renderMessage(text, mailbox, size % 2, view, options);
     if (!message) return 0;

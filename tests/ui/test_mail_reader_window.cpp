@@ -142,7 +142,7 @@ class TestMailReaderWindow : public QObject {
         printer.setOutputFormat(QPrinter::PdfFormat);
         QString pdf = m_dir.filePath("print.pdf");
         printer.setOutputFileName(pdf);
-        window->printTo(printer, MailReader::kPrintMessages);
+        window->printTo(printer, quill::PrintScope::Messages);
         QFile out(pdf);
         QVERIFY(out.open(QIODevice::ReadOnly));
         QVERIFY(out.size() > 1000);

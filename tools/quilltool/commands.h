@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ int runShow(const Args& args);
 // A MAILBOX argument: a path when it names something here or is absolute,
 // else a mailbox name inside the mail directory ("MailDir"), as in Quill.
 std::string mailboxPath(const std::string& argument);
+
+// The whole file named by a command's only argument (command "mime" or
+// "dump-toc"); nothing after saying on stderr what was wrong, with the exit
+// status in `status`.
+std::optional<std::string> readFileArgument(const Args& args, const char* command, int& status);
 
 // The packed date of the index as YYYY-MM-DD.
 std::string packedDateText(std::uint32_t packed);

@@ -79,15 +79,10 @@ std::size_t dumpRecord(std::size_t position, std::string_view rest) {
 }  // namespace
 
 int runDumpToc(const Args& args) {
-    if (args.size() != 1) {
-        std::fputs("usage: quilltool dump-toc FILE\n", stderr);
-        return kUsageError;
-    }
-    std::string bytes;
-    if (!readFile(args[0], bytes)) {
-        std::perror(args[0].c_str());
-        return 1;
-    }
+    int status = 0;
+    std::optional<std::string> file = readFileArgument(args, "dump-toc", status);
+    if (!file) return status;
+    const std::string& bytes = *file;
     if (bytes.size() < kHeaderSize) {
         std::fprintf(stderr, "%s: shorter than the %zu-byte header\n", args[0].c_str(),
                      kHeaderSize);

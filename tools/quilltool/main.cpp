@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/FileHandles.h"
 #include "commands.h"
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "settings/Defaults.h"
@@ -47,6 +48,21 @@ std::string mailboxPath(const std::string& argument) {
     if (argument.empty() || argument[0] == '/' || ::stat(argument.c_str(), &st) == 0)
         return argument;
     return Defaults::shared().mailDirectory() + "/" + argument;
+}
+
+std::optional<std::string> readFileArgument(const Args& args, const char* command, int& status) {
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: quilltool %s FILE\n", command);
+        status = kUsageError;
+        return std::nullopt;
+    }
+    std::string bytes;
+    if (!readFile(args[0], bytes)) {
+        std::perror(args[0].c_str());
+        status = 1;
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 }  // namespace quill::tool

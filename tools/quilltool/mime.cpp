@@ -8,6 +8,8 @@
 
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
+#include "base/bigendian.h"
+#include "base/utf8.h"
 #include "commands.h"
 #include "message/MimeMessage.h"
 
@@ -28,11 +30,9 @@ constexpr std::array<uint32_t, 64> kRound = {
 
 uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-void compress(std::array<uint32_t, 8>& h, const unsigned char* block) {
+void compress(std::array<uint32_t, 8>& h, const char* block) {
     uint32_t w[64];
-    for (int i = 0; i < 16; ++i)
-        w[i] = uint32_t(block[4 * i]) << 24 | uint32_t(block[4 * i + 1]) << 16 |
-               uint32_t(block[4 * i + 2]) << 8 | block[4 * i + 3];
+    for (int i = 0; i < 16; ++i) w[i] = getU32(block + 4 * i);
     for (int i = 16; i < 64; ++i) {
         uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
         uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
@@ -58,9 +58,10 @@ std::string sha256Hex(std::string_view data) {
     uint64_t bits = uint64_t(data.size()) * 8;
     padded.push_back('\x80');
     while (padded.size() % 64 != 56) padded.push_back('\0');
-    for (int shift = 56; shift >= 0; shift -= 8) padded.push_back(char(bits >> shift));
-    for (size_t at = 0; at < padded.size(); at += 64)
-        compress(h, reinterpret_cast<const unsigned char*>(padded.data() + at));
+    char length[8];
+    putU64(length, bits);
+    padded.append(length, sizeof length);
+    for (size_t at = 0; at < padded.size(); at += 64) compress(h, padded.data() + at);
     std::string hex;
     for (uint32_t word : h) hex += formatString("%08x", word);
     return hex;
@@ -78,8 +79,7 @@ std::string jsonString(std::string_view bytes) {
         } else if (c < 0x20 || c == 0x7f) {
             out += formatString("\\u%04x", c);
         } else if (c >= 0x80) {
-            out.push_back(char(0xc0 | (c >> 6)));
-            out.push_back(char(0x80 | (c & 0x3f)));
+            appendUtf8(out, c);
         } else {
             out.push_back(char(c));
         }
@@ -125,17 +125,11 @@ std::string jsonNode(MimeMessage& node) {
 }  // namespace
 
 int runMime(const Args& args) {
-    if (args.size() != 1) {
-        std::fputs("usage: quilltool mime FILE\n", stderr);
-        return kUsageError;
-    }
-    std::string text;
-    if (!readFile(args[0], text)) {
-        std::perror(args[0].c_str());
-        return 1;
-    }
+    int status = 0;
+    std::optional<std::string> text = readFileArgument(args, "mime", status);
+    if (!text) return status;
     registerMimeMessageClass();
-    ByteSource stream(text);
+    ByteSource stream(*text);
     std::unique_ptr<MailMessage> message = MailMessage::newFromStream(stream);
     if (!message) {
         std::fprintf(stderr, "%s: not a message\n", args[0].c_str());

@@ -73,7 +73,7 @@ void printEntries(MailBox& box) {
     for (std::uint32_t i = 0; i < box.toc().length(); ++i) {
         const TocEntry& e = box.tocInfoAt(static_cast<int>(i));
         box.loadSubject(static_cast<int>(i), subject, from);
-        std::printf("%u\t%c\t%c\t%c\t%s\t%d\t%s\t%s\n", i, e.status, e.type, e.encrypted,
+        std::printf("%u\t%c\t%c\t%c\t%s\t%d\t%s\t%s\n", i, e.status.toChar(), e.type, e.encrypted,
                     packedDateText(e.date).c_str(), e.size, from.c_str(), subject.c_str());
     }
 }

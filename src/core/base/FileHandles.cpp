@@ -85,6 +85,33 @@ bool readFile(const std::string& path, std::string& out) {
     return readAll(fd.get(), out);
 }
 
+std::uint64_t fileSize(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+std::size_t readAt(int fd, char* into, std::size_t count, off_t at) {
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::pread(fd, into + done, count - done, at + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+bool writeAllAt(int fd, std::string_view bytes, off_t at) {
+    while (!bytes.empty()) {
+        ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+        at += n;
+    }
+    return true;
+}
+
 UniqueFile& UniqueFile::operator=(UniqueFile&& other) noexcept {
     if (this != &other) {
         close();

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -41,6 +42,18 @@ bool writeAll(int fd, std::string_view bytes);
 bool readAll(int fd, std::string& out);
 // Reads a whole file; false with errno set on failure.
 bool readFile(const std::string& path, std::string& out);
+// The size of the open file, 0 when it cannot be told.
+std::uint64_t fileSize(int fd);
+// Reads up to count bytes at offset at, retrying short reads and EINTR; answers
+// how many it read, fewer only at the end of the file or on failure (errno set).
+std::size_t readAt(int fd, char* into, std::size_t count, off_t at);
+// readAt that answers whether every byte came.
+inline bool readAllAt(int fd, char* into, std::size_t count, off_t at) {
+    return readAt(fd, into, count, at) == count;
+}
+// Writes every byte at offset at, retrying short writes and EINTR; false with
+// errno set on failure.
+bool writeAllAt(int fd, std::string_view bytes, off_t at);
 
 class UniqueFile {
   public:

@@ -8,6 +8,8 @@
 namespace quill {
 
 bool isValidUtf8(std::string_view bytes);
+// Appends one character; NUL, surrogates and numbers past Unicode become U+FFFD.
+void appendUtf8(std::string& out, char32_t code);
 std::string latin1ToUtf8(std::string_view bytes);
 // UTF-8 back to ISO 8859-1 where it can be; other characters become "?".
 std::string utf8ToLatin1(std::string_view utf8);

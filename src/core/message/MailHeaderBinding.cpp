@@ -26,11 +26,6 @@ KeyTable& keyTable() {
 
 }  // namespace
 
-std::unique_ptr<MailHeaderBinding> MailHeaderBinding::bindingWithKey(std::string_view key,
-                                                                     std::string_view value) {
-    return std::make_unique<MailHeaderBinding>(key, value);
-}
-
 std::string_view MailHeaderBinding::intern(std::string_view key) {
     KeyTable& table = keyTable();
     std::lock_guard<std::mutex> guard(table.lock);

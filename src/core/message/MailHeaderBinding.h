@@ -15,14 +15,6 @@ class MailHeaderBinding {
     // initWithKey:value: (copies the value).
     MailHeaderBinding(std::string_view key, std::string_view value)
         : myKey(intern(key)), myValue(value) {}
-    // initWithKey:valueNoCopy: (takes the value over).
-    static MailHeaderBinding withValueNoCopy(std::string_view key, std::string&& value) {
-        MailHeaderBinding binding(key, std::string_view());
-        binding.myValue = std::move(value);
-        return binding;
-    }
-    static std::unique_ptr<MailHeaderBinding> bindingWithKey(std::string_view key,
-                                                             std::string_view value);
 
     // The interned key; its bytes live for the rest of the run.
     std::string_view key() const { return myKey; }

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "base/Diagnostics.h"
+#include "base/ascii.h"
 
 namespace quill {
 
@@ -24,23 +25,8 @@ std::shared_ptr<const MailHeaders>& displayFilter() {
     return filter;
 }
 
-// White space as the C locale's isspace sees it.
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-std::string_view skipSpace(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size() && isSpace(s[i])) ++i;
-    return s.substr(i);
-}
-
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool sameKey(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    if (a.data() == b.data()) return true;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
+    return (a.data() == b.data() && a.size() == b.size()) || equalsIgnoringCase(a, b);
 }
 
 // The current local time as ctime writes it, newline included (25 bytes).
@@ -70,7 +56,7 @@ void parseLine(std::string_view line, std::vector<MailHeaderBinding>& parsed) {
     if (isSpace(line[0]) && !parsed.empty()) {
         MailHeaderBinding& last = parsed.back();
         last.appendToValue(" ");
-        last.appendToValue(skipSpace(line));
+        last.appendToValue(trimmedFront(line));
         return;
     }
     if (line.starts_with(MailHeaders::kFromSpace)) {
@@ -82,7 +68,7 @@ void parseLine(std::string_view line, std::vector<MailHeaderBinding>& parsed) {
         logWarning("MailHeaders", "Malformed header line \"%s\"", std::string(line).c_str());
         return;
     }
-    parsed.emplace_back(line.substr(0, colon), skipSpace(line.substr(colon + 1)));
+    parsed.emplace_back(line.substr(0, colon), trimmedFront(line.substr(colon + 1)));
 }
 
 }  // namespace
@@ -196,7 +182,7 @@ bool MailHeaders::writeHeaderKey(std::string_view key, std::string_view value, B
         size_t cut = rest.size() + column <= kFoldColumn ? rest.size() : foldBreak(rest, column);
         sink.write(rest.substr(0, cut));
         sink.put('\n');
-        rest = skipSpace(rest.substr(cut));
+        rest = trimmedFront(rest.substr(cut));
         if (rest.empty()) break;
         sink.put('\t');
         column = kContinuationColumn;
@@ -249,8 +235,6 @@ std::vector<std::pair<size_t, size_t>> MailHeaders::filterSelHeaders(std::string
 }
 
 void MailHeaders::setForceFromSpaceLine(bool flag) { s_forceFromSpaceLine = flag; }
-
-bool MailHeaders::enforcingFromSpaceLine() { return s_forceFromSpaceLine; }
 
 const std::string& MailHeaders::fromSpaceUser() {
     static const std::string user = [] {

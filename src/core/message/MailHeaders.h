@@ -89,7 +89,6 @@ class MailHeaders {
     bool writeToStream(ByteSink& sink) const;
     // One header folded at 78 columns with tab continuations.
     static bool writeHeaderKey(std::string_view key, std::string_view value, ByteSink& sink);
-    bool printForDebugger(ByteSink& sink) const { return writeToStream(sink); }
 
     void setDelegate(LineWriter* delegate) { myDelegate = delegate; }
     LineWriter* delegate() const { return myDelegate; }
@@ -108,7 +107,6 @@ class MailHeaders {
 
     // Process-wide: writing a block without an envelope entry writes a fresh one.
     static void setForceFromSpaceLine(bool flag);
-    static bool enforcingFromSpaceLine();
     // Login name, else the password entry of the real user, else "someone".
     static const std::string& fromSpaceUser();
 

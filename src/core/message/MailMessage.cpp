@@ -12,7 +12,9 @@
 #include "BuildInfo.h"
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
+#include "base/ascii.h"
 #include "message/charset.h"
+#include "message/headertext.h"
 #include "platform/Error.h"
 #include "platform/UserInfo.h"
 
@@ -36,11 +38,6 @@ ClassWideState& classWide() {
     return state;
 }
 
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isAlnum(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
 bool hasHighBytes(std::string_view s) {
     return std::any_of(s.begin(), s.end(),
                        [](char c) { return static_cast<unsigned char>(c) >= 128; });
@@ -278,27 +275,6 @@ void MailMessage::setHeaderKey(std::string_view key, std::optional<std::string_v
     headers().setKey(key, value);
 }
 
-bool MailMessage::isRichBody() const {
-    if (myIsRich != kRichUnknown) return myIsRich == 1;
-    if (myAttachmentPath) return true;
-    return myBodyText && myBodyText->isRichText();
-}
-
-// ---- body ----
-
-void MailMessage::resetBody() {
-    myBody.reset();
-    myBodyText = nullptr;
-}
-
-void MailMessage::setBodyText(BodyView* view) {
-    myBodyText = view;
-    if (view) setBodyNoCopy(view->plainText());
-}
-
-bool MailMessage::encryptUsingKey(std::string_view) { return false; }
-bool MailMessage::decryptUsingKey(std::string_view) { return false; }
-
 // ---- reading ----
 
 bool MailMessage::readHeadersFromStream(ByteSource& stream) {
@@ -432,6 +408,16 @@ bool MailMessage::addSignature() {
 
 void MailMessage::replaceSelWithHeadersInText(const RunSink& out) {
     headers().replaceSelInText(out);
+}
+
+void MailMessage::replaceSelWithHeaderBlock(const RunSink& out, std::string_view stored,
+                                            bool unicode) {
+    std::unique_ptr<MailHeaders> shown = unicode ? displayHeaders(stored) : nullptr;
+    if (shown)
+        shown->replaceSelInText(out);
+    else
+        replaceSelWithHeadersInText(out);
+    out("\n", false);
 }
 
 void MailMessage::replaceSelWithBodyInText(const RunSink& out) { out(bodyView(), false); }

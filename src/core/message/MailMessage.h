@@ -24,13 +24,6 @@ namespace quill {
 
 class MailMessage : public MailHeaders::LineWriter {
   public:
-    // The view a body was taken from or shown in, as the message sees it.
-    class BodyView {
-      public:
-        virtual ~BodyView() = default;
-        virtual std::string plainText() const = 0;
-        virtual bool isRichText() const = 0;
-    };
     using RunSink = MailHeaders::RunSink;
 
     MailMessage() = default;
@@ -75,18 +68,12 @@ class MailMessage : public MailHeaders::LineWriter {
     void setHeaderKey(std::string_view key, std::optional<std::string_view> value);
 
     // ---- flags ----
-    bool isNew() const { return myIsNew; }
-    void setNew(bool flag) { myIsNew = flag; }
     bool readReceipt() const { return myReadReceipt; }
     void setReadReceipt(bool flag) { myReadReceipt = flag; }
-    bool isEncrypted() const { return myIsEncrypted; }
-    void setEncrypted(bool flag) { myIsEncrypted = flag; }
-    virtual bool isRichBody() const;
-    void setRichBody(bool flag) { myIsRich = flag ? 1 : 0; }
+    // Whether the body is more than plain text: it has an attachment directory.
+    virtual bool isRichBody() const { return myAttachmentPath.has_value(); }
 
     // ---- body ----
-    std::shared_ptr<const std::string> body() const { return myBody; }
-    const char* bodyBytes() const { return myBody ? myBody->data() : ""; }
     size_t bodyLength() const { return myBody ? myBody->size() : 0; }
     ByteSource stream() const { return ByteSource(bodyView()); }
     std::string stringBody() const { return std::string(bodyView()); }
@@ -96,16 +83,7 @@ class MailMessage : public MailHeaders::LineWriter {
     void setBodyNoCopy(std::string&& bytes) {
         myBody = std::make_shared<const std::string>(std::move(bytes));
     }
-    void setBodyUsingMemoryStream(ByteSink&& sink) { setBodyNoCopy(sink.take()); }
-    void resetBody();
-
-    BodyView* bodyText() const { return myBodyText; }
-    // Copies the view's plain text into the body and remembers the view.
-    virtual void setBodyText(BodyView* view);
-
-    // Encryption modules are loaded separately; the base class cannot.
-    virtual bool encryptUsingKey(std::string_view key);
-    virtual bool decryptUsingKey(std::string_view key);
+    void resetBody() { myBody.reset(); }
 
     // ---- reading ----
     bool readHeadersFromStream(ByteSource& stream);
@@ -147,20 +125,18 @@ class MailMessage : public MailHeaders::LineWriter {
 
     // ---- rendering ----
     void replaceSelWithHeadersInText(const RunSink& out);
+    // The header block and the empty line after it, from `stored` (the
+    // message's own text) under the Unicode display: the message's values were
+    // decoded into ISO 8859-1, which loses other charsets.
+    void replaceSelWithHeaderBlock(const RunSink& out, std::string_view stored, bool unicode);
     virtual void replaceSelWithBodyInText(const RunSink& out);
     void replaceSelInText(const RunSink& out);
 
   protected:
     std::unique_ptr<MailHeaders> myHeaders;
     std::shared_ptr<const std::string> myBody;
-    BodyView* myBodyText = nullptr;  // not owned
-    bool myIsNew = false;
     bool myReadReceipt = false;
-    bool myIsEncrypted = false;
     std::optional<std::string> myAttachmentPath;
-    unsigned char myIsRich = kRichUnknown;
-
-    static constexpr unsigned char kRichUnknown = 255;
 };
 
 // The platform build text: operating system, release, processor, build date.

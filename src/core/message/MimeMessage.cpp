@@ -9,6 +9,8 @@
 
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
+#include "base/ascii.h"
+#include "base/bigendian.h"
 #include "message/charset.h"
 #include "message/headertext.h"
 #include "message/headerword.h"
@@ -29,27 +31,18 @@ constexpr std::string_view kAlternativeDelimiter = "-----\n";
 constexpr uint32_t kSndMagic = 0x2e736e64;  // ".snd"
 constexpr size_t kSndHeader = 28;
 
-uint32_t bigEndianWord(std::string_view bytes, size_t at) {
-    uint32_t word = 0;
-    for (size_t i = 0; i < 4; ++i) word = (word << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return word;
-}
-
-void putBigEndianWord(std::string& out, uint32_t word) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(word >> shift));
-}
-
-std::string trimmed(std::string_view text) {
-    size_t start = text.find_first_not_of(" \t\r\n");
-    if (start == std::string_view::npos) return {};
-    size_t end = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(start, end - start + 1));
-}
-
 bool endsWithExtension(std::string_view name, std::string_view ext, bool ignoreCase) {
     if (name.size() <= ext.size() + 1 || name[name.size() - ext.size() - 1] != '.') return false;
     std::string_view tail = name.substr(name.size() - ext.size());
     return ignoreCase ? equalsIgnoringCase(tail, ext) : tail == ext;
+}
+
+// Our 8-bit set is ISO 8859-1, so bodies in it, in ASCII or in our own
+// charset are kept as they are; any other charset is kept too, with a warning.
+void warnOfForeignCharset(const std::string* charset) {
+    if (charset && !isKeyEqual(*charset, "x-zell") && !isKeyEqual(*charset, "us-ascii") &&
+        !isKeyEqual(*charset, "iso-8859-1"))
+        logWarning(kWho, "Can't decode charset %s", charset->c_str());
 }
 
 }  // namespace
@@ -183,7 +176,8 @@ bool MimeMessage::processMimeHeaders(MailHeaders& block) {
     const std::string* contentType = block.valueForKey("Content-Type");
     if (!contentType) return false;
     const std::string* encoding = block.valueForKey("Content-Transfer-Encoding");
-    myMimeEncoding = encoding ? std::optional<std::string>(trimmed(*encoding)) : std::nullopt;
+    myMimeEncoding =
+        encoding ? std::optional<std::string>(trimmed(*encoding, isMailSpace)) : std::nullopt;
 
     myMimeParameters = MimeParameters();
     size_t pos = 0;
@@ -198,7 +192,7 @@ bool MimeMessage::processMimeHeaders(MailHeaders& block) {
         myMimeDisposition = parseMimeToken(*disposition, pos, ";", true);
         parseParameters(*disposition, pos, myMimeDispositionParameters);
     } else if (const std::string* sun = block.valueForKey("X-Sun-Data-Type");
-               sun && !equalsIgnoringCase(trimmed(*sun), "text")) {
+               sun && !equalsIgnoringCase(trimmed(*sun, isMailSpace), "text")) {
         myMimeDisposition = "attachment";
         if (const std::string* description = block.valueForKey("Content-Description")) {
             myMimeParameters.setKey("name", *description);
@@ -213,21 +207,8 @@ void MimeMessage::setMimeType(std::optional<std::string> type, std::optional<std
     myMimeSubtype = std::move(subtype);
 }
 
-void MimeMessage::setMimeParameter(std::string_view key, std::optional<std::string_view> value) {
-    myMimeParameters.setKey(key, value);
-}
-
 const std::string* MimeMessage::mimeParameterValueForKey(std::string_view key) const {
     return myMimeParameters.valueForKey(key);
-}
-
-void MimeMessage::setMimeDisposition(std::optional<std::string> disposition) {
-    myMimeDisposition = std::move(disposition);
-}
-
-void MimeMessage::setMimeDispositionParameter(std::string_view key,
-                                              std::optional<std::string_view> value) {
-    myMimeDispositionParameters.setKey(key, value);
 }
 
 const std::string* MimeMessage::mimeDispositionParameterValueForKey(std::string_view key) const {
@@ -248,47 +229,20 @@ bool MimeMessage::isRichBody() const { return !(isType("text") && isSubtype("pla
 // ---- reading ----
 
 bool MimeMessage::readBodyFromStream(ByteSource& stream) {
-    bool ok;
     if (isKeyEqual(myMimeEncoding, "base64")) {
-        ok = readBase64BodyFromStream(stream);
+        resetBody();
+        setBodyNoCopy(decodeBase64(stream.readRest()));
     } else if (isKeyEqual(myMimeEncoding, "quoted-printable")) {
-        ok = readQuotedPrintableBodyFromStream(stream);
+        resetBody();
+        setBodyNoCopy(decodeQuotedPrintable(stream.readRest()));
     } else {
         if (myMimeEncoding && !isKeyEqual(myMimeEncoding, "7bit") &&
             !isKeyEqual(myMimeEncoding, "8bit") && !isKeyEqual(myMimeEncoding, "binary"))
             logWarning(kWho, "No MIME reader known for \"%s\"--treating as 7bit",
                        myMimeEncoding->c_str());
-        ok = readBinaryBodyFromStream(stream);
+        if (!MailMessage::readBodyFromStream(stream)) return false;
     }
-    if (!ok) return false;
-    std::string bytes = stringBody();
-    decodeString(bytes, mimeParameterValueForKey("charset"));
-    setBodyNoCopy(std::move(bytes));
-    return true;
-}
-
-bool MimeMessage::readBase64BodyFromStream(ByteSource& stream) {
-    resetBody();
-    setBodyNoCopy(decodeBase64(stream.readRest()));
-    return true;
-}
-
-bool MimeMessage::readQuotedPrintableBodyFromStream(ByteSource& stream) {
-    resetBody();
-    setBodyNoCopy(decodeQuotedPrintable(stream.readRest()));
-    return true;
-}
-
-bool MimeMessage::decodeString(std::string& bytes, const std::string* charset) {
-    if (!charset || isKeyEqual(std::string_view(*charset), "x-zell") ||
-        isKeyEqual(std::string_view(*charset), "us-ascii"))
-        return true;
-    if (!isKeyEqual(std::string_view(*charset), "iso-8859-1"))
-        logWarning(kWho, "Can't decode charset %s", charset->c_str());
-    size_t nul = bytes.find('\0');
-    std::string head = bytes.substr(0, nul);
-    convertFromIso8859_1(head);
-    bytes.replace(0, nul == std::string::npos ? bytes.size() : nul, head);
+    warnOfForeignCharset(mimeParameterValueForKey("charset"));
     return true;
 }
 
@@ -349,7 +303,7 @@ void MimeMessage::decodeTextBody() {
 
 std::string MimeMessage::charsetParameter() const {
     const std::string* charset = mimeParameterValueForKey("charset");
-    return charset ? trimmed(*charset) : std::string();
+    return charset ? std::string(trimmed(*charset, isMailSpace)) : std::string();
 }
 
 MimeRichText* MimeMessage::unicodeTextBody() {
@@ -437,12 +391,12 @@ void MimeMessage::decodeAudioBody() {
         std::string& data = mySound->data;
         for (uint32_t word :
              {kSndMagic, uint32_t(kSndHeader), uint32_t(body.size()), 1u, 8012u, 1u, 0u})
-            putBigEndianWord(data, word);
+            appendU32(data, word);
         data.append(body);
         return;
     }
-    if (body.size() < 24 || bigEndianWord(body, 0) != kSndMagic ||
-        bigEndianWord(body, 4) > body.size()) {
+    if (body.size() < 24 || getU32(body.data()) != kSndMagic ||
+        getU32(body.data() + 4) > body.size()) {
         logWarning(kWho, "Can't decode audio contents");
         return;
     }
@@ -451,8 +405,8 @@ void MimeMessage::decodeAudioBody() {
 
 bool MimeMessage::isAudioBasicBody(std::string_view body) {
     if (body.size() < kSndHeader || !body.starts_with(".snd")) return true;
-    uint32_t format = bigEndianWord(body, 12), rate = bigEndianWord(body, 16),
-             channels = bigEndianWord(body, 20);
+    uint32_t format = getU32(body.data() + 12), rate = getU32(body.data() + 16),
+             channels = getU32(body.data() + 20);
     return format == 1 && (rate == 8012 || rate == 8000) && channels == 1;
 }
 
@@ -678,11 +632,13 @@ void MimeMessage::separateFromPreviousPart(TextView& view) {
 void MimeMessage::renderAlternatives(TextView& view, const RenderOptions& options) {
     const PartList* list = parts();
     // A type that only the "x-" rule calls multipart is never split into parts.
-    if (!list && options.mimeChoice) logRaw("# chooseMimeAlternative: body is not a list!\n");
+    if (!list && options.alternatives) logRaw("# chooseMimeAlternative: body is not a list!\n");
     if (!list || list->empty()) return;
-    int choice = options.mimeChoice.value_or(0);
-    if (choice == 1) return list->front()->replaceSelWithBodyInView(view, options);
-    if (choice != 2) return list->back()->replaceSelWithBodyInView(view, options);
+    AlternativeChoice choice = options.alternatives.value_or(AlternativeChoice::Last);
+    if (choice == AlternativeChoice::First)
+        return list->front()->replaceSelWithBodyInView(view, options);
+    if (choice != AlternativeChoice::All)
+        return list->back()->replaceSelWithBodyInView(view, options);
     for (size_t i = 0; i < list->size(); ++i) {
         (*list)[i]->replaceSelWithBodyInView(view, options);
         if (i + 1 == list->size()) break;
@@ -701,12 +657,7 @@ void MimeMessage::renderEmbeddedMessage(TextView& view, const RenderOptions& opt
         return;
     }
     RunSink runs = runsInto(view);
-    std::unique_ptr<MailHeaders> shown = view.isUtf8() ? displayHeaders(bodyView()) : nullptr;
-    if (shown)
-        shown->replaceSelInText(runs);
-    else
-        message->replaceSelWithHeadersInText(runs);
-    runs("\n", false);
+    message->replaceSelWithHeaderBlock(runs, bodyView(), view.isUtf8());
     if (auto* mime = dynamic_cast<MimeMessage*>(message.get())) {
         mime->nestIn(*this);
         mime->replaceSelWithBodyInView(view, options);

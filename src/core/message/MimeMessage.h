@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "message/AlternativeChoice.h"
 #include "message/AttachmentBody.h"
 #include "message/MailMessage.h"
 #include "message/MimeParameters.h"
@@ -30,9 +31,9 @@ class MimeMessage : public MailMessage {
         std::string data;
     };
     // How a reader shows multipart/alternative: none = last part; else the
-    // reader's choice (0 the last, 1 the first, 2 every alternative).
+    // reader's choice.
     struct RenderOptions {
-        std::optional<int> mimeChoice;
+        std::optional<AlternativeChoice> alternatives;
     };
 
     MimeMessage() = default;
@@ -48,19 +49,13 @@ class MimeMessage : public MailMessage {
     bool processMimeHeaders(MailHeaders& block);
 
     const std::optional<std::string>& mimeEncoding() const { return myMimeEncoding; }
-    void setMimeEncoding(std::optional<std::string> encoding) {
-        myMimeEncoding = std::move(encoding);
-    }
     const std::optional<std::string>& mimeType() const { return myMimeType; }
     const std::optional<std::string>& mimeSubtype() const { return myMimeSubtype; }
     void setMimeType(std::optional<std::string> type, std::optional<std::string> subtype);
     const MimeParameters& mimeParameters() const { return myMimeParameters; }
-    void setMimeParameter(std::string_view key, std::optional<std::string_view> value);
     const std::string* mimeParameterValueForKey(std::string_view key) const;
     const std::optional<std::string>& mimeDisposition() const { return myMimeDisposition; }
-    void setMimeDisposition(std::optional<std::string> disposition);
     const MimeParameters& mimeDispositionParameters() const { return myMimeDispositionParameters; }
-    void setMimeDispositionParameter(std::string_view key, std::optional<std::string_view> value);
     const std::string* mimeDispositionParameterValueForKey(std::string_view key) const;
 
     bool isRichBody() const override;
@@ -68,12 +63,6 @@ class MimeMessage : public MailMessage {
     // ---- reading ----
     // Undoes the transfer encoding, then converts from the "charset" parameter.
     bool readBodyFromStream(ByteSource& stream) override;
-    bool readBase64BodyFromStream(ByteSource& stream);
-    bool readQuotedPrintableBodyFromStream(ByteSource& stream);
-    bool readBinaryBodyFromStream(ByteSource& stream) {
-        return MailMessage::readBodyFromStream(stream);
-    }
-    static bool decodeString(std::string& bytes, const std::string* charset);
     // A part: headers, empty line, body.
     static std::unique_ptr<MimeMessage> initFromStream(ByteSource& stream);
 

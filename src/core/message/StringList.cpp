@@ -2,32 +2,20 @@
 
 #include <unordered_set>
 
+#include "base/ascii.h"
 #include "message/fieldutil.h"
 
 namespace quill {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
 // The form in which two entries are the same address.
-std::string addressKey(std::string_view entry) {
-    std::string key = uncommentedAddress(entry);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return key;
-}
+std::string addressKey(std::string_view entry) { return lowercased(uncommentedAddress(entry)); }
 
 }  // namespace
 
 void StringList::addParsedAddressesFrom(std::string_view line) {
     for (std::string_view piece : splitAtAddressCommas(line)) {
-        piece = trimmed(piece);
+        piece = trimmed(piece, isMailSpace);
         if (!piece.empty()) addString(piece);
     }
 }

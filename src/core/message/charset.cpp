@@ -50,10 +50,6 @@ const std::array<std::string_view, 256>& asciiTable() {
 
 }  // namespace
 
-// The system set is ISO 8859-1 itself: both conversions keep every byte.
-void convertFromIso8859_1(std::string&) {}
-void convertToIso8859_1(std::string&) {}
-
 std::string_view toAscii(int byte) { return asciiTable()[unsigned(byte) & 0xff]; }
 
 std::string asciiTransliteration(std::string_view text) {

@@ -1,11 +1,10 @@
 #include "message/date.h"
 
-#include <strings.h>
-
 #include <array>
 #include <cmath>
 
 #include "base/Diagnostics.h"
+#include "base/ascii.h"
 #include "platform/Localized.h"
 
 namespace quill {
@@ -19,17 +18,11 @@ constexpr std::array<std::string_view, 12> kMonthNames = {"jan", "feb", "mar", "
 constexpr std::array<const char*, 5> kResultTexts = {"Valid date", "Invalid month", "Invalid day",
                                                      "Invalid year", "Invalid time"};
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isSeparator(char c) {
     return c == '\t' || c == ' ' || c == ',' || c == '/' || c == '-' || c == '+';
 }
 
 bool isListGap(char c) { return c == ':' || c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 // Calls visit(start, token) for each maximal run of non-gap characters until
 // it answers false; answers whether every token was visited.
@@ -129,7 +122,7 @@ int positionOf(std::uint32_t key, const std::array<std::uint32_t, N>& keys) {
 }
 
 void matchName(std::string_view token, DateSlots& slots) {
-    if (token.size() < 3 || !isLetter(token[1]) || !isLetter(token[2])) return;
+    if (token.size() < 3 || !isAlpha(token[1]) || !isAlpha(token[2])) return;
     std::uint32_t key = nameKey(token);
     if (slots.weekday < 0) slots.weekday = positionOf(key, kDayKeys);
     if (slots.month < 0) slots.month = positionOf(key, kMonthKeys);
@@ -154,7 +147,7 @@ int parseToken(std::string_view text, std::size_t start, std::string_view token,
         auto year = yearSince1900(token);
         if (!year) return kInvalidYear;
         slots.year = *year;
-    } else if (isLetter(token[0])) {
+    } else if (isAlpha(token[0])) {
         matchName(token, slots);
     } else if (!slots.zone && isNumericZone(text, start, token)) {
         // The clock time is kept as written; the zone is only consumed.

@@ -1,26 +1,14 @@
 #include "message/fieldutil.h"
 
-#include <strings.h>
-
+#include "base/ascii.h"
 #include "platform/UserInfo.h"
 #include "settings/Defaults.h"
 
 namespace quill {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool isAlnum(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
 void trimTrailingSpace(std::string& text) {
-    while (!text.empty() && isSpace(text.back())) text.pop_back();
+    while (!text.empty() && isMailSpace(text.back())) text.pop_back();
 }
 
 // Walks an address the way RFC 822 reads it: a backslash protects the next
@@ -77,7 +65,7 @@ bool matchesFullName(std::string_view address, std::string_view name) {
     if (address.size() != name.size()) return false;
     for (std::size_t i = 0; i < address.size(); ++i) {
         bool punctuation = !isAlnum(address[i]) && !isAlnum(name[i]);
-        if (!punctuation && lower(address[i]) != lower(name[i])) return false;
+        if (!punctuation && toLower(address[i]) != toLower(name[i])) return false;
     }
     return true;
 }
@@ -85,14 +73,13 @@ bool matchesFullName(std::string_view address, std::string_view name) {
 bool isAlternate(std::string_view address, std::string_view alternates) {
     std::size_t pos = 0;
     while (pos < alternates.size()) {
-        if (isSpace(alternates[pos]) || alternates[pos] == ',') {
+        if (isMailSpace(alternates[pos]) || alternates[pos] == ',') {
             ++pos;
             continue;
         }
         std::size_t end = alternates.find(',', pos);
         if (end == std::string_view::npos) end = alternates.size();
-        std::string_view entry = alternates.substr(pos, end - pos);
-        while (!entry.empty() && isSpace(entry.back())) entry.remove_suffix(1);
+        std::string_view entry = trimmedBack(alternates.substr(pos, end - pos), isMailSpace);
         if (equalsIgnoringCase(entry, address)) return true;
         pos = end;
     }
@@ -104,7 +91,7 @@ std::string realNameOf(const UserInfo& user) {
     auto cut = gecos.find_first_of(",;%");
     if (cut != std::string::npos) gecos.resize(cut);
     std::string login = user.loginName;
-    if (!login.empty()) login[0] = upper(login[0]);
+    if (!login.empty()) login[0] = toUpper(login[0]);
     std::string name;
     for (char c : gecos) {
         if (c == '&')
@@ -139,7 +126,7 @@ std::string uncommentedAddress(std::string_view text) {
             angle = true;
         } else if (c == '>' && angle) {
             break;
-        } else if (isSpace(c)) {
+        } else if (isMailSpace(c)) {
             if (!out.empty() && out.back() != ' ') out += ' ';
         } else {
             out += c;
@@ -173,7 +160,7 @@ std::string addressComment(std::string_view text) {
         // Outside the angle form only the inside of comments is the name, not
         // the outermost parentheses.
         if (!angleForm && (depthBefore == 0 || scan.depth() == 0)) continue;
-        if (isSpace(c) && (out.empty() || isSpace(out.back()))) continue;
+        if (isMailSpace(c) && (out.empty() || isMailSpace(out.back()))) continue;
         out += c;
     }
     trimTrailingSpace(out);

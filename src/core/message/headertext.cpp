@@ -1,9 +1,9 @@
 #include "message/headertext.h"
 
-#include <cctype>
 #include <optional>
 
 #include "base/ByteSource.h"
+#include "base/ascii.h"
 #include "message/unicode.h"
 
 namespace quill {
@@ -17,15 +17,6 @@ struct EncodedWord {
     std::string bytes;  // the decoded octets, still in charset
     std::size_t end;    // just past "?="
 };
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 int base64Value(char c) {
     if (c >= 'A' && c <= 'Z') return c - 'A';
@@ -83,22 +74,13 @@ std::optional<EncodedWord> parseWord(std::string_view text, std::size_t at) {
     std::string_view charset = text.substr(at + 2, charsetEnd - at - 2);
     std::string_view encoded = text.substr(textStart, textEnd - textStart);
     for (char c : std::string(charset) + std::string(encoded))
-        if (isSpace(c)) return std::nullopt;
+        if (isMailSpace(c)) return std::nullopt;
     charset = charset.substr(0, charset.find('*'));
     std::optional<std::string> bytes;
     if (encoding == 'B' || encoding == 'b') bytes = decodeB(encoded);
     if (encoding == 'Q' || encoding == 'q') bytes = decodeQ(encoded);
     if (!bytes) return std::nullopt;
     return EncodedWord{std::string(charset), std::move(*bytes), textEnd + 2};
-}
-
-bool sameCharset(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 // Collects the output. Adjacent words in one charset are converted together,
@@ -110,7 +92,7 @@ class Joiner {
         m_out += utf8OrLatin1(raw);
     }
     void addWord(EncodedWord&& word) {
-        if (m_hasPending && !sameCharset(m_charset, word.charset)) flushWords();
+        if (m_hasPending && !equalsIgnoringCase(m_charset, word.charset)) flushWords();
         m_charset = std::move(word.charset);
         m_pending += word.bytes;
         m_hasPending = true;

@@ -1,13 +1,11 @@
 #include "message/headerword.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <string_view>
 
 #include "base/Diagnostics.h"
+#include "base/ascii.h"
 
 namespace quill {
 namespace {
@@ -18,14 +16,7 @@ namespace {
 
 constexpr std::size_t kMaxCharset = 79;
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool isLatin1(const std::string& charset) { return strcasecmp(charset.c_str(), "iso-8859-1") == 0; }
+bool isLatin1(const std::string& charset) { return equalsIgnoringCase(charset, "iso-8859-1"); }
 
 // Output is written behind the read position over the same bytes.
 class WordDecoder {
@@ -72,8 +63,7 @@ class WordDecoder {
         std::string charset(m_original, start, std::min(question - start, kMaxCharset));
         m_in = question + 1;
         std::string encoding;
-        if (m_in < m_length)
-            encoding = char(std::toupper(static_cast<unsigned char>(m_text[m_in++])));
+        if (m_in < m_length) encoding = toUpper(m_text[m_in++]);
         bool marked = m_in < m_length && m_text[m_in] == '?';
         if (!marked || (encoding != "Q" && encoding != "B"))
             logRaw(formatString("Malformed MIME 8-bit header encoding: =?%s?%s%s\n",

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "base/ascii.h"
+
 namespace quill {
 
 namespace {
@@ -31,19 +33,6 @@ int base64Value(unsigned char c) {
     std::uint32_t v = kDigit3[c];
     return v == kInvalid ? -1 : static_cast<int>(v);
 }
-
-constexpr std::array<signed char, 256> kHexValues = [] {
-    std::array<signed char, 256> t{};
-    for (auto& v : t) v = -1;
-    for (int i = 0; i < 10; ++i) t['0' + i] = static_cast<signed char>(i);
-    for (int i = 0; i < 6; ++i) {
-        t['A' + i] = static_cast<signed char>(10 + i);
-        t['a' + i] = static_cast<signed char>(10 + i);
-    }
-    return t;
-}();
-
-int hexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
 
 // Decodes whole groups of four alphabet digits from `p` into `w` and stops
 // at the first group holding anything else ("=", a line break, junk).

@@ -1,8 +1,7 @@
 #include "message/mimetoken.h"
 
-#include <cctype>
-
 #include "base/Diagnostics.h"
+#include "base/ascii.h"
 
 namespace quill {
 
@@ -16,34 +15,16 @@ std::string_view withoutX(std::string_view token) {
     return token;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
 bool isUnquotedSpecial(unsigned char c) {
     return kTSpecials.find(static_cast<char>(c)) != std::string_view::npos || c < 32 || c == ' ' ||
            c >= 127;
 }
 
 void skipBlanks(std::string_view text, size_t& pos) {
-    while (pos < text.size() && isBlank(text[pos])) ++pos;
+    while (pos < text.size() && isMailSpace(text[pos])) ++pos;
 }
 
 }  // namespace
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-std::string lowercased(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 bool isKeyEqual(std::string_view a, std::string_view b) {
     if (a.data() == b.data() && a.size() == b.size()) return true;
@@ -83,8 +64,8 @@ std::optional<std::string> parseMimeToken(std::string_view text, size_t& pos,
             inComment = false;
             continue;
         }
-        if ((delimiters.find(c) != std::string_view::npos || isBlank(c))) break;
-        if (lower && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if ((delimiters.find(c) != std::string_view::npos || isMailSpace(c))) break;
+        if (lower) c = toLower(c);
         if (isUnquotedSpecial(static_cast<unsigned char>(c))) {
             std::string rest(text.substr(pos));
             logWarning("MimeMessage", "Header contains unquoted tspecial value: %s", rest.c_str());

@@ -19,10 +19,6 @@ inline bool isKeyEqual(const std::string& a, std::string_view b) {
     return isKeyEqual(std::string_view(a), b);
 }
 
-// Case-insensitive ASCII equality without the "x-" rule.
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
-std::string lowercased(std::string_view text);
-
 // Reads the next token of text from pos (advanced past the token, the blanks
 // after it and one delimiter). Unquoted specials are kept with a warning.
 // An empty token gives nothing.

@@ -4,6 +4,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
+#include "base/ascii.h"
 #include "message/mimetoken.h"
 #include "platform/UserInfo.h"
 #include "platform/resources.h"
@@ -33,15 +34,13 @@ constexpr BuiltIn kBuiltIn[] = {
     {"application", "wordperfect51", {"wp", nullptr}},
 };
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 std::vector<std::string> words(std::string_view text) {
     std::vector<std::string> out;
     size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && isSpace(text[i])) ++i;
+        while (i < text.size() && isMailSpace(text[i])) ++i;
         size_t start = i;
-        while (i < text.size() && !isSpace(text[i])) ++i;
+        while (i < text.size() && !isMailSpace(text[i])) ++i;
         if (i > start) out.emplace_back(text.substr(start, i - start));
     }
     return out;

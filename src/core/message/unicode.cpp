@@ -2,9 +2,8 @@
 
 #include <errno.h>
 #include <iconv.h>
-#include <strings.h>
 
-#include <cctype>
+#include "base/ascii.h"
 
 namespace quill {
 namespace {
@@ -24,10 +23,7 @@ constexpr CharsetAlias kAliases[] = {
 
 constexpr std::size_t kLongestCharset = 40;
 
-bool isCharsetByte(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.' ||
-           c == ':';
-}
+bool isCharsetByte(char c) { return isAlnum(c) || c == '-' || c == '_' || c == '.' || c == ':'; }
 
 // The iconv name of a mail charset label, or nothing when the label could
 // not be one: iconv reads "//" suffixes as options, so only plain names pass.
@@ -36,9 +32,7 @@ std::optional<std::string> iconvName(std::string_view label) {
     for (char c : label)
         if (!isCharsetByte(c)) return std::nullopt;
     for (const CharsetAlias& alias : kAliases)
-        if (label.size() == alias.label.size() &&
-            ::strncasecmp(label.data(), alias.label.data(), label.size()) == 0)
-            return std::string(alias.iconvName);
+        if (equalsIgnoringCase(label, alias.label)) return std::string(alias.iconvName);
     return std::string(label);
 }
 

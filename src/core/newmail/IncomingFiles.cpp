@@ -24,22 +24,16 @@ constexpr std::size_t kMarkSize = 24;
 constexpr std::size_t kIncorporating = 28;
 constexpr std::uint64_t kMarkMagic = 0x5175696c4d61726bULL;  // "QuilMark"
 
-std::uint64_t get64(const char* p) { return (std::uint64_t(getU32(p)) << 32) | getU32(p + 4); }
-void put64(char* p, std::uint64_t v) {
-    putU32(p, static_cast<std::uint32_t>(v >> 32));
-    putU32(p + 4, static_cast<std::uint32_t>(v));
-}
-
-bool hasMarks(const char* header) { return get64(header + kMarkMagicAt) == kMarkMagic; }
+bool hasMarks(const char* header) { return getU64(header + kMarkMagicAt) == kMarkMagic; }
 
 IncomingFiles::CopyMark copyMarkIn(const char* header) {
     if (!hasMarks(header)) return {};
-    return {get64(header + kMarkInode), getU32(header + kMarkSize)};
+    return {getU64(header + kMarkInode), getU32(header + kMarkSize)};
 }
 
 void putMarks(char* header, IncomingFiles::CopyMark copy, std::uint64_t incorporating) {
-    put64(header + kMarkMagicAt, kMarkMagic);
-    put64(header + kMarkInode, copy.inode);
+    putU64(header + kMarkMagicAt, kMarkMagic);
+    putU64(header + kMarkInode, copy.inode);
     putU32(header + kMarkSize, static_cast<std::uint32_t>(copy.size));
     putU32(header + kIncorporating, static_cast<std::uint32_t>(incorporating));
 }
@@ -48,7 +42,7 @@ tocformat::Record wholeTextRecord(std::size_t length) {
     tocformat::Record r;
     r.length = static_cast<std::int32_t>(length);
     r.date = static_cast<std::uint32_t>(packedToday());
-    r.status = '*';
+    r.status = MessageStatus::kNew;
     return r;
 }
 
@@ -61,22 +55,6 @@ void measure(const std::string& dir, tocformat::Record& record) {
     }
     record.attachTime = static_cast<std::int32_t>(st.st_mtime);
     if (diskUsage(dir, bytes)) record.attachSize = static_cast<std::int32_t>(bytes);
-}
-
-bool writeAt(int fd, std::string_view bytes, std::uint64_t position) {
-    while (!bytes.empty()) {
-        ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(position));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-        position += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
-
-std::uint64_t sizeOf(int fd) {
-    struct stat st;
-    return ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
 // Whether fd still is the file at path: incorporation removes the file it
@@ -137,7 +115,7 @@ bool IncomingFiles::repair() {
     std::int32_t claimed = getI32(header + kCountOffset);
     m_mark = copyMarkIn(header);
     m_incorporating = hasMarks(header) ? getU32(header + kIncorporating) : 0;
-    std::uint64_t mailSize = sizeOf(m_mail.get());
+    std::uint64_t mailSize = fileSize(m_mail.get());
     std::size_t at = kHeaderSize;
     std::uint64_t sum = 0;
     int valid = 0;
@@ -167,7 +145,7 @@ bool IncomingFiles::repair() {
 // counts, whatever the header says, and nothing of "Incoming_Mail" is cut.
 // Records that do not account for the mail exactly are made afresh from it.
 bool IncomingFiles::adoptForeign(const std::string& toc) {
-    std::uint64_t mailSize = sizeOf(m_mail.get());
+    std::uint64_t mailSize = fileSize(m_mail.get());
     std::size_t at = kHeaderSize;
     std::uint64_t sum = 0;
     int count = 0;
@@ -198,7 +176,7 @@ bool IncomingFiles::adoptForeign(const std::string& toc) {
 // Records first, then the header with the marks: a death in between leaves
 // a file without them, which the next repair adopts again.
 bool IncomingFiles::rewriteToc(std::string_view records, int count) {
-    if (!writeAt(m_toc.get(), records, kHeaderSize) ||
+    if (!writeAllAt(m_toc.get(), records, kHeaderSize) ||
         ::ftruncate(m_toc.get(), static_cast<off_t>(kHeaderSize + records.size())) != 0) {
         return false;
     }
@@ -271,7 +249,8 @@ bool IncomingFiles::writeHeader(CopyMark copy) {
     putU32(header, kMagic);
     putU32(header + kCountOffset, static_cast<std::uint32_t>(m_count));
     putMarks(header, copy, m_incorporating);
-    if (!writeAt(m_toc.get(), {header, kHeaderSize}, 0) || ::fsync(m_toc.get()) != 0) return false;
+    if (!writeAllAt(m_toc.get(), {header, kHeaderSize}, 0) || ::fsync(m_toc.get()) != 0)
+        return false;
     fetchStepDone();
     m_mark = copy;
     return true;
@@ -281,9 +260,11 @@ bool IncomingFiles::writeHeader(CopyMark copy) {
 // a death at any point leaves a state that repair() cuts back cleanly.
 bool IncomingFiles::append(std::string_view mail, std::string_view records, int count,
                            CopyMark copy) {
-    if (!writeAt(m_mail.get(), mail, m_mailSize) || ::fsync(m_mail.get()) != 0) return false;
+    if (!writeAllAt(m_mail.get(), mail, static_cast<off_t>(m_mailSize)) ||
+        ::fsync(m_mail.get()) != 0)
+        return false;
     fetchStepDone();
-    if (!writeAt(m_toc.get(), records, m_tocSize)) return false;
+    if (!writeAllAt(m_toc.get(), records, static_cast<off_t>(m_tocSize))) return false;
     fetchStepDone();
     int before = m_count;
     m_count += count;

@@ -22,26 +22,6 @@ using namespace tocformat;
 constexpr std::size_t kCopyBlock = 8192;
 constexpr auto kSpoolPatience = std::chrono::seconds(10);
 
-bool preadAll(int fd, char* into, std::size_t count, off_t at) {
-    while (count > 0) {
-        ssize_t n = ::pread(fd, into, count, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        into += n, at += n, count -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool pwriteAll(int fd, const char* from, std::size_t count, off_t at) {
-    while (count > 0) {
-        ssize_t n = ::pwrite(fd, from, count, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        from += n, at += n, count -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 off_t sizeOf(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
@@ -57,19 +37,19 @@ void alertInUse(const std::string& path) {
 // last record walked and the number walked.
 int renumber(int fd, std::int32_t start, off_t& end) {
     char header[kHeaderSize] = {};
-    ssize_t got = ::pread(fd, header, kHeaderSize, 0);
-    std::int32_t claimed = got > 0 ? getI32(header + kCountOffset) : 0;
+    std::int32_t claimed =
+        readAt(fd, header, kHeaderSize, 0) > 0 ? getI32(header + kCountOffset) : 0;
     std::int32_t offset = start;
     end = kHeaderSize;
     int n = 0;
     for (; n < claimed; ++n) {
         char fixed[kFixedSize];
-        if (!preadAll(fd, fixed, kFixedSize, end)) break;
+        if (!readAllAt(fd, fixed, kFixedSize, end)) break;
         std::int32_t recordLength = getI32(fixed);
         if (recordLength < static_cast<std::int32_t>(kFixedSize)) break;
         putU32(fixed + kOffsetOffset, static_cast<std::uint32_t>(offset));
         offset += getI32(fixed + kLengthOffset);
-        if (!pwriteAll(fd, fixed, kFixedSize, end)) return -1;
+        if (!writeAllAt(fd, {fixed, kFixedSize}, end)) return -1;
         end += recordLength;
     }
     return n;
@@ -89,7 +69,7 @@ bool Incorporation::appendToMbox(MailBox& mailbox, int fromFd, std::uint64_t fro
     char block[kCopyBlock];
     for (std::uint64_t done = from; done < count;) {
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, count - done));
-        if (!preadAll(fromFd, block, n, static_cast<off_t>(done)) ||
+        if (!readAllAt(fromFd, block, n, static_cast<off_t>(done)) ||
             !writeAll(out.get(), {block, n})) {
             return false;
         }
@@ -165,7 +145,7 @@ const MsgList* Incorporation::finishInterrupted(MailBox& mailbox, IncomingFiles&
     std::uint64_t present = size > static_cast<off_t>(begun) ? size - begun : 0;
     UniqueFd box = openFile(mailbox.m_mailFileName, O_RDONLY);
     tail.resize(std::min<std::uint64_t>(present, mail.size()));
-    if (!box || !preadAll(box.get(), tail.data(), tail.size(), static_cast<off_t>(begun))) {
+    if (!box || !readAllAt(box.get(), tail.data(), tail.size(), static_cast<off_t>(begun))) {
         return nullptr;
     }
     std::uint64_t done = mail.compare(0, tail.size(), tail) == 0 ? tail.size() : 0;
@@ -201,7 +181,7 @@ int Incorporation::incorporateToc(MailBox& mailbox, std::int32_t start) {
     int count = renumber(prepared.get(), start, end);
     std::string records(static_cast<std::size_t>(end - kHeaderSize), '\0');
     UniqueFd index = openFile(mailbox.toc().tocName(), O_WRONLY | O_APPEND);
-    if (count < 0 || !preadAll(prepared.get(), records.data(), records.size(), kHeaderSize) ||
+    if (count < 0 || !readAllAt(prepared.get(), records.data(), records.size(), kHeaderSize) ||
         !index || !writeAll(index.get(), records) || ::fsync(index.get()) != 0) {
         Error::shared().badFile(mailbox.dirname(), kFileWrite);
         mailbox.fatal();

@@ -18,22 +18,9 @@
 namespace quill {
 namespace {
 
-std::uint64_t sizeOf(int fd) {
-    struct stat st;
-    return ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
-
-bool readAt(int fd, std::uint64_t offset, std::size_t count, std::string& into) {
+bool readBytes(int fd, std::uint64_t offset, std::size_t count, std::string& into) {
     into.resize(count);
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n =
-            ::pread(fd, into.data() + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return readAllAt(fd, into.data(), count, static_cast<off_t>(offset));
 }
 
 }  // namespace
@@ -85,8 +72,8 @@ bool SpoolFetcher::dropUncommittedCopy(SpoolLock& lock) {
     std::string copy;
     if (!readFile(m_copy, copy)) return errno == ENOENT;
     std::string head;
-    if (copy.empty() || (sizeOf(lock.fd()) >= copy.size() &&
-                         readAt(lock.fd(), 0, copy.size(), head) && head == copy)) {
+    if (copy.empty() || (fileSize(lock.fd()) >= copy.size() &&
+                         readBytes(lock.fd(), 0, copy.size(), head) && head == copy)) {
         bool dropped = ::unlink(m_copy.c_str()) == 0 && syncDirectory(m_dir);
         fetchStepDone();
         return dropped;
@@ -98,13 +85,13 @@ bool SpoolFetcher::dropUncommittedCopy(SpoolLock& lock) {
 int SpoolFetcher::copySpool(SpoolLock& lock) {
     std::uint64_t copied = 0;
     UniqueFd out;
-    for (std::uint64_t size = sizeOf(lock.fd()); size > copied; size = sizeOf(lock.fd())) {
+    for (std::uint64_t size = fileSize(lock.fd()); size > copied; size = fileSize(lock.fd())) {
         if (!out) {
             out = openFile(m_copy, O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (!out) return fail(kFetchCopyWrite);
         }
         std::string bytes;
-        if (!readAt(lock.fd(), copied, static_cast<std::size_t>(size - copied), bytes)) {
+        if (!readBytes(lock.fd(), copied, static_cast<std::size_t>(size - copied), bytes)) {
             return fail(kFetchSpoolRead);
         }
         if (!writeAll(out.get(), bytes)) return fail(kFetchCopyWrite);

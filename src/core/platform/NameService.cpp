@@ -10,21 +10,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/bigendian.h"
+
 namespace quill {
 namespace {
 
 constexpr std::size_t kMaxMessage = 4096;
-
-void appendWord(std::string& out, std::int32_t value) {
-    auto v = static_cast<std::uint32_t>(value);
-    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(v >> shift);
-}
-
-std::int32_t wordFrom(const char* p) {
-    auto b = reinterpret_cast<const unsigned char*>(p);
-    return static_cast<std::int32_t>((std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) |
-                                     (std::uint32_t(b[2]) << 8) | std::uint32_t(b[3]));
-}
 
 bool addressOf(const std::string& name, sockaddr_un& address) {
     std::string path = NameService::pathOf(name);
@@ -96,7 +87,7 @@ bool NameService::send(const std::string& name, int msgid, std::string_view data
     UniqueFd fd = datagramSocket();
     if (!addressOf(name, address) || !fd || data.size() + 4 > kMaxMessage) return false;
     std::string packet;
-    appendWord(packet, msgid);
+    appendU32(packet, static_cast<std::uint32_t>(msgid));
     packet.append(data);
     // A full queue is waited out: a report must not be lost.
     for (int attempt = 0; attempt < 500; ++attempt) {
@@ -116,21 +107,21 @@ bool NameService::receive(int fd, int& msgid, std::string& data) {
         n = ::recv(fd, buffer, sizeof buffer, 0);
     } while (n < 0 && errno == EINTR);
     if (n < 4) return false;
-    msgid = wordFrom(buffer);
+    msgid = getI32(buffer);
     data.assign(buffer + 4, static_cast<std::size_t>(n) - 4);
     return true;
 }
 
 std::string NameService::words(std::int32_t first, std::int32_t second) {
     std::string out;
-    appendWord(out, first);
-    appendWord(out, second);
+    appendU32(out, static_cast<std::uint32_t>(first));
+    appendU32(out, static_cast<std::uint32_t>(second));
     return out;
 }
 
 std::int32_t NameService::wordAt(std::string_view data, std::size_t index) {
     if (data.size() < 4 * (index + 1)) return 0;
-    return wordFrom(data.data() + 4 * index);
+    return getI32(data.data() + 4 * index);
 }
 
 }  // namespace quill

@@ -18,7 +18,6 @@ class MailCell {
     int msgId() const { return m_msgId; }
     std::uint32_t dateVal() const { return m_dateVal; }
     std::int32_t size() const { return m_size; }
-    void setSize(std::int32_t size) { m_size = size; }
     std::uint32_t priority() const { return m_priority; }
     std::uint8_t flags() const { return m_flags; }
 
@@ -30,8 +29,6 @@ class MailCell {
     void setFlagged(bool on) { setFlag(kMsgFlagged, on); }
     bool hasAttachment() const { return m_flags & (kMsgAttachment | kMsgSun); }
     bool isEncrypted() const { return m_flags & kMsgEncrypted; }
-    bool isMime() const { return m_flags & kMsgMime; }
-    void setUnencrypt() { setFlag(kMsgEncrypted, false); }
 
     bool isLoaded() const { return m_loaded; }
     void setLoaded(bool on) { m_loaded = on; }

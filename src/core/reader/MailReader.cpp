@@ -21,13 +21,12 @@
 #include "platform/Panels.h"
 #include "platform/Workspace.h"
 #include "reader/MessageRenderer.h"
+#include "reader/ReaderCommandTable.h"
 #include "reader/TextDisplayFilters.h"
 #include "settings/Defaults.h"
 
 namespace quill {
 namespace {
-
-bool isDeletedState(char state) { return state == 'd' || state == 'D'; }
 
 std::string sizeSuffix(bool showSizes, long long bytes) {
     return showSizes ? formatString(" (%s)", sizeString(bytes).c_str()) : std::string();
@@ -187,128 +186,18 @@ void MailReader::updateStatus() {
 }
 
 MailReader::ItemState MailReader::validateItem(Command command) const {
-    bool selected = m_matrix.selectedRow() >= 0;
-    auto titled = [](bool enabled, const char* title) {
-        return ItemState{enabled, localized(kUITable, title)};
-    };
-    switch (command) {
-        case Command::UndeleteMsg:
-            return {m_matrix.showDeletions() ? selected : !m_undo.empty(), {}};
-        case Command::ToggleShowingDeletions:
-            return titled(true, m_matrix.showDeletions() ? "Hide Deleted" : "Show Deleted");
-        case Command::ToggleShowingSizes:
-            return titled(true, m_matrix.showSizes() ? "Hide Sizes" : "Show Sizes");
-        case Command::ToggleShowingAllHeaders:
-            return titled(selected,
-                          m_displayAllHeaders ? "Show Filtered Headers" : "Show All Headers");
-        case Command::ToggleMarkedAsRead: {
-            bool read = selected && m_matrix.cellAtRow(m_matrix.selectedRow()).isRead();
-            return titled(selected, read ? "Mark as Unread" : "Mark as Read");
-        }
-        case Command::ToggleFlagged: {
-            bool flagged = selected && m_matrix.cellAtRow(m_matrix.selectedRow()).isFlagged();
-            return titled(selected, flagged ? "Unflag" : "Flag");
-        }
-        case Command::Unfocus:
-            return {m_matrix.isFocused(), {}};
-        case Command::Focus:
-        case Command::ShowPlainMessage:
-            return {selected, {}};
-        case Command::SelectMimeAlternative:
-        case Command::ShowLastAlternative:
-        case Command::ShowFirstAlternative:
-        case Command::ShowAllAlternatives:
-            return {m_message && m_message->formatClass().name == std::string("MimeMessage"), {}};
-        case Command::SortByPriority:
-            // Priorities mean something only when a priority header is set.
-            return {true, {}, !Defaults::shared().priorityHeader().empty()};
-        case Command::ToggleFixedFont:
-            return titled(true, m_fixedFont ? "Use Proportional Font" : "Use Fixed-Width Font");
-        case Command::ExtractAttachment:
-            return {m_hasForeignAttachment, {}};
-        case Command::CombinePartialMessages:
-            return {m_matrix.haveMultipleSelection(), {}};
-        case Command::Compact:
-        case Command::NewMessage:
-        case Command::Find:
-        case Command::AddressBook:
-        case Command::Mailboxes:
-        case Command::Reply:
-        case Command::ReplyAll:
-        case Command::Forward:
-        case Command::WrapAndReply:
-        case Command::RestoreDraft:
-        case Command::Transfer:
-        case Command::AddPrivateUser:
-            return {false, {}};
-        default:
-            return {true, {}};
-    }
+    return ReaderCommandTable::stateOf(*this, command);
 }
 
 void MailReader::perform(Command command, bool controlHeld) {
-    switch (command) {
-        case Command::DeleteMsg:
-            return deleteMsg();
-        case Command::DeleteOne:
-            return deleteOne(controlHeld);
-        case Command::UndeleteMsg:
-            return undeleteMsg();
-        case Command::NextMsg:
-            return nextMsg();
-        case Command::PreviousMsg:
-            return previousMsg();
-        case Command::ToggleMarkedAsRead:
-            return toggleMarkedAsRead();
-        case Command::ToggleFlagged:
-            return toggleFlagged();
-        case Command::Focus:
-            return focus();
-        case Command::Unfocus:
-            return unfocus();
-        case Command::ToggleShowingDeletions:
-            return toggleShowingDeletions();
-        case Command::ToggleShowingSizes:
-            return toggleShowingSizes();
-        case Command::ToggleShowingAllHeaders:
-            return toggleShowingAllHeaders();
-        case Command::ShowPlainMessage:
-            return showPlainMessage();
-        case Command::FindUnread:
-            return findUnread();
-        case Command::ExtractAttachment:
-            return extractAttachment();
-        case Command::CombinePartialMessages:
-            return combinePartialMessages();
-        case Command::CheckNewMail:
-            return m_newMail.checkNewMail(true);
-        case Command::ShowLastAlternative:
-            return selectMimeAlternative(0);
-        case Command::ShowFirstAlternative:
-            return selectMimeAlternative(1);
-        case Command::ShowAllAlternatives:
-            return selectMimeAlternative(2);
-        case Command::ToggleFixedFont:
-            return toggleFixedFont();
-        default:
-            if (sortCommand(command)) return;
-            panels().beep();  // commands of components this build lacks
-    }
+    if (!ReaderCommandTable::perform(*this, command, controlHeld)) panels().beep();
 }
 
-bool MailReader::sortCommand(Command command) {
-    using K = TocMatrix::SortKey;
-    static const std::pair<Command, K> sorts[] = {
-        {Command::SortByNumber, K::Number}, {Command::SortByDate, K::Date},
-        {Command::SortByName, K::Name},     {Command::SortBySubject, K::Subject},
-        {Command::SortBySize, K::Size},     {Command::SortByPriority, K::Priority}};
-    for (const auto& [c, key] : sorts) {
-        if (c != command) continue;
-        m_matrix.sortBy(key);
-        return true;
-    }
-    return false;
+bool MailReader::showsMimeMessage() const {
+    return m_message && m_message->formatClass().name == std::string("MimeMessage");
 }
+
+void MailReader::checkNewMail() { m_newMail.checkNewMail(true); }
 
 void MailReader::toggleFixedFont() {
     m_fixedFont = !m_fixedFont;
@@ -362,8 +251,7 @@ void MailReader::showRow(int row) {
     if (row < 0 || row >= m_matrix.rowCount()) return;
     int id = m_matrix.cellAtRow(row).msgId();
     m_matrix.selectRow(row);
-    bool newMsg = m_mailbox->getStateForMsg(id) == '*';
-    loadMessage(id, newMsg);
+    loadMessage(id);
     if (m_view) m_view->scrollToRow(row);
 }
 
@@ -371,9 +259,8 @@ void MailReader::undeleteMsg() {
     if (refuseReadOnly("Undelete", "Unable to undelete in this read-only mailbox")) return;
     if (m_matrix.showDeletions()) {
         std::vector<int> selected = m_matrix.getSelection();
-        bool any = std::any_of(selected.begin(), selected.end(), [&](int id) {
-            return isDeletedState(m_mailbox->getStateForMsg(id));
-        });
+        bool any = std::any_of(selected.begin(), selected.end(),
+                               [&](int id) { return m_mailbox->getStateForMsg(id).isDeleted(); });
         if (!any) return;
         m_undo.push_back(selected);
     } else if (m_undo.empty()) {
@@ -383,13 +270,13 @@ void MailReader::undeleteMsg() {
     }
     std::vector<int> record = m_undo.back();
     m_undo.pop_back();
-    for (int id : record) m_mailbox->setState(' ', id, false);
+    for (int id : record) m_mailbox->setState(MessageStatus::kRead, id, false);
     m_curMsg = record.back();
     m_mailbox->flushMsgState();
     reloadList();
     int row = m_matrix.rowForMsgId(m_curMsg);
     m_matrix.selectRow(row);
-    loadMessage(m_curMsg, false);
+    loadMessage(m_curMsg);
     if (m_view) m_view->scrollToRow(row);
     updateStatus();
 }
@@ -410,7 +297,8 @@ void MailReader::toggleMarkedAsRead() {
     if (ids.empty()) return;
     bool read = !m_matrix.cellForMsgId(ids.front())->isRead();
     for (size_t i = 0; i < ids.size(); ++i) {
-        m_mailbox->setState(read ? '<' : 'u', ids[i], i + 1 == ids.size());
+        m_mailbox->setState(read ? MessageStatus::kMarkedRead : MessageStatus::kUnread, ids[i],
+                            i + 1 == ids.size());
         MailCell* cell = m_matrix.cellForMsgId(ids[i]);
         cell->setRead(read);
         cell->setDeleted(false);
@@ -424,7 +312,7 @@ void MailReader::toggleFlagged() {
     if (ids.empty()) return;
     bool flag = !m_matrix.cellForMsgId(ids.front())->isFlagged();
     for (int id : ids) {
-        m_mailbox->setState(flag ? 'f' : '<', id, false);
+        m_mailbox->setState(flag ? MessageStatus::kFlagged : MessageStatus::kMarkedRead, id, false);
         m_matrix.cellForMsgId(id)->setFlagged(flag);
     }
     redisplay();
@@ -470,7 +358,7 @@ void MailReader::toggleShowingSizes() {
 
 void MailReader::toggleShowingAllHeaders() {
     m_displayAllHeaders = !m_displayAllHeaders;
-    if (m_curMsg >= 0) loadMessage(m_curMsg, false);
+    if (m_curMsg >= 0) loadMessage(m_curMsg);
 }
 
 void MailReader::showPlainMessage() {
@@ -488,22 +376,19 @@ void MailReader::findUnread() {
     showRow(row);
 }
 
-void MailReader::selectMimeAlternative(int choice) {
+void MailReader::selectMimeAlternative(AlternativeChoice choice) {
     m_mimeChoice = choice;
-    if (m_curMsg >= 0) loadMessage(m_curMsg, false);
+    if (m_curMsg >= 0) loadMessage(m_curMsg);
 }
 
 void MailReader::selectionDidChange() {
     if (m_matrix.selectedRows().size() != 1) return;
     int id = m_matrix.cellAtRow(m_matrix.selectedRow()).msgId();
     if (id == m_curMsg) return;
-    loadMessage(id, m_mailbox->getStateForMsg(id) == '*');
+    loadMessage(id);
 }
 
-void MailReader::loadMessage(int index, bool newMsg) {
-    (void)newMsg;  // read receipts are sent by the delivery component
-    showMessage(index, false);
-}
+void MailReader::loadMessage(int index) { showMessage(index, false); }
 
 void MailReader::showMessage(int index, bool forcePlain) {
     m_mailbox->setCurMsg(index);
@@ -527,24 +412,22 @@ void MailReader::showMessage(int index, bool forcePlain) {
     m_shownBytes.assign(bytes->data(), bytes->size());
     m_hasForeignAttachment = bytes->find("\nbegin ") != std::string_view::npos;
     m_matrix.msgRead(index);
-    m_matrix.markLoadedCell(m_matrix.rowForMsgId(index));
     showSummary();
     if (m_view) m_view->messageChanged();
     updateStatus();
 }
 
 void MailReader::showSummary() {
-    m_sender.clear();
-    m_date.clear();
+    std::string sender, date;
     if (m_curMsg >= 0) {
         ByteSource in(m_shownBytes);
         std::unique_ptr<MailHeaders> parsed = MailHeaders::initFromStream(in);
         const std::string* from = parsed ? parsed->valueForKey("From") : nullptr;
-        const std::string* date = parsed ? parsed->valueForKey("Date") : nullptr;
-        if (from) m_sender = addressComment(*from);
-        if (date) m_date = *date;
+        const std::string* sent = parsed ? parsed->valueForKey("Date") : nullptr;
+        if (from) sender = addressComment(*from);
+        if (sent) date = *sent;
     }
-    if (m_view) m_view->setMessageSummary(m_sender, m_date);
+    if (m_view) m_view->setMessageSummary(sender, date);
 }
 
 void MailReader::emptyMsg() {
@@ -750,12 +633,13 @@ void MailReader::openAttachment(const std::string& path) {
              nullptr, name.c_str());
 }
 
-void MailReader::textWillPrint(int scope, TextView& out, const std::function<bool()>& interrupted) {
+void MailReader::textWillPrint(PrintScope scope, TextView& out,
+                               const std::function<bool()>& interrupted) {
     out.clear();
     // Summaries are the list's texts, in the list's encoding.
-    out.setUtf8(scope == kPrintSummaries ? m_matrix.utf8Texts()
-                                         : Defaults::shared().unicodeDisplay());
-    if (scope == kPrintSummaries) {
+    out.setUtf8(scope == PrintScope::Summaries ? m_matrix.utf8Texts()
+                                               : Defaults::shared().unicodeDisplay());
+    if (scope == PrintScope::Summaries) {
         for (int row = 0; row < m_matrix.rowCount(); ++row) {
             const MailCell& c = m_matrix.loadedCellAtRow(row);
             out.replaceSel(c.from() + "\t" + c.date() + "\t" + c.subject() + "\t" +

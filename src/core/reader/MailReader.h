@@ -1,9 +1,9 @@
 // MailReader: the decisions of a mailbox window. It owns the open mailbox and
 // its message list, shows one message at a time in a text view, and carries
 // out the window's commands (delete and undo, read and flag marks, focus,
-// moving between messages, showing all headers) on the mailbox's index. Which
-// commands are available and what the status line says are decided here; the
-// Qt window only shows them.
+// moving between messages, showing all headers) on the mailbox's index. What
+// the status line says is decided here, and which commands are available in
+// ReaderCommandTable; the Qt window only shows them.
 #pragma once
 
 #include <functional>
@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "message/AlternativeChoice.h"
 #include "reader/MailReaderView.h"
 #include "reader/MailWindowController.h"
 #include "reader/NewMailNotice.h"
+#include "reader/PrintScope.h"
 #include "reader/TocMatrix.h"
 #include "reader/UnicodeListTexts.h"
 #include "richtext/TextView.h"
@@ -43,7 +45,6 @@ class MailReader : public MailBoxWindow, public MailWindowController {
         ToggleShowingAllHeaders,
         Compact,
         ShowPlainMessage,
-        SelectMimeAlternative,
         ExtractAttachment,
         CombinePartialMessages,
         FindUnread,
@@ -92,6 +93,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     void setView(MailReaderView* view);
     MailBox& mailbox() { return *m_mailbox; }
     TocMatrix& matrix() { return m_matrix; }
+    const TocMatrix& matrix() const { return m_matrix; }
     const TextView& text() const { return m_text; }
     // The file of the attachment icon at a position of the text, written now
     // if the icon has none yet; "" when there is no icon or no file can be made.
@@ -100,6 +102,10 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     bool readOnly() const { return m_readOnly; }
     bool displayAllHeaders() const { return m_displayAllHeaders; }
     bool hasForeignAttachment() const { return m_hasForeignAttachment; }
+    // Whether a deletion is recorded for Undelete to take back.
+    bool hasDeletionToUndo() const { return !m_undo.empty(); }
+    // Whether the shown message was read as MIME (its alternatives can be chosen).
+    bool showsMimeMessage() const;
     std::string title() const;
     // The frame and list height the window opens with: those recorded in the
     // index, else the defaults.
@@ -125,9 +131,10 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     // Shown in the status line until the next update of the counts.
     void showCheckResult(const std::string& text) override;
 
-    // Commands. Modifiers matter only where noted.
+    // Commands, as ReaderCommandTable lists them. Modifiers matter only where noted.
     void perform(Command command, bool controlHeld = false);
     ItemState validateItem(Command command) const;
+    void checkNewMail();
     void deleteMsg();
     void deleteOne(bool controlHeld);
     void undeleteMsg();
@@ -142,21 +149,18 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     void toggleShowingAllHeaders();
     void showPlainMessage();
     void findUnread();
-    // Which alternative of a multipart/alternative body is shown: 0 the last,
-    // 1 the first, 2 every one; the current message is shown again.
-    void selectMimeAlternative(int choice);
-    int mimeChoice() const { return m_mimeChoice; }
+    // Which alternative of a multipart/alternative body is shown; the current
+    // message is shown again.
+    void selectMimeAlternative(AlternativeChoice choice);
     // Plain text in a fixed-width font (a View choice).
     bool fixedFont() const { return m_fixedFont; }
     void toggleFixedFont();
     // The user clicked (or moved to) a row of the list.
     void selectionDidChange();
 
-    // Shows message index; newMsg is whether it had never been shown.
-    void loadMessage(int index, bool newMsg);
+    void loadMessage(int index);
     void emptyMsg();
     void updateStatus();
-    const std::string& statusText() const { return m_statusText; }
     // Decode Foreign Attachment: every uuencoded section of the shown message
     // into a fresh directory, which the desktop then opens.
     void extractAttachment();
@@ -166,20 +170,16 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     static std::string combinedSubject(const std::string& first, const std::string& last);
     // Where that directory is made ("/tmp"; tests use their own).
     static void setAttachmentRoot(std::string root);
-    // The print text: the list's rows (scope 0) or the selected messages (1).
-    // After each message `interrupted` is asked whether the user cancelled;
-    // then PrintInterrupted is thrown and nothing is printed.
-    enum PrintScope { kPrintSummaries = 0, kPrintMessages = 1 };
+    // The print text of the scope. After each message `interrupted` is asked
+    // whether the user cancelled; then PrintInterrupted is thrown and nothing
+    // is printed.
     struct PrintInterrupted : std::runtime_error {
         PrintInterrupted() : std::runtime_error("User interrupted print job") {}
     };
-    void textWillPrint(int scope, TextView& out,
+    void textWillPrint(PrintScope scope, TextView& out,
                        const std::function<bool()>& interrupted = nullptr);
     // Hands an attachment to the desktop; says so when no program opens it.
     void openAttachment(const std::string& path);
-    // The sender and date of the shown message, as the command view shows them.
-    const std::string& shownSender() const { return m_sender; }
-    const std::string& shownDate() const { return m_date; }
 
     // Ends the text with a line feed if needed, then "-----\n".
     static void insertDelimiter(TextView& text);
@@ -192,7 +192,6 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     void redisplay();
     bool refuseReadOnly(const char* title, const char* message) const;
     void showMessage(int index, bool forcePlain);
-    bool sortCommand(Command command);
     void showSummary();
 
     std::unique_ptr<MailBox> m_mailbox;
@@ -206,10 +205,9 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     MailReaderView* m_view = nullptr;
     std::vector<std::vector<int>> m_undo;  // newest deletion last
     std::string m_statusText;
-    std::string m_sender, m_date;
     int m_curMsg = -1;
     int m_newMessageCount = 0;
-    int m_mimeChoice = 0;
+    AlternativeChoice m_mimeChoice = AlternativeChoice::Last;
     bool m_displayAllHeaders = false;
     bool m_readOnly = false;
     bool m_hasForeignAttachment = false;

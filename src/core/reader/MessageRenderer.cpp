@@ -36,14 +36,7 @@ std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::str
     MailHeaders::setFilteredHeaders(allHeaders ? nullptr : filteredHeadersFromDefaults());
     unsigned plainTraits = view.fontTraits() & ~kBoldTrait;
     MailHeaders::RunSink runs = MimeMessage::runsInto(view);
-    // The Unicode display reads the values afresh: the message's own were
-    // decoded into ISO 8859-1, which loses other charsets.
-    std::unique_ptr<MailHeaders> shown = view.isUtf8() ? displayHeaders(text) : nullptr;
-    if (shown)
-        shown->replaceSelInText(runs);
-    else
-        message->replaceSelWithHeadersInText(runs);
-    runs("\n", false);
+    message->replaceSelWithHeaderBlock(runs, text, view.isUtf8());
     if (auto* mime = dynamic_cast<MimeMessage*>(message.get())) {
         // MIME bodies go straight into the view so attachments become icons.
         mime->replaceSelWithBodyInView(view, options);

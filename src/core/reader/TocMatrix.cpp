@@ -1,11 +1,9 @@
 #include "reader/TocMatrix.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cctype>
 
 #include "base/Diagnostics.h"
+#include "base/ascii.h"
 #include "message/date.h"
 #include "platform/Localized.h"
 #include "settings/Defaults.h"
@@ -20,13 +18,6 @@ std::string_view withoutPrefix(const std::string& text, std::string_view prefix)
     std::string_view v = text;
     if (v.substr(0, prefix.size()) == prefix) v.remove_prefix(prefix.size());
     return v;
-}
-
-int compareNoCase(std::string_view a, std::string_view b) {
-    size_t n = std::min(a.size(), b.size());
-    int c = ::strncasecmp(a.data(), b.data(), n);
-    if (c != 0 || a.size() == b.size()) return c;
-    return a.size() < b.size() ? -1 : 1;
 }
 
 // Ties of the text sorts go to the date, then the index.
@@ -46,15 +37,15 @@ TocMatrix::Comparison comparisonFor(TocMatrix::SortKey key) {
             return byDateThenIndex;
         case K::Name:
             return [](const MailCell& a, const MailCell& b) {
-                int c =
-                    compareNoCase(withoutPrefix(a.from(), "To: "), withoutPrefix(b.from(), "To: "));
+                int c = compareIgnoringCase(withoutPrefix(a.from(), "To: "),
+                                            withoutPrefix(b.from(), "To: "));
                 return c != 0 ? c < 0 : byDateThenIndex(a, b);
             };
         case K::Subject:
             return [](const MailCell& a, const MailCell& b) {
                 if (a.hasSubject() != b.hasSubject()) return !a.hasSubject();
-                int c = compareNoCase(withoutPrefix(a.subject(), "Re: "),
-                                      withoutPrefix(b.subject(), "Re: "));
+                int c = compareIgnoringCase(withoutPrefix(a.subject(), "Re: "),
+                                            withoutPrefix(b.subject(), "Re: "));
                 return c != 0 ? c < 0 : byDateThenIndex(a, b);
             };
         case K::Size:
@@ -124,9 +115,8 @@ std::string TocMatrix::dateText(std::uint32_t packedDate) {
     }
     // A zero that opens a number is dropped: "Mar 05" reads "Mar 5".
     for (size_t i = 0; i + 1 < text.size(); ++i) {
-        bool opensNumber = i == 0 || !std::isdigit(static_cast<unsigned char>(text[i - 1]));
-        if (text[i] == '0' && opensNumber &&
-            std::isdigit(static_cast<unsigned char>(text[i + 1]))) {
+        bool opensNumber = i == 0 || !isDigit(text[i - 1]);
+        if (text[i] == '0' && opensNumber && isDigit(text[i + 1])) {
             text.erase(i, 1);
             break;
         }
@@ -167,13 +157,6 @@ int TocMatrix::rowForMsgId(int msgId) const {
     return m_cellTab[static_cast<std::size_t>(msgId)];
 }
 
-std::string TocMatrix::subjectForMsgId(int msgId) {
-    MailCell* cell = cellForMsgId(msgId);
-    if (!cell) return {};
-    if (!cell->isLoaded()) loadCell(*cell);
-    return cell->subject();
-}
-
 void TocMatrix::rebuildIndex() {
     std::fill(m_cellTab.begin(), m_cellTab.end(), -1);
     for (size_t row = 0; row < m_rows.size(); ++row) {
@@ -204,7 +187,6 @@ void TocMatrix::sortByHeader(SortKey key) {
 
 void TocMatrix::sortProc(const Comparison& less) {
     std::vector<int> selectedIds = getSelection();
-    resetLoadedCell();
     loadAllCells();
     std::stable_sort(m_rows.begin(), m_rows.end(), less);
     ++m_layoutVersion;
@@ -267,8 +249,6 @@ std::vector<int> TocMatrix::deleteSelection() {
         rebuildIndex();
         ++m_layoutVersion;
     }
-    resetLoadedCell();
-    m_idlist = ids;
     changed();
     return ids;
 }

@@ -38,7 +38,6 @@ class TocMatrix {
 
     MailCell* cellForMsgId(int msgId);
     int rowForMsgId(int msgId) const;
-    std::string subjectForMsgId(int msgId);
     // The date text of a packed date: "%b %d" with the day's leading zero removed.
     static std::string dateText(std::uint32_t packedDate);
 
@@ -72,7 +71,6 @@ class TocMatrix {
     bool haveMultipleSelection() const { return m_selected.size() > 1; }
     // Takes the selection for deletion (hiding or marking the rows); answers its indices.
     std::vector<int> deleteSelection();
-    const std::vector<int>& idlist() const { return m_idlist; }
 
     void msgRead(int msgId);
     // The message to show after the selected row, or -1.
@@ -83,10 +81,6 @@ class TocMatrix {
     void setFocus(std::optional<std::set<int>> msgIds);
     bool isFocused() const { return m_focus.has_value(); }
     std::size_t focusCount() const { return m_focus ? m_focus->size() : 0; }
-
-    void resetLoadedCell() { m_loadedCellRow = -1; }
-    void markLoadedCell(int row) { m_loadedCellRow = row; }
-    int loadedCell() const { return m_loadedCellRow; }
 
     // Called whenever rows change, so the view redraws.
     std::function<void()> onChanged;
@@ -108,12 +102,10 @@ class TocMatrix {
     // are dense, so four bytes a message instead of a hash node.
     std::vector<int> m_cellTab;
     std::set<int> m_selected;
-    std::vector<int> m_idlist;
     std::optional<std::set<int>> m_focus;
     bool m_showDeletions = false;
     bool m_showSizes = true;
     bool m_utf8Texts = false;
-    int m_loadedCellRow = -1;
     SortKey m_sortKey = SortKey::Number;
     bool m_sortDescending = false;
     std::uint64_t m_layoutVersion = 0;

@@ -1,11 +1,12 @@
 #include "reader/UnicodeListTexts.h"
 
-#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <optional>
 
+#include "base/FileHandles.h"
+#include "base/ascii.h"
 #include "message/fieldutil.h"
 #include "message/headertext.h"
 #include "message/unicode.h"
@@ -36,15 +37,11 @@ std::optional<std::string_view> fieldValue(std::string_view block, std::string_v
     for (std::size_t at = 0; at < block.size();) {
         std::size_t end = block.find('\n', at);
         if (end == std::string_view::npos) end = block.size();
-        if (end - at >= key.size() &&
-            ::strncasecmp(block.data() + at, key.data(), key.size()) == 0) {
+        if (startsWithIgnoringCase(block.substr(at, end - at), key)) {
             std::size_t start = at + key.size();
-            while (end + 1 < block.size() && (block[end + 1] == ' ' || block[end + 1] == '\t'))
+            while (end + 1 < block.size() && isBlank(block[end + 1]))
                 end = std::min(block.find('\n', end + 1), block.size());
-            std::string_view value = block.substr(start, end - start);
-            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-                value.remove_prefix(1);
-            return value;
+            return trimmedFront(block.substr(start, end - start), isBlank);
         }
         at = end + 1;
     }
@@ -59,8 +56,7 @@ std::string UnicodeListTexts::headerBlock(int msgId) const {
     std::string bytes;
     for (std::size_t want : {std::min(length, kFirstRead), std::min(length, kLongestBlock)}) {
         bytes.resize(want);
-        ssize_t got = ::pread(::fileno(m_mailbox.mailFile()), bytes.data(), want, entry.offset);
-        bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        bytes.resize(readAt(::fileno(m_mailbox.mailFile()), bytes.data(), want, entry.offset));
         // CRLF mail ends its header block with a line that is only a carriage return.
         std::size_t end = std::min(bytes.find("\n\n"), bytes.find("\n\r\n"));
         if (end != std::string::npos) return bytes.substr(0, end + 1);

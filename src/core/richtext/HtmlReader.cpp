@@ -1,9 +1,11 @@
 #include "richtext/HtmlReader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdlib>
+
+#include "base/ascii.h"
+#include "base/utf8.h"
 
 namespace quill {
 namespace {
@@ -104,38 +106,6 @@ bool isVoid(std::string_view name) {
     return std::find(std::begin(kVoid), std::end(kVoid), name) != std::end(kVoid);
 }
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-bool isAlpha(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
-bool isAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-void appendUtf8(std::string& out, char32_t code) {
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
 // A character reference at text[at] ("&"): its length, with the character
 // appended to out; 0 when it is none, so the "&" stays as written.
 std::size_t readReference(std::string_view text, std::size_t at, std::string& out) {
@@ -144,8 +114,7 @@ std::size_t readReference(std::string_view text, std::size_t at, std::string& ou
         bool hex = i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X');
         std::size_t digits = i + (hex ? 2 : 1), end = digits;
         while (end < text.size() && end - digits < 8 &&
-               (hex ? std::isxdigit(static_cast<unsigned char>(text[end]))
-                    : std::isdigit(static_cast<unsigned char>(text[end]))))
+               (hex ? hexValue(text[end]) >= 0 : isDigit(text[end])))
             ++end;
         if (end == digits) return 0;
         appendUtf8(out, static_cast<char32_t>(
@@ -176,16 +145,10 @@ std::string decodeReferences(std::string_view text) {
 
 // Link targets worth showing; "javascript:" and the like are not places.
 bool isShownTarget(std::string_view href) {
-    std::string scheme = lower(href.substr(0, href.find(':') + 1));
+    std::string scheme = lowercased(href.substr(0, href.find(':') + 1));
     for (std::string_view inert : {"javascript:", "vbscript:", "data:"})
         if (scheme == inert) return false;
     return !href.empty() && href.front() != '#';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
-    return text;
 }
 
 }  // namespace
@@ -236,7 +199,7 @@ std::size_t HtmlReader::readTag(std::string_view html, std::size_t at) {
     }
     std::size_t nameEnd = i;
     while (nameEnd < html.size() && isAlnum(html[nameEnd])) ++nameEnd;
-    tag.name = lower(html.substr(i, nameEnd - i));
+    tag.name = lowercased(html.substr(i, nameEnd - i));
     i = nameEnd;
     while (i < html.size() && html[i] != '>') {
         if (isSpace(html[i]) || html[i] == '/') {
@@ -247,7 +210,7 @@ std::size_t HtmlReader::readTag(std::string_view html, std::size_t at) {
         while (keyEnd < html.size() && !isSpace(html[keyEnd]) && html[keyEnd] != '=' &&
                html[keyEnd] != '>' && html[keyEnd] != '/')
             ++keyEnd;
-        std::string key = lower(html.substr(i, std::max(keyEnd, i + 1) - i));
+        std::string key = lowercased(html.substr(i, std::max(keyEnd, i + 1) - i));
         i = std::max(keyEnd, i + 1);
         while (i < html.size() && isSpace(html[i])) ++i;
         if (i >= html.size() || html[i] != '=') continue;
@@ -284,7 +247,7 @@ std::size_t HtmlReader::skipRawText(std::string_view html, std::size_t at,
     std::string closing = "</" + name;
     for (std::size_t i = html.find("</", at); i != std::string_view::npos;
          i = html.find("</", i + 2)) {
-        if (lower(html.substr(i, closing.size())) != closing) continue;
+        if (lowercased(html.substr(i, closing.size())) != closing) continue;
         std::size_t end = html.find('>', i);
         return end == std::string_view::npos ? html.size() : end + 1;
     }

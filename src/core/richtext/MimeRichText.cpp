@@ -1,8 +1,7 @@
 #include "richtext/MimeRichText.h"
 
-#include <cctype>
-
 #include "base/Diagnostics.h"
+#include "base/ascii.h"
 
 namespace quill {
 namespace {
@@ -50,19 +49,6 @@ const Command kCommands[] = {
     {"param", &MimeRichText::rtComment},
     {"rtf", &MimeRichText::rtNothing},
 };
-
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool isWhite(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 }  // namespace
 
@@ -138,7 +124,7 @@ bool MimeRichText::execCommand(const std::string& command) {
     bool start = name.empty() || name.front() != '/';
     if (!start) name.remove_prefix(1);
     for (const Command& entry : kCommands) {
-        if (sameIgnoringCase(entry.name, name)) {
+        if (equalsIgnoringCase(entry.name, name)) {
             (this->*entry.handler)(start);
             return start;
         }
@@ -156,8 +142,8 @@ void MimeRichText::plainChar(char c, LineEnds mode) {
     if (mode == LineEnds::Enriched) {
         if (m_newlines == 1) putChar(' ');
         m_newlines = 0;
-    } else if (m_blankPending && !isWhite(c)) {
-        if (!isWhite(m_mimeLastc)) putChar(' ');
+    } else if (m_blankPending && !isSpace(c)) {
+        if (!isSpace(m_mimeLastc)) putChar(' ');
         m_blankPending = false;
     }
     putChar(c);
@@ -174,7 +160,7 @@ void MimeRichText::enrichedNewline() {
 
 // Newlines never break lines in richtext; one after a word may become a blank.
 void MimeRichText::richTextNewline() {
-    if (!isWhite(m_mimeLastc)) m_blankPending = true;
+    if (!isSpace(m_mimeLastc)) m_blankPending = true;
 }
 
 void MimeRichText::putChar(char c) {

@@ -1,12 +1,13 @@
 #include "richtext/RtfReader.h"
 
-#include <cctype>
 #include <climits>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "base/ascii.h"
 
 namespace quill {
 namespace {
@@ -36,22 +37,6 @@ char fromWindowsByte(unsigned char byte) {
         if (from == byte) return to;
     }
     return static_cast<char>(byte);
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string trimmed(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b])) ++b;
-    while (e > b && isBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 class Parser {
@@ -274,7 +259,7 @@ void Parser::closeGroup() {
     }
     Group inner = top();
     if (inner.dest == Dest::FontTable && !m_fontName.empty()) {
-        m_fonts[m_fontNumber] = trimmed(m_fontName);
+        m_fonts[m_fontNumber] = trimmed(m_fontName, isBlank);
         m_fontName.clear();
     }
     if (m_groups.size() == 1) {  // the document group: the end
@@ -295,19 +280,19 @@ void Parser::closeGroup() {
 void Parser::controlWord() {
     if (m_pos >= m_in.size()) return;
     char c = m_in[m_pos];
-    if (!std::isalpha(static_cast<unsigned char>(c))) {
+    if (!isAlpha(c)) {
         ++m_pos;
         controlSymbol(c);
         return;
     }
     size_t start = m_pos;
-    while (m_pos < m_in.size() && std::isalpha(static_cast<unsigned char>(m_in[m_pos]))) ++m_pos;
+    while (m_pos < m_in.size() && isAlpha(m_in[m_pos])) ++m_pos;
     std::string_view word = m_in.substr(start, std::min<size_t>(m_pos - start, 32));
     bool hasParam = false;
     long param = 0;
     bool negative = m_pos < m_in.size() && m_in[m_pos] == '-';
     if (negative) ++m_pos;
-    while (m_pos < m_in.size() && std::isdigit(static_cast<unsigned char>(m_in[m_pos]))) {
+    while (m_pos < m_in.size() && isDigit(m_in[m_pos])) {
         hasParam = true;
         if (param < INT_MAX) param = param * 10 + (m_in[m_pos] - '0');
         ++m_pos;
@@ -364,7 +349,7 @@ void Parser::text(char c, bool raw) {
     }
     if (g.dest == Dest::FontTable) {
         if (c == ';') {
-            m_fonts[m_fontNumber] = trimmed(m_fontName);
+            m_fonts[m_fontNumber] = trimmed(m_fontName, isBlank);
             m_fontName.clear();
         } else {
             m_fontName += c;
@@ -443,7 +428,7 @@ void Parser::emitCell() {
     flush();
     Attachment cell;
     cell.directive = m_cellDirective;
-    cell.name = trimmed(m_cellName);
+    cell.name = trimmed(m_cellName, isBlank);
     cell.width = m_cellWidth;
     cell.height = m_cellHeight;
     m_out.replaceWithAttachment(m_out.length(), 0, cell, top().chr, top().para);

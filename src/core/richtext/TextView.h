@@ -99,10 +99,6 @@ class TextView {
     void setBaseFormat(const CharFormat& base);
     const CharFormat& baseFormat() const { return m_base; }
 
-    // Whether the user may edit the text; the core's own operations work either way.
-    bool isEditable() const { return m_editable; }
-    void setEditable(bool editable) { m_editable = editable; }
-
     // Whether the text has fonts or styles other than the base format, and
     // whether it holds attached files.
     bool hasFormatting() const { return m_text.hasFormattingOtherThan(m_base); }
@@ -129,7 +125,6 @@ class TextView {
     CharFormat m_typing;
     ParagraphFormat m_typingParagraph;
     bool m_plain = false;
-    bool m_editable = true;
     int m_updateDepth = 0;
     unsigned long m_revision = 0;
 };

@@ -1,12 +1,10 @@
 #include "settings/Defaults.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 
 #include "base/Diagnostics.h"
+#include "base/ascii.h"
 #include "platform/UserInfo.h"
 
 namespace quill {
@@ -20,11 +18,6 @@ constexpr const char* kMailFilterDefault =
     "Zell-Attachment:Zell-Reference:Originator:Precedence:Received:Return-Path:Status:X-Face:"
     "X-Zell-DocumentID:References:Resent-Message-ID:Content-Length";
 constexpr const char* kReadReceiptWords[] = {"Always", "Never", "Ask"};
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string mailFilterKey(int n) { return n == 0 ? "MailFilter" : formatString("MailFilter%d", n); }
 
@@ -62,7 +55,7 @@ void Defaults::setPlatformFonts(PlatformFonts fonts) {
 bool Defaults::parseBool(const std::string& text) {
     if (text == "YES") return true;
     if (text == "NO") return false;
-    std::string u = upper(text);
+    std::string u = uppercased(text);
     if (u == "YES" || u == "Y") return true;
     if (u == "NO" || u == "N") return false;
     return parseInt(text) != 0;
@@ -278,7 +271,7 @@ void Defaults::setReadReceiptOption(int option) {
 
 int Defaults::orientation() {
     auto v = cachedString("Orientation", "Portrait", false);
-    return v && ::strcasecmp(v->c_str(), "Portrait") == 0 ? 0 : 1;
+    return v && equalsIgnoringCase(*v, "Portrait") ? 0 : 1;
 }
 
 void Defaults::setOrientation(int value) {
@@ -289,11 +282,6 @@ void Defaults::setOrientation(int value) {
 void Defaults::setUserKey1(const std::string& key, const std::string& value) {
     setUserKey1Only(key);
     setUserValue1(value);
-}
-
-void Defaults::setUserKey2(const std::string& key, const std::string& value) {
-    setUserKey2Only(key);
-    setUserValue2(value);
 }
 
 FontDescription Defaults::msgFont() {
@@ -320,11 +308,6 @@ FontDescription Defaults::fixedFont() {
 FontDescription Defaults::tocFont() {
     std::string name = tocFontName();
     return {name.empty() ? "Helvetica" : name, tocFontSize()};
-}
-
-FontDescription Defaults::iconFont() {
-    std::string name = iconFontName();
-    return {name.empty() ? "Helvetica" : name, iconFontSize()};
 }
 
 }  // namespace quill

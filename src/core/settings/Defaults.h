@@ -98,13 +98,11 @@ class Defaults {
     int orientation();
     void setOrientation(int value);
     void setUserKey1(const std::string& key, const std::string& value);
-    void setUserKey2(const std::string& key, const std::string& value);
 
     FontDescription msgFont();
     FontDescription boldFont();
     FontDescription fixedFont();
     FontDescription tocFont();
-    FontDescription iconFont();
 
   private:
     Defaults();

@@ -3,9 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdlib>
 
+#include "base/ascii.h"
 #include "platform/Panels.h"
 #include "platform/UserInfo.h"
 
@@ -55,10 +55,10 @@ bool checkMailerField(const std::string& path) {
 
 int readNumericField(const std::string& text) {
     size_t i = 0;
-    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) {
+    if (text.empty() || !isDigit(text[0])) {
         runAlert("Preferences", "Warning: The value in this field must be numeric.", "OK", nullptr,
                  nullptr);
-        while (i < text.size() && !std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+        while (i < text.size() && !isDigit(text[i])) ++i;
     }
     return std::atoi(text.c_str() + i);
 }

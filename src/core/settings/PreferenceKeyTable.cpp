@@ -1,8 +1,8 @@
 #include "settings/PreferenceKeyTable.h"
 
-#include <cctype>
 #include <map>
 
+#include "base/ascii.h"
 #include "settings/Defaults.h"
 
 namespace quill {
@@ -144,10 +144,6 @@ std::vector<Row> buildRows() {
 #undef QUILL_INT_ROW
 #undef QUILL_STRING_ROW
 
-bool isUpper(char c) { return std::isupper(static_cast<unsigned char>(c)) != 0; }
-bool isLower(char c) { return std::islower(static_cast<unsigned char>(c)) != 0; }
-bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
-
 // Where a new word starts in a key: a capital after a small letter or digit,
 // a capital that begins a word after an abbreviation, or a digit after a letter.
 bool wordStartsAt(const std::string& key, size_t i) {
@@ -172,7 +168,7 @@ std::string PreferenceKeyTable::labelFor(const std::string& key) {
         std::string word = key.substr(start, i - start);
         // Abbreviations keep their capitals; other words after the first do not.
         bool abbreviation = word.size() > 1 && isUpper(word[1]);
-        if (!label.empty() && !abbreviation) word[0] = char(std::tolower(word[0]));
+        if (!label.empty() && !abbreviation) word[0] = toLower(word[0]);
         label += (label.empty() ? "" : " ") + word;
         start = i;
     }

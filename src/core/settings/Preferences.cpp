@@ -1,8 +1,8 @@
 #include "settings/Preferences.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "base/ascii.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"
 #include "settings/Defaults.h"
@@ -12,8 +12,6 @@ namespace quill {
 namespace {
 
 using K = Preferences::FieldKind;
-
-bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
 // A negative number (a delay that turns something off) is a number too.
 bool isNegativeNumber(const std::string& text) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "base/Diagnostics.h"
+#include "base/ascii.h"
 #include "platform/resources.h"
 #include "process/RunCommand.h"
 #include "store/MboxScanner.h"
@@ -48,9 +49,7 @@ bool sentByPlatformMailer(std::string_view message) {
 std::string directoryName(const std::string& name) {
     if (name.rfind(".tar.", 0) != 0) return name;
     std::size_t digits = 5;
-    while (digits < name.size() && std::isdigit(static_cast<unsigned char>(name[digits]))) {
-        ++digits;
-    }
+    while (digits < name.size() && isDigit(name[digits])) ++digits;
     if (digits == 5 || digits >= name.size() || name[digits] != '.' || digits + 1 == name.size()) {
         return name;
     }

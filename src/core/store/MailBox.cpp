@@ -189,7 +189,7 @@ void MailBox::fileError(int code) const { Error::shared().badFile(m_mailFileName
 
 void MailBox::calcAccess() {
     if (::access(m_mailFileName.c_str(), W_OK) == 0) {
-        m_mboxAccess = m_toc->calcAccess(*this);
+        m_mboxAccess = m_toc->calcAccess();
     } else {
         m_mboxAccess = 0;
         m_toc->setAccess(0);
@@ -233,15 +233,7 @@ PageBuffer& MailBox::processed() {
 }
 
 bool MailBox::readAt(off_t offset, std::size_t count, char* into) const {
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::pread(::fileno(m_mailFile.get()), into + done, count - done,
-                            offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return readAllAt(::fileno(m_mailFile.get()), into, count, offset);
 }
 
 std::optional<std::string_view> MailBox::loadMessageTextAt(int index) {
@@ -271,27 +263,6 @@ std::optional<std::string_view> MailBox::loadMessageTextAt(int index) {
     }
     msgHeader().readMessage(raw.view());
     return text;
-}
-
-bool MailBox::couldLoadFilteredMessageFrom(std::FILE* stream, std::size_t count,
-                                           std::string& into) {
-    std::string command = Defaults::shared().displayFilter();
-    if (command.empty()) return false;
-    std::string bytes(count, '\0');
-    bytes.resize(std::fread(bytes.data(), 1, count, stream));
-    std::optional<std::string> filtered = runDisplayFilter(processLauncher(), command, bytes);
-    if (!filtered || filtered->empty()) return false;
-    into = std::move(*filtered);
-    return true;
-}
-
-void MailBox::loadFilteredMessageFrom(std::FILE* stream, off_t offset, std::size_t count,
-                                      std::string& into) {
-    ::fseeko(stream, offset, SEEK_SET);
-    if (couldLoadFilteredMessageFrom(stream, count, into)) return;
-    ::fseeko(stream, offset, SEEK_SET);
-    into.resize(count);
-    into.resize(std::fread(into.data(), 1, count, stream));
 }
 
 const MsgList* MailBox::getMail(std::string_view bytes) {
@@ -330,7 +301,7 @@ const MsgList* MailBox::repairTocFile(std::int32_t oldLength) {
     if (!m_mailFile) return nullptr;
     ::fseeko(m_mailFile.get(), oldLength, SEEK_SET);
     m_mailLength = static_cast<std::int32_t>(st.st_size);
-    if (!m_toc->repairToc(*this, oldLength)) return nullptr;
+    if (!m_toc->repairToc(*this)) return nullptr;
     return &getMsgList();
 }
 

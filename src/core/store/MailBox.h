@@ -59,7 +59,6 @@ class MailBox {
     const std::string& dirname() const { return m_dirname; }
     std::FILE* mailFile() const { return m_mailFile.get(); }
     std::int32_t mailLength() const { return m_mailLength; }
-    MailBoxWindow* mailReader() const { return m_mailReader; }
     bool readOnly() const { return m_mboxAccess == 0; }
     Message& msgHeader();
     static PageBuffer& rawMsg();
@@ -87,20 +86,15 @@ class MailBox {
     std::unique_ptr<MailMessage> loadMessageAt(int index, bool forcePlain);
     // Appends the message in its mailbox form and indexes it; 0 on failure.
     int appendMessage(MailMessage& message);
-    // The bytes of `count` at `offset` of `stream` through the display filter;
-    // false when the filter gave nothing (then `into` is untouched).
-    bool couldLoadFilteredMessageFrom(std::FILE* stream, std::size_t count, std::string& into);
-    void loadFilteredMessageFrom(std::FILE* stream, off_t offset, std::size_t count,
-                                 std::string& into);
 
     // Appends raw mailbox text (starting with a "From " line) and indexes it.
     const MsgList* getMail(std::string_view bytes);
     const MsgList* repairTocFile(std::int32_t oldLength);
 
-    char setState(char state, int forMsg, bool flush) {
+    MessageStatus setState(MessageStatus state, int forMsg, bool flush) {
         return m_toc->setState(state, forMsg, flush);
     }
-    char getStateForMsg(int index) const { return m_toc->getStateForMsg(index); }
+    MessageStatus getStateForMsg(int index) const { return m_toc->getStateForMsg(index); }
     Toc* flushMsgState() { return m_toc->flushFile(); }
     const MsgList& getMsgList();
     const TocEntry& tocInfoAt(int index) const { return m_toc->entry(index); }

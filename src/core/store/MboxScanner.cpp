@@ -1,18 +1,16 @@
 #include "store/MboxScanner.h"
 
-#include <strings.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
+#include "base/FileHandles.h"
+#include "base/ascii.h"
 #include "message/date.h"
 #include "message/fieldutil.h"
 #include "message/headerword.h"
@@ -42,16 +40,6 @@ constexpr Prefix kPrefixes[] = {
     {"Zell-Reference:", Field::Reference},
 };
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           ::strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
-}
-
-std::string_view skipBlanks(std::string_view v) {
-    while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
-    return v;
-}
-
 // Header text as the index stores it: encoded words decoded, cut at a NUL.
 std::string decodedValue(std::string_view v) {
     std::string s(v.substr(0, v.find('\0')));
@@ -60,8 +48,8 @@ std::string decodedValue(std::string_view v) {
 }
 
 bool isMimeType(std::string_view v) {
-    return v.find('/') != std::string_view::npos && !startsWithNoCase(v, "text/plain") &&
-           !startsWithNoCase(v, "text/x-zellmail");
+    return v.find('/') != std::string_view::npos && !startsWithIgnoringCase(v, "text/plain") &&
+           !startsWithIgnoringCase(v, "text/x-zellmail");
 }
 
 }  // namespace
@@ -116,14 +104,8 @@ std::string_view MboxWindow::at(std::size_t pos, std::size_t n) {
     if (m_fd < 0 || (pos >= m_base && pos + want <= m_base + m_view.size())) {
         return m_view.substr(pos - m_base);
     }
-    std::size_t len = std::min(kWindowSize, m_size - pos), done = 0;
-    while (done < len) {
-        ssize_t r =
-            ::pread(m_fd, m_buffer.get() + done, len - done, static_cast<off_t>(pos + done));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        done += static_cast<std::size_t>(r);
-    }
+    std::size_t len = std::min(kWindowSize, m_size - pos);
+    std::size_t done = readAt(m_fd, m_buffer.get(), len, static_cast<off_t>(pos));
     // A file that shrank under us ends where the reading ended.
     if (done < len) m_size = pos + done;
     m_base = pos;
@@ -172,11 +154,10 @@ void MboxScanner::configure(ScanSettings settings) {
     m_lastDate = packedToday();
     m_me = myAddresses();
     for (const Prefix& p : kPrefixes) {
-        m_interesting[std::tolower(static_cast<unsigned char>(p.text[0]))] = true;
+        m_interesting[static_cast<unsigned char>(toLower(p.text[0]))] = true;
     }
     if (!m_settings.priorityHeader.empty()) {
-        m_interesting[std::tolower(static_cast<unsigned char>(m_settings.priorityHeader[0]))] =
-            true;
+        m_interesting[static_cast<unsigned char>(toLower(m_settings.priorityHeader[0]))] = true;
         m_settings.priorityHeader += ':';
     }
 }
@@ -210,7 +191,7 @@ MboxScanner::Line MboxScanner::lineAt(std::size_t pos) {
 bool MboxScanner::next(ScannedMessage& out) {
     if (m_pos == std::string_view::npos || m_pos >= m_mbox.size()) return false;
     out = ScannedMessage();
-    out.record.status = m_settings.newMail ? '*' : ' ';
+    out.record.status = m_settings.newMail ? MessageStatus::kNew : MessageStatus::kRead;
     out.record.offset = static_cast<std::int32_t>(m_pos);
     m_recipient.clear();
     readEnvelope(out);
@@ -255,7 +236,7 @@ std::size_t MboxScanner::readHeader(ScannedMessage& out, long& contentLength, bo
         Line line = lineAt(pos);
         if (line.text.empty()) return line.next;
         if (line.text.starts_with("From ")) return pos;
-        if (m_interesting[std::tolower(static_cast<unsigned char>(line.text[0]))]) {
+        if (m_interesting[static_cast<unsigned char>(toLower(line.text[0]))]) {
             takeField(line.text, pos, out, contentLength, mime, sun);
         }
         pos = line.next;
@@ -266,29 +247,30 @@ std::size_t MboxScanner::readHeader(ScannedMessage& out, long& contentLength, bo
 void MboxScanner::takeField(std::string_view line, std::size_t linePos, ScannedMessage& out,
                             long& contentLength, bool& mime, bool& sun) {
     const std::string& priority = m_settings.priorityHeader;
-    if (!priority.empty() && startsWithNoCase(line, priority)) {
-        out.record.priority = priorityOf(decodedValue(skipBlanks(line.substr(priority.size()))));
+    if (!priority.empty() && startsWithIgnoringCase(line, priority)) {
+        out.record.priority =
+            priorityOf(decodedValue(trimmedFront(line.substr(priority.size()), isBlank)));
         return;
     }
     // Comparing first letters (the prefixes all start with one) skips most calls.
-    char first = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+    char first = toLower(line[0]);
     auto it = std::find_if(std::begin(kPrefixes), std::end(kPrefixes), [&](const Prefix& p) {
-        return (p.text[0] | 0x20) == first && startsWithNoCase(line, p.text);
+        return (p.text[0] | 0x20) == first && startsWithIgnoringCase(line, p.text);
     });
     if (it == std::end(kPrefixes)) return;
-    std::string_view value = skipBlanks(line.substr(it->text.size()));
+    std::string_view value = trimmedFront(line.substr(it->text.size()), isBlank);
     switch (it->field) {
         case Field::To:
             m_recipient = decodedValue(value);
             break;
         case Field::ContentLength:
-            contentLength = std::isdigit(static_cast<unsigned char>(value.empty() ? 'x' : value[0]))
+            contentLength = isDigit(value.empty() ? 'x' : value[0])
                                 ? std::strtol(std::string(value).c_str(), nullptr, 10)
                                 : -1;
             break;
         case Field::ContentType:
             mime = isMimeType(value);
-            sun = startsWithNoCase(value, "X-sun-attachment");
+            sun = startsWithIgnoringCase(value, "X-sun-attachment");
             break;
         case Field::From:
             out.record.sender = decodedValue(value);
@@ -330,8 +312,7 @@ std::size_t MboxScanner::messageEnd(std::size_t headerEnd, long contentLength) {
 std::uint32_t MboxScanner::priorityOf(std::string value) const {
     int place = ordinalValue(m_settings.priorityValues, value, -1);
     if (place >= 0) return static_cast<std::uint32_t>(place + 1);
-    auto digit = std::find_if(value.begin(), value.end(),
-                              [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    auto digit = std::find_if(value.begin(), value.end(), isDigit);
     return digit == value.end() ? 0 : static_cast<std::uint32_t>(*digit - '0');
 }
 

@@ -52,7 +52,7 @@ class MboxWindow {
 struct ScanSettings {
     std::string priorityHeader;  // "PriorityHeader"; empty means none
     std::string priorityValues;  // "PriorityValues" word list
-    bool newMail = false;        // new records get status '*' instead of ' '
+    bool newMail = false;        // new records are new rather than read
 };
 
 // One message as the scan found it.

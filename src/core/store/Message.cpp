@@ -1,9 +1,8 @@
 #include "store/Message.h"
 
-#include <strings.h>
-
 #include <algorithm>
 
+#include "base/ascii.h"
 #include "message/date.h"
 
 namespace quill {
@@ -31,17 +30,6 @@ constexpr KnownKey kKnownKeys[] = {
     {"To:", true},
 };
 
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
-std::string_view skipBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    return s;
-}
-
 }  // namespace
 
 Message::Message() {
@@ -54,10 +42,7 @@ Message::Slot* Message::slotFor(std::string_view key) {
 
 const Message::Slot* Message::slotFor(std::string_view key) const {
     for (const Slot& s : m_tableInfo) {
-        if (s.key.size() == key.size() &&
-            ::strncasecmp(s.key.data(), key.data(), key.size()) == 0) {
-            return &s;
-        }
+        if (equalsIgnoringCase(s.key, key)) return &s;
     }
     return nullptr;
 }
@@ -73,7 +58,7 @@ void Message::processList(Slot& slot, std::string_view text) {
     if (!slot.list) slot.list.emplace();
     while (true) {
         std::size_t comma = text.find(',');
-        std::string_view piece = trimBlanks(text.substr(0, comma));
+        std::string_view piece = trimmed(text.substr(0, comma), isBlank);
         if (!piece.empty()) slot.list->emplace_back(piece);
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);
@@ -98,9 +83,9 @@ Message& Message::readMessage(std::string_view raw) {
             m_endHeader = static_cast<int>(pos);
             break;
         }
-        if (line.front() == ' ' || line.front() == '\t') {
+        if (isBlank(line.front())) {
             if (!current) continue;
-            std::string_view more = skipBlanks(line);
+            std::string_view more = trimmedFront(line, isBlank);
             *current->value += ' ';
             *current->value += more;
             if (current->isList) processList(*current, more);
@@ -109,7 +94,7 @@ Message& Message::readMessage(std::string_view raw) {
         std::size_t colon = line.find(':');
         current = colon == std::string_view::npos ? nullptr : slotFor(line.substr(0, colon + 1));
         if (!current) continue;
-        std::string_view value = skipBlanks(line.substr(colon + 1));
+        std::string_view value = trimmedFront(line.substr(colon + 1), isBlank);
         current->value = std::string(value);
         if (current->isList) processList(*current, value);
     }

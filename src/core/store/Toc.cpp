@@ -58,14 +58,9 @@ class PieceReader {
         std::memmove(m_buffer.get(), m_buffer.get() + m_begin, m_end - m_begin);
         m_end -= m_begin;
         m_begin = 0;
-        while (m_end < n) {
-            ssize_t r = ::pread(m_fd, m_buffer.get() + m_end, kReadPiece - m_end,
-                                m_pos + static_cast<off_t>(m_end));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) return nullptr;
-            m_end += static_cast<std::size_t>(r);
-        }
-        return m_buffer.get();
+        m_end += readAt(m_fd, m_buffer.get() + m_end, kReadPiece - m_end,
+                        m_pos + static_cast<off_t>(m_end));
+        return m_end >= n ? m_buffer.get() : nullptr;
     }
     void consume(std::size_t n) {
         m_begin += n;
@@ -229,13 +224,7 @@ bool Toc::reopen(int flags, int errorCode) {
 }
 
 bool Toc::writeAt(std::int64_t position, const char* bytes, std::size_t n) {
-    while (n > 0) {
-        ssize_t w = ::pwrite(m_tocFile.get(), bytes, n, position);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        bytes += w, position += w, n -= static_cast<std::size_t>(w);
-    }
-    return true;
+    return writeAllAt(m_tocFile.get(), {bytes, n}, position);
 }
 
 int Toc::openTocFor(MailBox& mailbox) {
@@ -251,11 +240,11 @@ int Toc::openTocFor(MailBox& mailbox) {
         }
     } else {
         char raw[kHeaderSize];
-        ssize_t n = ::pread(fd.get(), raw, sizeof raw, 0);
+        bool whole = readAllAt(fd.get(), raw, sizeof raw, 0);
         Header header = decodeHeader(raw);
         // A negative count can only come from damage: rebuild rather than refuse.
-        if (n != static_cast<ssize_t>(kHeaderSize) || header.magic != kMagic ||
-            header.time != mtimeOf(mailbox.mailFileName()) || header.count < 0) {
+        if (!whole || header.magic != kMagic || header.time != mtimeOf(mailbox.mailFileName()) ||
+            header.count < 0) {
             fd.reset();
             count = writeFileFor(mailbox);
         } else {
@@ -376,7 +365,7 @@ void Toc::loadToc(MailBox& mailbox, int count, int start) {
         e.length = getI32(p + kLengthOffset);
         e.date = getU32(p + kDateOffset);
         e.recordLength = static_cast<std::int16_t>(recordLength);
-        e.status = p[kStatusOffset];
+        e.status = MessageStatus(p[kStatusOffset]);
         e.type = p[kTypeOffset];
         e.encrypted = p[kEncryptedOffset];
         int day = e.date & 0x1f, month = (e.date >> 5) & 0xf, year = e.date >> 9;
@@ -437,8 +426,7 @@ Toc* Toc::setAppendMode() {
     return reopen(O_RDWR, kFileOpen) ? this : nullptr;
 }
 
-Toc* Toc::repairToc(MailBox& mailbox, std::int32_t oldLength) {
-    (void)oldLength;  // the mailbox stream already stands at the old end
+Toc* Toc::repairToc(MailBox& mailbox) {
     if (m_tocFile && m_tocFile.close() != 0) {
         fileError(kFileClose);
         return nullptr;
@@ -458,15 +446,15 @@ Toc* Toc::repairToc(MailBox& mailbox, std::int32_t oldLength) {
 Toc* Toc::loadAppended(MailBox& mailbox, int added, off_t oldSize) {
     if (!reopen(O_RDONLY, kFileOpen)) return nullptr;
     ::lseek(m_tocFile.get(), oldSize, SEEK_SET);
-    m_hadError = false;
+    bool bad = false;
     std::uint32_t first = m_length;
     try {
         loadToc(mailbox, added, static_cast<int>(first));
         loadMsgListAt(static_cast<int>(first), added);
     } catch (const MailBadTOC&) {
-        m_hadError = true;
+        bad = true;
     }
-    if (m_hadError) {
+    if (bad) {
         if (!safeLoadToc(mailbox)) return nullptr;
         loadMsgListAt(0, static_cast<int>(m_length));
     }
@@ -555,8 +543,7 @@ int Toc::updateTocForMailbox(MailBox& mailbox) {
 std::string Toc::readRecord(int index) const {
     const TocEntry& e = m_data[index];
     std::string rec(static_cast<std::size_t>(std::max<int>(e.recordLength, 0)), '\0');
-    ssize_t n = ::pread(m_tocFile.get(), rec.data(), rec.size(), e.tocPosition);
-    rec.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    rec.resize(readAt(m_tocFile.get(), rec.data(), rec.size(), e.tocPosition));
     return rec;
 }
 
@@ -583,7 +570,7 @@ void Toc::updateMessageAt(int index, std::int32_t attachSize, std::int32_t attac
 }
 
 std::uint8_t Toc::flagsOf(const TocEntry& e) const {
-    return kStatusFlags[static_cast<unsigned char>(e.status)] |
+    return kStatusFlags[static_cast<unsigned char>(e.status.toChar())] |
            kTypeFlags[static_cast<unsigned char>(e.type)] |
            (e.encrypted == 'e' ? kMsgEncrypted : 0);
 }
@@ -603,14 +590,15 @@ void Toc::loadMsgListAt(int first, int count) {
     }
 }
 
-char Toc::setState(char state, int forMsg, bool flush) {
+MessageStatus Toc::setState(MessageStatus state, int forMsg, bool flush) {
     TocEntry& e = m_data[forMsg];
-    char old = e.status;
+    MessageStatus old = e.status;
     countState(e, -1);
     e.status = state;
     countState(e, 1);
-    if (m_marked && (state == '>' || state == 'D')) m_marked->push_back(forMsg);
-    if (m_mboxAccess && writeAt(e.tocPosition + std::int64_t(kStatusOffset), &state, 1) && flush) {
+    if (m_marked && state.isCurrent()) m_marked->push_back(forMsg);
+    char onDisk = state.toChar();
+    if (m_mboxAccess && writeAt(e.tocPosition + std::int64_t(kStatusOffset), &onDisk, 1) && flush) {
         flushFile();
     }
     return old;
@@ -635,13 +623,13 @@ void Toc::setCurMsg(int index) {
         m_marked.emplace();
     }
     for (int i : marked) {
-        char s = m_data[i].status;
-        if (i != index && (s == '>' || s == 'D')) setState(s == '>' ? ' ' : 'd', i, false);
+        MessageStatus s = m_data[i].status;
+        if (i != index && s.isCurrent()) setState(s.asNotCurrent(), i, false);
     }
     m_marked->clear();
     if (index >= 0) {
-        char s = m_data[index].status;
-        if (s != '>' && s != 'D') setState(s == 'd' ? 'D' : '>', index, false);
+        MessageStatus s = m_data[index].status;
+        if (!s.isCurrent()) setState(s.asCurrent(), index, false);
         m_marked->push_back(index);
     }
     if (m_mboxAccess) flushFile();
@@ -649,44 +637,21 @@ void Toc::setCurMsg(int index) {
 
 int Toc::selectedMsg() const {
     for (std::uint32_t i = 0; i < m_length; ++i) {
-        if (m_data[i].status == '>' || m_data[i].status == 'D') return static_cast<int>(i);
+        if (m_data[i].status.isCurrent()) return static_cast<int>(i);
     }
     return -1;
 }
 
 int Toc::undeleteMsg() const {
     for (std::uint32_t i = m_length; i-- > 0;) {
-        if (m_data[i].status == 'd' || m_data[i].status == 'D') return static_cast<int>(i);
+        if (m_data[i].status.isDeleted()) return static_cast<int>(i);
     }
     return -1;
 }
 
 void Toc::deleteMessages(const std::vector<int>& indices) {
-    for (int i : indices) setState('d', i, false);
+    for (int i : indices) setState(MessageStatus::kDeleted, i, false);
     if (m_mboxAccess) flushFile();
-}
-
-std::vector<std::uint8_t> Toc::getTocState() const {
-    std::vector<std::uint8_t> state(m_length);
-    for (std::uint32_t i = 0; i < m_length; ++i) {
-        state[i] = m_data[i].status == 'd' || m_data[i].status == 'D';
-    }
-    return state;
-}
-
-const std::vector<int>& Toc::getDeletedAttachments() {
-    m_delMsgList.clear();
-    for (std::uint32_t i = 0; i < m_length; ++i) {
-        const TocEntry& e = m_data[i];
-        if ((e.status == 'd' || e.status == 'D') && e.type == 'r') {
-            m_delMsgList.push_back(static_cast<int>(i));
-        }
-    }
-    return m_delMsgList;
-}
-
-void Toc::findAttachments(std::vector<int>& indices) const {
-    std::erase_if(indices, [this](int i) { return m_data[i].type != 'r'; });
 }
 
 std::string Toc::loadAttach(int index) const {
@@ -751,11 +716,11 @@ MailboxStatus Toc::getMailboxStatus() const {
 // Adds (sign 1) or takes away (-1) what an entry's status counts for.
 void Toc::countState(const TocEntry& e, int sign) const {
     if (!m_status) return;
-    if (e.status == 'd' || e.status == 'D') {
+    if (e.status.isDeleted()) {
         m_status->deletedCount += sign;
         m_status->deletedSize += sign * e.size;
     }
-    if (e.status == '*' || e.status == 'u') {
+    if (e.status.isUnread()) {
         m_status->unreadCount += sign;
         m_status->unreadSize += sign * e.size;
     }
@@ -768,7 +733,7 @@ void Toc::forgetSummaries() {
 
 void Toc::getFrame(WindowFrame& frame, float& height) const {
     char raw[kHeaderSize] = {};
-    if (::pread(m_tocFile.get(), raw, sizeof raw, 0) != static_cast<ssize_t>(kHeaderSize)) return;
+    if (!readAllAt(m_tocFile.get(), raw, sizeof raw, 0)) return;
     Header h = decodeHeader(raw);
     frame = h.frame;
     height = h.tocHeight;
@@ -784,13 +749,12 @@ void Toc::viewsChanged(MailBoxWindow& window) {
     // through a descriptor of its own.
     UniqueFd writer = openFile(m_tocName, O_WRONLY);
     const char* bytes = raw + kHeightOffset;
-    if (!writer || ::pwrite(writer.get(), bytes, kHeaderSize - kHeightOffset, kHeightOffset) !=
-                       static_cast<ssize_t>(kHeaderSize - kHeightOffset)) {
+    if (!writer || !writeAllAt(writer.get(), {bytes, kHeaderSize - kHeightOffset}, kHeightOffset)) {
         fileError(kFileWrite);
     }
 }
 
-int Toc::calcAccess(MailBox&) {
+int Toc::calcAccess() {
     m_mboxAccess = ::access(m_tocName.c_str(), W_OK) == 0 ? 1 : 0;
     return m_mboxAccess;
 }

@@ -15,6 +15,7 @@
 
 #include "base/Buffer.h"
 #include "base/FileHandles.h"
+#include "store/MessageStatus.h"
 #include "store/TocFormat.h"
 
 namespace quill {
@@ -37,7 +38,7 @@ struct TocEntry {
     std::int32_t tocPosition;
     std::uint32_t date;
     std::int16_t recordLength;
-    char status;
+    MessageStatus status;
     char type;
     char encrypted;
     std::int32_t size;  // message length plus attachment size
@@ -101,8 +102,9 @@ class Toc {
     // Opens, rebuilds when needed and loads, surviving one corrupt index.
     Toc* safeLoadToc(MailBox& mailbox);
     Toc* setAppendMode();
-    // Indexes messages appended to "mbox" after `oldLength`.
-    Toc* repairToc(MailBox& mailbox, std::int32_t oldLength);
+    // Indexes the messages appended to "mbox" from the mailbox stream's
+    // position, where the old end is.
+    Toc* repairToc(MailBox& mailbox);
     // Loads `added` records written at index offset oldSize, reloading safely
     // when one is bad, then records the new count and the time of "mbox".
     Toc* loadAppended(MailBox& mailbox, int added, off_t oldSize);
@@ -114,8 +116,8 @@ class Toc {
     void loadMsgListAt(int first, int count);
     const MsgList& getMsgList() const { return m_msgList; }
 
-    char setState(char state, int forMsg, bool flush);
-    char getStateForMsg(int index) const { return m_data[index].status; }
+    MessageStatus setState(MessageStatus state, int forMsg, bool flush);
+    MessageStatus getStateForMsg(int index) const { return m_data[index].status; }
     void rmEncr(int index);
     Toc* flushFile();
 
@@ -124,10 +126,6 @@ class Toc {
     int undeleteMsg() const;
     void deleteMessages(const std::vector<int>& indices);
 
-    // One byte per entry: 1 when deleted.
-    std::vector<std::uint8_t> getTocState() const;
-    const std::vector<int>& getDeletedAttachments();
-    void findAttachments(std::vector<int>& indices) const;
     std::string loadAttach(int index) const;
     // The subject and the sender in display form.
     void loadSubject(int index, std::string& subject, std::string& from) const;
@@ -136,10 +134,9 @@ class Toc {
     void getFrame(tocformat::WindowFrame& frame, float& height) const;
     void viewsChanged(MailBoxWindow& window);
 
-    int calcAccess(MailBox& mailbox);
+    int calcAccess();
     void setAccess(int access) { m_mboxAccess = access; }
     bool atStart() const { return m_loadAtStart; }
-    bool hadError() const { return m_hadError; }
     void fileError(int code) const;
 
     std::uint32_t length() const { return m_length; }
@@ -171,9 +168,7 @@ class Toc {
     UniqueFd m_tocFile;
     MsgList m_msgList;
     bool m_loadAtStart = false;
-    bool m_hadError = false;
     int m_mboxAccess = 0;
-    std::vector<int> m_delMsgList;
     bool m_needUpdate = false;
 };
 

@@ -31,7 +31,7 @@ void appendRecord(std::string& out, const Record& r) {
     appendU32(out, static_cast<std::uint32_t>(r.offset));
     appendU32(out, static_cast<std::uint32_t>(r.length));
     appendU32(out, r.date);
-    out.push_back(r.status);
+    out.push_back(r.status.toChar());
     out.push_back(r.type);
     out.push_back(r.encrypted);
     out.push_back(' ');

@@ -1,5 +1,5 @@
 // The byte layout of "table_of_contents", the binary index of a mailbox, and
-// the big-endian helpers that read and write it. Other programs and other
+// the float helpers that read and write it. Other programs and other
 // versions of Quill read this file, so it is written field by field, never by
 // copying structures.
 //
@@ -35,6 +35,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/bigendian.h"
+#include "store/MessageStatus.h"
+
 namespace quill::tocformat {
 
 inline constexpr std::uint32_t kMagic = 890712;
@@ -55,20 +58,6 @@ inline constexpr std::size_t kEncryptedOffset = 18;
 inline constexpr std::size_t kPadOffset = 19;
 inline constexpr std::size_t kOptionalWords = 3;
 
-inline std::uint32_t getU32(const char* p) {
-    auto b = reinterpret_cast<const unsigned char*>(p);
-    return (std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) | (std::uint32_t(b[2]) << 8) |
-           std::uint32_t(b[3]);
-}
-inline std::int32_t getI32(const char* p) { return static_cast<std::int32_t>(getU32(p)); }
-
-inline void putU32(char* p, std::uint32_t v) {
-    p[0] = static_cast<char>(v >> 24);
-    p[1] = static_cast<char>(v >> 16);
-    p[2] = static_cast<char>(v >> 8);
-    p[3] = static_cast<char>(v);
-}
-
 inline float getFloat(const char* p) {
     std::uint32_t bits = getU32(p);
     float f;
@@ -79,12 +68,6 @@ inline void putFloat(char* p, float f) {
     std::uint32_t bits;
     std::memcpy(&bits, &f, sizeof bits);
     putU32(p, bits);
-}
-
-inline void appendU32(std::string& out, std::uint32_t v) {
-    char b[4];
-    putU32(b, v);
-    out.append(b, 4);
 }
 
 // The window geometry remembered in the header.
@@ -109,7 +92,7 @@ struct Record {
     std::int32_t offset = 0;
     std::int32_t length = 0;
     std::uint32_t date = 0;
-    char status = ' ';
+    MessageStatus status;
     char type = ' ';
     char encrypted = ' ';
     std::string sender;

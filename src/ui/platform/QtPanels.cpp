@@ -7,24 +7,24 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
+#include "ui/platform/QtText.h"
+
 namespace quill {
 namespace {
-
-QString fromBytes(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 class QtProgressPanel : public ProgressPanel {
   public:
     QtProgressPanel(QWidget* parent, const std::string& title, const std::string& message,
                     bool cancellable)
-        : m_dialog(fromBytes(message), cancellable ? QObject::tr("Cancel") : QString(), 0, 1000,
+        : m_dialog(utf8Text(message), cancellable ? QObject::tr("Cancel") : QString(), 0, 1000,
                    parent) {
-        m_dialog.setWindowTitle(fromBytes(title));
+        m_dialog.setWindowTitle(utf8Text(title));
         m_dialog.setWindowModality(Qt::ApplicationModal);
         m_dialog.setMinimumDuration(300);
         m_dialog.setValue(0);
     }
     void setMessage(const std::string& message) override {
-        m_dialog.setLabelText(fromBytes(message));
+        m_dialog.setLabelText(utf8Text(message));
         QCoreApplication::processEvents();
     }
     void setFraction(double fraction) override {
@@ -46,14 +46,14 @@ class QtProgressPanel : public ProgressPanel {
 
 int QtPanels::runAlert(const AlertRequest& request) {
     QMessageBox box(m_parent);
-    box.setWindowTitle(fromBytes(request.title));
-    box.setText(fromBytes(request.message));
+    box.setWindowTitle(utf8Text(request.title));
+    box.setText(utf8Text(request.message));
     box.setIcon(request.buttons.size() > 1 ? QMessageBox::Question : QMessageBox::Warning);
     std::vector<QAbstractButton*> buttons;
     static const QMessageBox::ButtonRole roles[] = {
         QMessageBox::AcceptRole, QMessageBox::RejectRole, QMessageBox::DestructiveRole};
     for (size_t i = 0; i < request.buttons.size() && i < 3; ++i) {
-        buttons.push_back(box.addButton(fromBytes(request.buttons[i]), roles[i]));
+        buttons.push_back(box.addButton(utf8Text(request.buttons[i]), roles[i]));
     }
     if (buttons.empty()) buttons.push_back(box.addButton(QMessageBox::Ok));
     box.setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
@@ -75,7 +75,7 @@ void QtPanels::beep() { QApplication::beep(); }
 
 std::vector<std::string> QtPanels::runOpenPanel(const OpenPanelRequest& request) {
     QStringList chosen;
-    QString title = fromBytes(request.title), dir = fromBytes(request.directory);
+    QString title = utf8Text(request.title), dir = utf8Text(request.directory);
     if (request.chooseDirectories) {
         QString d = QFileDialog::getExistingDirectory(m_parent, title, dir);
         if (!d.isEmpty()) chosen << d;

@@ -28,6 +28,7 @@
 #include <QTextFrame>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/MailDriver.h"
 #include "platform/Localized.h"
@@ -38,6 +39,7 @@
 #include "ui/app/QtApplicationShell.h"
 #include "ui/links/LinkButtonClicks.h"
 #include "ui/links/X11BrowserRemote.h"
+#include "ui/platform/QtText.h"
 #include "ui/reader/TocMatrixModel.h"
 #include "ui/richtext/RichTextDocument.h"
 
@@ -201,8 +203,7 @@ void MailReaderWindow::buildMenus() {
         connect(a, &QAction::triggered, this, [this, command] { performFromMenu(command); });
         m_actions[command] = a;
     }
-    if (QMenu* alternatives = submenus["Message/Alternative"])
-        m_actions[Command::SelectMimeAlternative] = alternatives->menuAction();
+    for (auto& [name, submenu] : submenus) m_submenus.push_back(submenu);
 }
 
 QAction* MailReaderWindow::action(Command command) const {
@@ -216,6 +217,12 @@ void MailReaderWindow::validateActions() {
         a->setEnabled(state.enabled);
         a->setVisible(state.listed);
         if (!state.title.empty()) a->setText(QString::fromStdString(state.title));
+    }
+    // A submenu is available while any of its commands is.
+    for (QMenu* submenu : m_submenus) {
+        const QList<QAction*> items = submenu->actions();
+        submenu->menuAction()->setEnabled(
+            std::any_of(items.begin(), items.end(), [](QAction* a) { return a->isEnabled(); }));
     }
 }
 
@@ -297,8 +304,8 @@ void MailReaderWindow::applyFixedFont() {
 }
 
 void MailReaderWindow::setMessageSummary(const std::string& sender, const std::string& date) {
-    QString who = QString::fromLatin1(sender.data(), qsizetype(sender.size())).toHtmlEscaped();
-    QString when = QString::fromLatin1(date.data(), qsizetype(date.size())).toHtmlEscaped();
+    QString who = latin1Text(sender).toHtmlEscaped();
+    QString when = latin1Text(date).toHtmlEscaped();
     m_summary->setText(QString("<b>%1</b>&nbsp;&nbsp;&nbsp;%2").arg(who, when));
     m_summary->setVisible(!sender.empty() || !date.empty());
 }
@@ -309,14 +316,12 @@ void MailReaderWindow::setMiniature(const std::string& imageName) {
 }
 
 void MailReaderWindow::setStatusText(const std::string& text) {
-    m_status->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    m_status->setText(latin1Text(text));
 }
 
 void MailReaderWindow::setStatusLineVisible(bool visible) { statusBar()->setVisible(visible); }
 
-void MailReaderWindow::setTitle(const std::string& title) {
-    setWindowTitle(QString::fromLatin1(title.data(), qsizetype(title.size())));
-}
+void MailReaderWindow::setTitle(const std::string& title) { setWindowTitle(latin1Text(title)); }
 
 void MailReaderWindow::orderFront() {
     show();
@@ -326,7 +331,7 @@ void MailReaderWindow::orderFront() {
 
 void MailReaderWindow::closeWindow() { close(); }
 
-bool MailReaderWindow::printTo(QPrinter& printer, int scope) {
+bool MailReaderWindow::printTo(QPrinter& printer, PrintScope scope) {
     TextView text;
     QProgressDialog progress(tr("Printing..."), tr("Cancel"), 0, 0, this);
     progress.setWindowModality(Qt::WindowModal);
@@ -359,8 +364,7 @@ void MailReaderWindow::printPanel() {
     layout->addWidget(summaries);
     dialog.setOptionTabs({scopeTab});
     if (dialog.exec() != QDialog::Accepted) return;
-    printTo(printer,
-            summaries->isChecked() ? MailReader::kPrintSummaries : MailReader::kPrintMessages);
+    printTo(printer, summaries->isChecked() ? PrintScope::Summaries : PrintScope::Messages);
 }
 
 std::string MailReaderWindow::attachmentAt(const QPoint& viewportPos) const {

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "reader/MailReader.h"
 #include "reader/MailReaderView.h"
@@ -50,7 +51,7 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
 
     // Prints the selected messages (or the list's summaries) on printer;
     // false when the user interrupted it.
-    bool printTo(QPrinter& printer, int scope);
+    bool printTo(QPrinter& printer, PrintScope scope);
     void printPanel();
     // The attachment file shown at a point of the text view, or "".
     std::string attachmentAt(const QPoint& viewportPos) const;
@@ -86,6 +87,7 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     QSplitter* m_split = nullptr;
     std::string m_miniature;
     std::map<MailReader::Command, QAction*> m_actions;
+    std::vector<QMenu*> m_submenus;
     bool m_syncing = false;
 };
 

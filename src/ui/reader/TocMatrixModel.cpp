@@ -3,6 +3,7 @@
 #include <QFont>
 
 #include "message/date.h"
+#include "ui/platform/QtText.h"
 
 namespace quill {
 namespace {
@@ -10,12 +11,6 @@ namespace {
 using K = TocMatrix::SortKey;
 // The sort key of each column, in column order.
 constexpr K kColumnKeys[] = {K::Number, K::Priority, K::Name, K::Date, K::Subject, K::Size};
-
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-
-QString shownText(const TocMatrix& matrix, const std::string& s) {
-    return matrix.utf8Texts() ? QString::fromUtf8(s.data(), qsizetype(s.size())) : latin1(s);
-}
 
 // Status marks of a row: unread, flagged, deleted, attachment.
 QString marks(const MailCell& cell) {
@@ -66,13 +61,13 @@ QVariant TocMatrixModel::data(const QModelIndex& index, int role) const {
         case Priority:
             return priorityText(cell.priority());
         case From:
-            return shownText(m_matrix, cell.from());
+            return shownText(cell.from(), m_matrix.utf8Texts());
         case Date:
-            return latin1(cell.date());
+            return latin1Text(cell.date());
         case Subject:
-            return shownText(m_matrix, cell.subject());
+            return shownText(cell.subject(), m_matrix.utf8Texts());
         case Size:
-            return latin1(sizeString(cell.size()));
+            return latin1Text(sizeString(cell.size()));
         default:
             return {};
     }

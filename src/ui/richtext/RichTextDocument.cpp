@@ -12,21 +12,14 @@
 #include <QTextImageFormat>
 #include <algorithm>
 
+#include "ui/platform/QtText.h"
+
 namespace quill {
 namespace {
 
 constexpr int kIconSize = 32;
 constexpr int kLinkIconSize = 14;
 constexpr int kLongestShownName = 160;  // pixels; longer names are elided in the middle
-
-QString latin1(std::string_view bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-QString shownText(std::string_view bytes, bool utf8) {
-    return utf8 ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
-                : latin1(bytes);
-}
 
 Qt::Alignment qtAlignment(int alignment) {
     static const Qt::Alignment kAlignments[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter,
@@ -40,7 +33,8 @@ QIcon iconFor(const Attachment& cell) {
     QFileInfo info(QString::fromStdString(cell.path));
     if (!cell.path.empty() && info.exists()) return provider.icon(info);
     // An icon whose file is not written yet is typed by its name.
-    if (cell.path.empty() && !cell.name.empty()) return provider.icon(QFileInfo(latin1(cell.name)));
+    if (cell.path.empty() && !cell.name.empty())
+        return provider.icon(QFileInfo(latin1Text(cell.name)));
     return provider.icon(QAbstractFileIconProvider::File);
 }
 
@@ -56,7 +50,7 @@ void insertCell(QTextCursor& cursor, QTextDocument& document, const Attachment& 
     imageFormat.setHeight(image.height());
     imageFormat.setProperty(RichTextDocument::kAttachmentPathProperty,
                             QString::fromStdString(cell.path));
-    imageFormat.setProperty(RichTextDocument::kAttachmentNameProperty, latin1(cell.name));
+    imageFormat.setProperty(RichTextDocument::kAttachmentNameProperty, latin1Text(cell.name));
     imageFormat.setProperty(RichTextDocument::kAttachmentDirectiveProperty,
                             QString::fromStdString(cell.directive));
     cursor.insertImage(imageFormat);
@@ -94,7 +88,7 @@ QImage RichTextDocument::attachmentImage(const Attachment& cell) {
     QFont font;
     font.setPointSize(std::max(6, font.pointSize() - 2));
     QFontMetrics metrics(font);
-    QString name = metrics.elidedText(latin1(cell.name), Qt::ElideMiddle, kLongestShownName);
+    QString name = metrics.elidedText(latin1Text(cell.name), Qt::ElideMiddle, kLongestShownName);
     int width = std::max(kIconSize, metrics.horizontalAdvance(name)) + 4;
     int height = kIconSize + metrics.height() + 2;
     QImage image(QSize(width, height) * scale, QImage::Format_ARGB32_Premultiplied);

@@ -46,6 +46,22 @@ TEST_F(FileHandlesTest, TempFileReplacesTheTargetOnlyOnCommit) {
     EXPECT_EQ(::access(t.path().c_str(), F_OK), -1);
 }
 
+TEST_F(FileHandlesTest, PositionalReadsStopAtTheEndAndWritesExtend) {
+    std::string path = writeFile("f", "abcdef");
+    UniqueFd fd = openFile(path, O_RDWR);
+    ASSERT_TRUE(fd);
+    char buf[8] = {};
+    EXPECT_EQ(readAt(fd.get(), buf, sizeof buf, 4), 2u);
+    EXPECT_EQ(std::string(buf, 2), "ef");
+    EXPECT_FALSE(readAllAt(fd.get(), buf, 3, 4));
+    EXPECT_TRUE(readAllAt(fd.get(), buf, 0, 99));
+    ASSERT_TRUE(writeAllAt(fd.get(), "XY", 8));
+    EXPECT_EQ(fileSize(fd.get()), 10u);
+    EXPECT_EQ(test::slurp(path), std::string("abcdef\0\0XY", 10));
+    EXPECT_EQ(::lseek(fd.get(), 0, SEEK_CUR), 0);  // the descriptor's offset is left alone
+    EXPECT_EQ(fileSize(-1), 0u);
+}
+
 TEST_F(FileHandlesTest, MappingsCoverEmptyAndMissingFiles) {
     Mapping empty = Mapping::ofFile(writeFile("empty", ""));
     EXPECT_TRUE(empty.valid());

@@ -179,8 +179,8 @@ TEST_F(MimeMessageTest, NestedAndEmptyMultiparts) {
     EXPECT_EQ(partBodies(*(*parts)[0]), (std::vector<std::string>{"plain", "<bold>rich</bold>"}));
     EXPECT_TRUE(partBodies(*(*parts)[1]).empty());
     EXPECT_EQ(rendered(*m), "rich");
-    EXPECT_EQ(rendered(*m, {1}), "plain");
-    EXPECT_EQ(rendered(*m, {2}), "plain\n-----\nrich");
+    EXPECT_EQ(rendered(*m, {AlternativeChoice::First}), "plain");
+    EXPECT_EQ(rendered(*m, {AlternativeChoice::All}), "plain\n-----\nrich");
 }
 
 TEST_F(MimeMessageTest, PartsStandApartByOneBlankLine) {
@@ -209,7 +209,7 @@ TEST_F(MimeMessageTest, AlternativesThatAreNotAListShowNothing) {
     logLines.clear();
     EXPECT_EQ(rendered(*m), "");
     EXPECT_TRUE(logLines.empty());  // no reader to choose: nothing to say
-    EXPECT_EQ(rendered(*m, {1}), "");
+    EXPECT_EQ(rendered(*m, {AlternativeChoice::First}), "");
     EXPECT_EQ(logLines, std::vector<std::string>{"# chooseMimeAlternative: body is not a list!\n"});
 }
 

@@ -33,7 +33,7 @@ std::string preparedRecords(std::initializer_list<std::int32_t> lengths, std::in
         r.offset = start;
         r.length = length;
         r.date = 2026 * 512 + 12 * 32 + 6;
-        r.status = '*';
+        r.status = MessageStatus::kNew;
         r.sender = "a@example.com";
         r.subject = "s";
         appendRecord(out, r);
@@ -104,8 +104,8 @@ TEST_F(IncorporationTest, AnotherFetchProgramsFilesAreIncorporatedWhole) {
         ASSERT_EQ(box->toc().length(), 3u);
         EXPECT_EQ(box->tocInfoAt(1).offset, static_cast<std::int32_t>(message(100).size()));
         EXPECT_EQ(box->tocInfoAt(2).offset, box->tocInfoAt(1).offset + len1);
-        EXPECT_EQ(box->tocInfoAt(1).status, '*');
-        EXPECT_EQ(box->tocInfoAt(2).status, '*');
+        EXPECT_TRUE(box->tocInfoAt(1).status.isNew());
+        EXPECT_TRUE(box->tocInfoAt(2).status.isNew());
         EXPECT_FALSE(exists("Incoming_Mail"));
     }
 }
@@ -162,7 +162,7 @@ TEST_F(IncorporationTest, FetchedMailIsAppendedToMboxAndIndexAsNew) {
         std::int32_t offset = static_cast<std::int32_t>(message(100).size());
         for (int i = 1; i <= 3; ++i) {
             EXPECT_EQ(box->tocInfoAt(i).offset, offset);
-            EXPECT_EQ(box->tocInfoAt(i).status, '*');
+            EXPECT_TRUE(box->tocInfoAt(i).status.isNew());
             offset += box->tocInfoAt(i).length;
         }
         EXPECT_EQ(box->mailLength(), offset);
@@ -174,7 +174,7 @@ TEST_F(IncorporationTest, FetchedMailIsAppendedToMboxAndIndexAsNew) {
     auto again = MailBox::newMailBox(activeDir());
     ASSERT_TRUE(again);
     ASSERT_EQ(again->toc().length(), 4u);
-    EXPECT_EQ(again->tocInfoAt(3).status, '*');
+    EXPECT_TRUE(again->tocInfoAt(3).status.isNew());
 }
 
 TEST_F(IncorporationTest, MissingIncomingMailIsAFileErrorOnIt) {
@@ -211,7 +211,7 @@ TEST_F(IncorporationTest, MboxThatGrewMeanwhileIsIndexedBeforeTheNewMail) {
         offset += box->tocInfoAt(i).length;
     }
     EXPECT_EQ(offset, static_cast<std::int32_t>(expected.size()));
-    EXPECT_EQ(box->tocInfoAt(2).status, '*');
+    EXPECT_TRUE(box->tocInfoAt(2).status.isNew());
 }
 
 TEST_F(IncorporationTest, MailTheFetchProgramStillWritesIsLeftAlone) {

@@ -138,12 +138,12 @@ TEST_F(MailReaderTest, DeleteHidesRowsAndUndoRestoresTheLastDeletion) {
     select({1, 2});
     reader->deleteMsg();
     EXPECT_THAT(reader->matrix().getAll(), ElementsAre(0, 3));
-    EXPECT_EQ(reader->mailbox().getStateForMsg(1), 'd');
+    EXPECT_EQ(reader->mailbox().getStateForMsg(1).toChar(), 'd');
     EXPECT_TRUE(reader->validateItem(MailReader::Command::UndeleteMsg).enabled);
     reader->undeleteMsg();
     EXPECT_THAT(reader->matrix().getAll(), ElementsAre(0, 1, 2, 3));
     EXPECT_EQ(reader->curMsg(), 2);
-    EXPECT_NE(reader->mailbox().getStateForMsg(1), 'd');
+    EXPECT_NE(reader->mailbox().getStateForMsg(1).toChar(), 'd');
     EXPECT_FALSE(reader->validateItem(MailReader::Command::UndeleteMsg).enabled);
 }
 
@@ -175,7 +175,7 @@ TEST_F(MailReaderTest, ShowingAMessageHidesFilteredHeadersUnlessAllAreWanted) {
     EXPECT_THAT(reader->text().plainText(), HasSubstr("Received: by relay"));
     EXPECT_EQ(reader->validateItem(MailReader::Command::ToggleShowingAllHeaders).title,
               "Show Filtered Headers");
-    EXPECT_EQ(reader->mailbox().getStateForMsg(2), '>');
+    EXPECT_EQ(reader->mailbox().getStateForMsg(2).toChar(), '>');
 }
 
 TEST_F(MailReaderTest, ReadAndFlagMarksFollowTheFirstSelectedRow) {
@@ -183,14 +183,14 @@ TEST_F(MailReaderTest, ReadAndFlagMarksFollowTheFirstSelectedRow) {
     EXPECT_EQ(reader->validateItem(MailReader::Command::ToggleMarkedAsRead).title,
               "Mark as Unread");
     reader->toggleMarkedAsRead();
-    EXPECT_EQ(reader->mailbox().getStateForMsg(0), 'u');
-    EXPECT_EQ(reader->mailbox().getStateForMsg(1), 'u');
+    EXPECT_EQ(reader->mailbox().getStateForMsg(0).toChar(), 'u');
+    EXPECT_EQ(reader->mailbox().getStateForMsg(1).toChar(), 'u');
     EXPECT_EQ(reader->validateItem(MailReader::Command::ToggleMarkedAsRead).title, "Mark as Read");
     reader->toggleFlagged();
-    EXPECT_EQ(reader->mailbox().getStateForMsg(1), 'f');
+    EXPECT_EQ(reader->mailbox().getStateForMsg(1).toChar(), 'f');
     EXPECT_EQ(reader->validateItem(MailReader::Command::ToggleFlagged).title, "Unflag");
     reader->toggleFlagged();
-    EXPECT_EQ(reader->mailbox().getStateForMsg(0), '<');
+    EXPECT_EQ(reader->mailbox().getStateForMsg(0).toChar(), '<');
 }
 
 TEST_F(MailReaderTest, FocusNarrowsTheListAndUnfocusRestoresIt) {
@@ -297,11 +297,11 @@ TEST_F(ForeignAttachmentTest, NothingOrDamagedSectionsAreReported) {
 
 TEST_F(MailReaderTest, PrintTextHoldsSummariesOrTheSelectedMessagesApart) {
     TextView out;
-    reader->textWillPrint(MailReader::kPrintSummaries, out);
+    reader->textWillPrint(PrintScope::Summaries, out);
     EXPECT_EQ(std::count(out.plainText().begin(), out.plainText().end(), '\n'), 4);
     EXPECT_THAT(out.plainText(), HasSubstr("note 3"));
     select({0, 2});
-    reader->textWillPrint(MailReader::kPrintMessages, out);
+    reader->textWillPrint(PrintScope::Messages, out);
     const std::string& text = out.plainText();
     EXPECT_THAT(text, HasSubstr("body 0\n\n\n----------\n\n\nFrom: bob@y.org"));
     EXPECT_THAT(text, HasSubstr("body 2"));
@@ -313,7 +313,7 @@ TEST_F(MailReaderTest, CancellingThePrintAbandonsItAfterTheCurrentMessage) {
     TextView out;
     int asked = 0;
     try {
-        reader->textWillPrint(MailReader::kPrintMessages, out, [&] { return ++asked == 2; });
+        reader->textWillPrint(PrintScope::Messages, out, [&] { return ++asked == 2; });
         FAIL() << "printing went on after the user cancelled";
     } catch (const MailReader::PrintInterrupted& e) {
         EXPECT_STREQ(e.what(), "User interrupted print job");
@@ -383,7 +383,7 @@ TEST_F(CombineTest, PartsAreJoinedInNumberOrderUnderTheEnclosedHeaders) {
     EXPECT_THAT(text, HasSubstr("Content-Type: text/plain\n"));
     EXPECT_THAT(text, Not(HasSubstr("message/partial")));
     EXPECT_THAT(text, HasSubstr("\n\nfirst\nsecond\nthird\n"));
-    EXPECT_EQ(reader->mailbox().getStateForMsg(0), 'd');
+    EXPECT_EQ(reader->mailbox().getStateForMsg(0).toChar(), 'd');
 }
 
 TEST(CombinedSubjectTest, KeepsWhatDiffersBetweenFirstAndLast) {
@@ -412,13 +412,13 @@ TEST_F(AlternativesTest, TheChosenAlternativeIsShown) {
     ASSERT_TRUE(reader);
     reader->matrix().selectRow(0);
     reader->selectionDidChange();
-    EXPECT_TRUE(reader->validateItem(MailReader::Command::SelectMimeAlternative).enabled);
+    EXPECT_TRUE(reader->validateItem(MailReader::Command::ShowFirstAlternative).enabled);
     EXPECT_THAT(reader->text().plainText(), HasSubstr("rich version"));
     EXPECT_THAT(reader->text().plainText(), Not(HasSubstr("plain version")));
-    reader->selectMimeAlternative(1);
+    reader->selectMimeAlternative(AlternativeChoice::First);
     EXPECT_THAT(reader->text().plainText(), HasSubstr("plain version"));
     EXPECT_THAT(reader->text().plainText(), Not(HasSubstr("rich version")));
-    reader->selectMimeAlternative(2);
+    reader->selectMimeAlternative(AlternativeChoice::All);
     EXPECT_THAT(reader->text().plainText(), HasSubstr("plain version"));
     EXPECT_THAT(reader->text().plainText(), HasSubstr("rich version"));
 }

@@ -120,6 +120,20 @@ TEST_F(ReaderCommandTableTest, CommandsAreListedOnceWithDistinctKeys) {
     }
 }
 
+// A reader row without an action would only beep; a window row with one would
+// run twice.
+TEST_F(ReaderCommandTableTest, ExactlyTheReadersRowsCarryAnAction) {
+    using P = ReaderCommandTable::Performer;
+    for (const auto& row : ReaderCommandTable::rows()) {
+        EXPECT_EQ(row.action != nullptr, row.performer == P::Reader) << row.title;
+        EXPECT_EQ(ReaderCommandTable::performedByWindow(row.command), row.performer == P::Window)
+            << row.title;
+    }
+    EXPECT_FALSE(ReaderCommandTable::perform(*reader, C::Print, false));
+    EXPECT_TRUE(ReaderCommandTable::perform(*reader, C::SortBySubject, false));
+    EXPECT_EQ(reader->matrix().sortKey(), TocMatrix::SortKey::Subject);
+}
+
 TEST_F(ReaderCommandTableTest, DesktopKeysReachTheirCommands) {
     struct KeyRow {
         const char* key;

@@ -351,7 +351,7 @@ TEST_F(TocTest, StatusWritesGoToTheRecordInPlace) {
     auto statusInFile = [&](int i) {
         return tocBytes()[box->tocInfoAt(i).tocPosition + kStatusOffset];
     };
-    EXPECT_EQ(box->setState('u', 0, true), ' ');
+    EXPECT_EQ(box->setState(MessageStatus::kUnread, 0, true), MessageStatus::kRead);
     EXPECT_EQ(statusInFile(0), 'u');
     box->deleteMessages({1, 2});
     box->setCurMsg(2);
@@ -390,7 +390,7 @@ TEST_F(TocTest, KeptStatusAndCurrentMarksFollowEveryChange) {
         MailboxStatus kept = box->getMailboxStatus(), fresh;
         for (int i = 0; i < 4; ++i) {
             const TocEntry& e = box->tocInfoAt(i);
-            bool deleted = e.status == 'd' || e.status == 'D', unread = e.status == '*';
+            bool deleted = e.status.isDeleted(), unread = e.status.isNew();
             fresh.deletedCount += deleted;
             fresh.deletedSize += deleted ? e.size : 0;
             fresh.unreadCount += unread;
@@ -402,12 +402,13 @@ TEST_F(TocTest, KeptStatusAndCurrentMarksFollowEveryChange) {
         EXPECT_EQ(kept.unreadSize, fresh.unreadSize);
     };
     box->getMailboxStatus();
-    box->setState('>', 1, true);  // two marks before any walk
-    box->setState('D', 3, true);
+    box->setState(MessageStatus::kCurrent, 1, true);  // two marks before any walk
+    box->setState(MessageStatus::kDeletedCurrent, 3, true);
     box->setCurMsg(2);
     EXPECT_EQ(marks(), "  >d");
-    box->setState('>', 0, true);  // a mark set behind the current message's back
-    box->setState('*', 1, true);
+    box->setState(MessageStatus::kCurrent, 0,
+                  true);  // a mark set behind the current message's back
+    box->setState(MessageStatus::kNew, 1, true);
     box->setCurMsg(3);
     EXPECT_EQ(marks(), " * D");
     expectFreshStatus();
@@ -420,7 +421,7 @@ TEST_F(TocTest, KeptStatusAndCurrentMarksFollowEveryChange) {
 TEST_F(TocTest, AppendedMailIsIndexedAfterTheOldEnd) {
     auto box = openSmall();
     ASSERT_TRUE(box);
-    box->setState('f', 0, true);
+    box->setState(MessageStatus::kFlagged, 0, true);
     const MsgList* list =
         box->getMail("From dave@example.com Mon Mar 17 10:00:00 1997\nSubject: New\n\nhello\n");
     ASSERT_TRUE(list);
@@ -434,7 +435,7 @@ TEST_F(TocTest, AppendedMailIsIndexedAfterTheOldEnd) {
     ASSERT_TRUE(box);
     EXPECT_TRUE(panels->progress().empty());
     EXPECT_EQ(box->toc().length(), 5u);
-    EXPECT_EQ(box->getStateForMsg(0), 'f');
+    EXPECT_EQ(box->getStateForMsg(0), MessageStatus::kFlagged);
 }
 
 TEST_F(TocTest, ScannerAloneFindsFromLinesAnywhereForTheFirstMessage) {
