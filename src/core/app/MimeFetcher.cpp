@@ -208,6 +208,8 @@ bool MimeFetcher::ftpFrom(const std::string& site, const std::string& directory,
     m_loginFailed = false;
     int result = runTransfer(site, ftpScript(*userPass, directory, filename, mode, target), *wait);
     wait.reset();
+    // The client ends well even when it could not connect; only the file tells.
+    if (result == 1 && access(target.c_str(), F_OK) != 0) result = 2;
     if (result == 2)
         runAlert(m_waitTitle.c_str(), "An error occurred - see the the console for details.", "OK",
                  nullptr, nullptr);

@@ -1,7 +1,14 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include "app/MimeFetcher.h"
+#include "base/FileHandles.h"
 #include "platform/ScriptedPanels.h"
 #include "platform/UserInfo.h"
 #include "platform/Workspace.h"
@@ -155,6 +162,72 @@ TEST_F(MimeFetcherTest, LocalFileIsLinkedAndUnknownAccessFails) {
     panels->answer(0);
     EXPECT_FALSE(fetcher().openExternalBodyForFile(part("access-type=afs; name=x")));
     EXPECT_EQ(panels->alerts().back().message, "Could not retrieve external attachment.");
+}
+
+int freePort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool accepts(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return ok;
+}
+
+TEST_F(MimeFetcherTest, AnonymousFtpFromALocalServerAndTheFailureWithoutOne) {
+    if (access("/usr/bin/tnftp", X_OK) != 0) GTEST_SKIP() << "no tnftp";
+    const std::string port = std::to_string(freePort());
+    mkdir((tmp() + "/served").c_str(), 0700);
+    mkdir((tmp() + "/served/pub").c_str(), 0700);
+    writeFile("served/pub/notes.txt", "served bytes\n");
+    LaunchRequest request;
+    request.argv = {"/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", port, "-d",
+                    tmp() + "/served"};
+    UniqueFd quiet = openFile("/dev/null", O_WRONLY);
+    request.stdio[1] = request.stdio[2] = quiet.get();
+    LaunchedChild server = processLauncher().launch(request);
+    ASSERT_TRUE(server.started());
+    for (int i = 0; i < 100 && !accepts(std::stoi(port)); ++i) usleep(50000);
+    if (!accepts(std::stoi(port))) {
+        processLauncher().signalGroup(server.pid, SIGKILL);
+        processLauncher().wait(server.pid);
+        GTEST_SKIP() << "no FTP server (python3-pyftpdlib)";
+    }
+    // The site is one argument; the test's server listens on a port of its own.
+    std::string client =
+        writeFile("bin/tnftp-local", "#!/bin/sh\nexec /usr/bin/tnftp \"$@\" " + port + "\n");
+    chmod(client.c_str(), 0755);
+    fetcher().setFtpProgram(client);
+    const std::string parameters =
+        "access-type=anon-ftp; site=127.0.0.1; directory=pub; name=notes.txt; mode=local8";
+    panels->answer(0);
+    EXPECT_TRUE(fetcher().openExternalBodyForFile(part(parameters)));
+    ASSERT_EQ(workspace->opened.size(), 1u);
+    EXPECT_EQ(test::slurp(workspace->opened[0]), "served bytes\n");
+
+    processLauncher().signalGroup(server.pid, SIGTERM);
+    processLauncher().wait(server.pid);
+    panels->answer(0);
+    panels->answer(0);
+    panels->answer(0);
+    EXPECT_FALSE(fetcher().openExternalBodyForFile(part(parameters)));
+    ASSERT_EQ(panels->alerts().size(), 4u);
+    EXPECT_EQ(panels->alerts()[2].message, "An error occurred - see the the console for details.");
+    EXPECT_EQ(panels->alerts()[3].message, "Could not retrieve external attachment.");
+    EXPECT_EQ(workspace->opened.size(), 1u);
 }
 
 }  // namespace
