@@ -6,6 +6,8 @@
 
 #include "app/MailDriver.h"
 #include "app/terminationsignals.h"
+#include "formats/SunMessage.h"
+#include "links/URLFilter.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
 #include "platform/Panels.h"
@@ -15,6 +17,7 @@
 #include "process/PosixProcessLauncher.h"
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "reader/MailReader.h"
+#include "reader/TextDisplayFilters.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
 #include "ui/app/QtApplicationShell.h"
@@ -77,6 +80,8 @@ int main(int argc, char** argv) {
     quill::MailReader::setAttachmentRoot(driver.tempDir());
     quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
     quill::registerMimeMessageClass();
+    quill::registerSunMessageClass();
+    quill::TextDisplayFilters::add(quill::URLFilter::willDisplayText);
     std::vector<std::string> classNames;
     for (const quill::MailClass* cls : quill::MailMessage::mailClasses())
         classNames.push_back(cls->name);

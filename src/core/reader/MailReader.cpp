@@ -22,6 +22,7 @@
 #include "platform/Workspace.h"
 #include "reader/MessageRenderer.h"
 #include "reader/ReaderCommandTable.h"
+#include "reader/TextDisplayFilters.h"
 #include "settings/Defaults.h"
 
 namespace quill {
@@ -416,6 +417,7 @@ void MailReader::showMessage(int index, bool forcePlain) {
     } else {
         m_message = renderMessage(*bytes, m_path, hiddenHeaders(), m_text,
                                   MimeMessage::RenderOptions{m_mimeChoice});
+        TextDisplayFilters::willDisplayText(m_text);
     }
     m_shownBytes.assign(bytes->data(), bytes->size());
     m_hasForeignAttachment = bytes->find("\nbegin ") != std::string_view::npos;

@@ -1,5 +1,6 @@
 #include "reader/MessageRenderer.h"
 
+#include "formats/SunMessage.h"
 #include "message/headertext.h"
 #include "settings/Defaults.h"
 
@@ -41,6 +42,8 @@ std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::str
     if (auto* mime = dynamic_cast<MimeMessage*>(message.get())) {
         // MIME bodies go straight into the view so attachments become icons.
         mime->replaceSelWithBodyInView(view, options);
+    } else if (auto* sun = dynamic_cast<SunMessage*>(message.get())) {
+        sun->replaceSelWithBodyInView(view);
     } else {
         message->replaceSelWithBodyInText(view.isUtf8() ? utf8Runs(runs) : runs);
     }

@@ -12,7 +12,7 @@ namespace {
 
 constexpr const char* kMailDirDefault = "~/tessel/Mailboxes";
 constexpr const char* kMailerDefault = "/usr/lib/sendmail";
-constexpr const char* kWebBrowserDefault = "netscape";
+constexpr const char* kWebBrowserDefault = "xdg-open";
 constexpr const char* kMailFilterDefault =
     "Content-Length:Content-Transfer-Encoding:Content-Type:Errors-To:Message-ID:MIME-Version:"
     "Zell-Attachment:Zell-Reference:Originator:Precedence:Received:Return-Path:Status:X-Face:"

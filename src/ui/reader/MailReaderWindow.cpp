@@ -37,6 +37,8 @@
 #include "reader/ReaderCommandTable.h"
 #include "settings/Defaults.h"
 #include "ui/app/QtApplicationShell.h"
+#include "ui/links/LinkButtonClicks.h"
+#include "ui/links/X11BrowserRemote.h"
 #include "ui/platform/QtText.h"
 #include "ui/reader/TocMatrixModel.h"
 #include "ui/richtext/RichTextDocument.h"
@@ -57,6 +59,8 @@ MailReaderWindow::MailReaderWindow(std::shared_ptr<MailReader> reader, QWidget* 
     m_text = new QTextBrowser;
     m_text->setOpenLinks(false);
     m_text->viewport()->installEventFilter(this);
+    static X11BrowserRemote browser;
+    new LinkButtonClicks(m_text, &browser);
     m_text->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_text, &QWidget::customContextMenuRequested, this, &MailReaderWindow::showTextMenu);
     // The command view: who sent the shown message, and when.

@@ -78,7 +78,7 @@ TEST_F(DefaultsTest, EmptyStoredValuesCountAsAbsentOnlyWhereTheKeySaysSo) {
     d.setStore(store);
     EXPECT_EQ(d.remoteFetch(), "NO");
     EXPECT_EQ(d.alternates(), "");
-    EXPECT_EQ(d.webBrowserPath(), "netscape");
+    EXPECT_EQ(d.webBrowserPath(), "xdg-open");
     EXPECT_EQ(d.peopleDir(), "/usr/local/tessel/Library/Images/People");
 }
 
