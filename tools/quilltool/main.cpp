@@ -29,6 +29,8 @@ constexpr Command kCommands[] = {
     {"incorporate", "incorporate [--spool FILE] [--fetched] MAILBOX", quill::tool::runIncorporate},
     {"mime", "mime FILE", quill::tool::runMime},
     {"show", "show MAILBOX INDEX [--all-headers] [--latin1]", quill::tool::runShow},
+    {"alias", "alias [--expand] NAME...", quill::tool::runAlias},
+    {"complete", "complete PREFIX", quill::tool::runComplete},
 };
 
 int usage() {
