@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "addressbook/Alias.h"
 #include "app/MailDriver.h"
 #include "app/terminationsignals.h"
+#include "base/Diagnostics.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
 #include "platform/Panels.h"
@@ -41,6 +43,15 @@ void installServices() {
     quill::installWorkspace(std::make_shared<quill::QtWorkspace>());
 }
 
+// Private entries changed since the last save are kept at quit.
+void saveAddressBook() {
+    quill::Alias& alias = quill::Alias::shared();
+    if (!alias.loaded() || !alias.privateAliases().modified()) return;
+    if (!alias.privateAliases().savePrivateUsers())
+        quill::logWarning("Alias", "Unable to save private users to %s",
+                          alias.privateAliases().path().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,6 +77,8 @@ int main(int argc, char** argv) {
     quill::setSignal();
     if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) driver.setTemporaryRoot(tmp);
     if (!driver.startUp()) return 0;
+    // The address book loads on its own thread while the windows open.
+    quill::Alias::shared().forkedInitialize();
     // Attachments shown or decoded go to the private per-user directory.
     quill::MailMessage::setDefaultAttachmentDirectory(driver.tempDir());
     quill::MailReader::setAttachmentRoot(driver.tempDir());
@@ -90,6 +103,7 @@ int main(int argc, char** argv) {
     driver.startPolling();
     QTimer::singleShot(0, [&driver] { driver.initialCheck(); });
     int status = app.exec();
+    saveAddressBook();
     driver.stopPolling();
     quill::removeTerminationSignals();
     quill::endChildWatch();

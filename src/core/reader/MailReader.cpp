@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "addressbook/Alias.h"
 #include "base/ByteSink.h"
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
@@ -230,7 +231,6 @@ MailReader::ItemState MailReader::validateItem(Command command) const {
         case Command::Compact:
         case Command::NewMessage:
         case Command::Find:
-        case Command::AddressBook:
         case Command::Mailboxes:
         case Command::Reply:
         case Command::ReplyAll:
@@ -238,7 +238,6 @@ MailReader::ItemState MailReader::validateItem(Command command) const {
         case Command::WrapAndReply:
         case Command::RestoreDraft:
         case Command::Transfer:
-        case Command::AddPrivateUser:
             return {false, {}};
         default:
             return {true, {}};
@@ -289,6 +288,8 @@ void MailReader::perform(Command command, bool controlHeld) {
             return selectMimeAlternative(2);
         case Command::ToggleFixedFont:
             return toggleFixedFont();
+        case Command::AddPrivateUser:
+            return addPrivateUser();
         default:
             if (sortCommand(command)) return;
             panels().beep();  // commands of components this build lacks
@@ -738,6 +739,21 @@ void MailReader::extractAttachment() {
                  nullptr, nullptr);
     } else {
         runAlert(title, "Could not find any embedded documents", "OK", nullptr, nullptr);
+    }
+}
+
+void MailReader::addPrivateUser() {
+    const char* title = "Add Private User";
+    const std::string* from = m_message ? m_message->headerValueForKey("From") : nullptr;
+    if (!m_message) {
+        runAlert(title, "Select message first", "OK", nullptr, nullptr);
+    } else if (!from) {
+        runAlert(title, "No From Field", "OK", nullptr, nullptr);
+    } else if (!Alias::shared().privateAliases().addPrivateName(*from)) {
+        runAlert(title, "Can't add %s", "OK", nullptr, nullptr, from->c_str());
+    } else if (!Alias::shared().windowActive() &&
+               !Alias::shared().privateAliases().savePrivateUsers()) {
+        runAlert("Saving Aliases", "Unable to save private users", "OK", nullptr, nullptr);
     }
 }
 

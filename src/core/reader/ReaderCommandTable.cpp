@@ -70,6 +70,7 @@ bool ReaderCommandTable::performedByWindow(MailReader::Command command) {
         case C::Preferences:
         case C::CloseWindow:
         case C::Quit:
+        case C::AddressBook:
             return true;
         default:
             return false;
