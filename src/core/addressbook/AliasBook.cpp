@@ -106,6 +106,13 @@ void AliasBook::expandAliases(StringList& list) {
     list = std::move(expanded);
 }
 
+std::string AliasBook::expandAddressLine(std::string_view line) {
+    StringList list;
+    list.addParsedAddressesFrom(line);
+    expandAliases(list);
+    return list.commaizedStringValue();
+}
+
 void AliasBook::expandAddress(const std::string& address, StringList& into,
                               std::unordered_set<std::string>& seen) {
     std::string bare = uncommentedAddress(address);

@@ -48,6 +48,8 @@ class AliasBook {
     std::optional<std::string> completeAddress(std::string_view text, int typedChars);
     // Replaces private aliases in the list by their members, each address once.
     void expandAliases(StringList& list);
+    // An address line split into addresses, expanded and joined with ", ".
+    std::string expandAddressLine(std::string_view line);
     void expandAddress(const std::string& address, StringList& into,
                        std::unordered_set<std::string>& seen);
     // Marks global aliases that are not a nickname for one known user as

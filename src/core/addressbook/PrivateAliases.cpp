@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <optional>
 
 #include "addressbook/AliasSources.h"
 #include "base/FileHandles.h"
+#include "message/fieldutil.h"
 #include "platform/UserInfo.h"
 
 namespace quill {
@@ -20,11 +23,26 @@ void appendEntry(std::string& out, AliasEntry& entry) {
     if (entry.removed || entry.members.empty()) return;
     out += entry.name;
     out += ':';
+    // A colon before the first comma would cut the first member when the file
+    // is read again; an empty member ahead of it keeps it whole.
+    if (entry.members[0].find(':') != std::string::npos) out += ',';
     for (size_t i = 0; i < entry.members.size(); ++i) {
         if (i > 0) out += ',';
         out += entry.members[i];
     }
     out += '\n';
+}
+
+// The file separates members by commas and entries by lines: a name holding
+// either is kept as its bare address, or not at all.
+std::optional<std::string> storableMember(const std::string& name) {
+    auto storable = [](const std::string& s) {
+        return !s.empty() && s.find_first_of(",\n") == std::string::npos;
+    };
+    if (storable(name)) return name;
+    std::string bare = uncommentedAddress(name);
+    if (storable(bare)) return bare;
+    return std::nullopt;
 }
 
 bool makeParentDirectories(const std::string& path) {
@@ -70,18 +88,19 @@ void PrivateAliases::listGroup(const std::string& name) {
     list.insert(std::upper_bound(list.begin(), list.end(), name, lessIgnoringCase), name);
 }
 
-bool PrivateAliases::addUser(const std::string& member, std::string_view group) {
+bool PrivateAliases::addUser(const std::string& name, std::string_view group) {
     AliasEntry* entry = m_book.getentry(group);
-    if (!entry) return false;
-    if (!entry->hasMember(member)) {
-        entry->addMemberSorted(member);
+    std::optional<std::string> member = storableMember(name);
+    if (!entry || !member) return false;
+    if (!entry->hasMember(*member)) {
+        entry->addMemberSorted(*member);
         m_modified = true;
     }
     return true;
 }
 
 bool PrivateAliases::addPrivateName(const std::string& name) {
-    if (name.empty()) return false;
+    if (!storableMember(name)) return false;
     if (!m_book.privateUsers()) {
         if (m_book.getentry(kPrivateUsersName)) return false;  // a global name holds the key
         AliasEntry* list = m_book.addOwned(kPrivateUsersName);

@@ -21,8 +21,10 @@ class PrivateAliases {
     // otherwise a new one holds the user's login name.
     NewGroup newGroup(const std::string& name);
     // Adds a member unless the group holds it in any letter case; members stay
-    // in case-insensitive order. False when there is no such group.
-    bool addUser(const std::string& member, std::string_view group);
+    // in case-insensitive order. A name with a comma or a line break goes in
+    // as its bare address. False when there is no such group or the name
+    // cannot be kept in the file.
+    bool addUser(const std::string& name, std::string_view group);
     // Adds a name to "Private Users", making the list when needed.
     bool addPrivateName(const std::string& name);
     void removeUser(int index, std::string_view group);

@@ -65,6 +65,20 @@ TEST_F(PrivateAliasesTest, MembersAreAddedOnceAndRemovedByIndex) {
     p.removeUser(5, "g");
     EXPECT_EQ(book.getentry("g")->members, (std::vector<std::string>{"bob"}));
     EXPECT_FALSE(p.addPrivateName(""));
+    EXPECT_FALSE(p.addPrivateName("\"a,\nb\"@x"));
+}
+
+TEST_F(PrivateAliasesTest, NamesTheFileCannotHoldAsWrittenAreKeptWhole) {
+    writeFile("home/.config/Quill/.mailalias", "g: z,b:x\n");
+    load();
+    PrivateAliases& p = privates();
+    EXPECT_TRUE(p.addPrivateName("\"Doe, John\" <jd@x>"));
+    EXPECT_TRUE(p.addPrivateName("Dr. Who: Admin <who@x>"));
+    EXPECT_TRUE(p.addUser("a", "g"));
+    EXPECT_EQ(p.fileText(), "Private Users:,Dr. Who: Admin <who@x>,jd@x\ng:a,b:x,z\n");
+    ASSERT_TRUE(p.savePrivateUsers());
+    load();
+    EXPECT_EQ(privates().fileText(), slurp(privateFile()));
 }
 
 TEST_F(PrivateAliasesTest, AnUnwritableFileFailsTheSave) {
