@@ -14,6 +14,7 @@
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
 #include "process/ChildWatch.h"
+#include "process/PosixProcessLauncher.h"
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "reader/MailReader.h"
 #include "settings/Defaults.h"
@@ -35,12 +36,12 @@ bool displayAvailable() {
     return false;
 }
 
-void installServices() {
+void installServices(quill::ProcessLauncher& launcher) {
     quill::setCurrentUser(quill::userInfoFromSystem());
     quill::Defaults::shared().setStore(std::make_shared<quill::QSettingsDefaultsStore>());
     quill::installPanels(std::make_shared<quill::QtPanels>());
     quill::installRunLoop(std::make_shared<quill::QtRunLoop>());
-    quill::installWorkspace(std::make_shared<quill::QtWorkspace>());
+    quill::installWorkspace(std::make_shared<quill::QtWorkspace>(launcher));
 }
 
 // Private entries changed since the last save are kept at quit.
@@ -66,15 +67,20 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quill");
     QApplication::setQuitOnLastWindowClosed(true);
-    installServices();
+    // The one launcher every program is started through; code not yet handed it finds it installed.
+    quill::ChildWatch childWatch;
+    auto launcher = std::make_shared<quill::PosixProcessLauncher>(childWatch);
+    quill::installProcessLauncher(launcher);
+    installServices(*launcher);
     quill::StartupMeasure measure;
     if (measureStartup) app.installEventFilter(&measure);
 
-    quill::QtApplicationShell shell;
+    quill::QtApplicationShell shell(*launcher);
     quill::MailDriver& driver = quill::MailDriver::shared();
     driver.setShell(&shell);
     quill::installTerminationSignals([&driver](int signo) { driver.terminationSignal(signo); });
-    quill::setSignal();
+    driver.setProcesses(*launcher, childWatch);
+    childWatch.start();
     if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) driver.setTemporaryRoot(tmp);
     if (!driver.startUp()) return 0;
     // The address book loads on its own thread while the windows open.
@@ -106,6 +112,6 @@ int main(int argc, char** argv) {
     saveAddressBook();
     driver.stopPolling();
     quill::removeTerminationSignals();
-    quill::endChildWatch();
+    childWatch.end();
     return status;
 }

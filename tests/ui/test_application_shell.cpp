@@ -33,7 +33,7 @@ class TestApplicationShell : public QObject {
         quill::installPanels(panels);
         panels->answer("Cancel");
 
-        quill::QtApplicationShell shell;
+        quill::QtApplicationShell shell(quill::processLauncher());
         quill::MailDriver& driver = quill::MailDriver::shared();
         driver.setShell(&shell);
         QVERIFY(driver.checkMailDirectory());

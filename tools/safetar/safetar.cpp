@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/FileHandles.h"
+#include "process/PosixProcessLauncher.h"
 #include "process/RunCommand.h"
 
 namespace {
@@ -170,9 +171,9 @@ const char* checkMember(const Member& m, const std::set<std::string>& symlinks) 
     return nullptr;
 }
 
-bool validate(const std::string& archive) {
+bool validate(RunCommand& run, const std::string& archive) {
     quill::ByteSink listing;
-    int status = RunCommand::runPipeWithOutputTo(
+    int status = run.runPipeWithOutputTo(
         {{"tar", "-tvP", "--quoting-style=c", "--numeric-owner", "-f", archive}}, listing);
     if (status != 0) {
         std::cerr << "safetar: cannot list the archive\n";
@@ -205,20 +206,20 @@ int usage() {
     return kRefused;
 }
 
-int extract(const std::string& key, const std::vector<std::string>& args) {
+int extract(RunCommand& run, const std::string& key, const std::vector<std::string>& args) {
     if (args.size() != 1 && !(args.size() == 3 && args[1] == "-C")) return usage();
     ArchiveFile archive(args[0]);
     if (args[0] == "-" && !archive.copyStandardInput()) {
         std::perror("safetar: reading the archive");
         return kRefused;
     }
-    if (!validate(archive.path())) return kRefused;
+    if (!validate(run, archive.path())) return kRefused;
     RunCommand::Argv tar = {"tar", "-x", "--no-same-owner", "--no-same-permissions",
                             "--no-overwrite-dir"};
     if (key.find('v') != std::string::npos) tar.push_back("-v");
     tar.insert(tar.end(), {"-f", archive.path()});
     if (args.size() == 3) tar.insert(tar.end(), {"-C", args[2]});
-    return RunCommand::runPipe({tar}, nullptr, nullptr);
+    return run.runPipe({tar}, nullptr, nullptr);
 }
 
 }  // namespace
@@ -231,9 +232,12 @@ int main(int argc, char** argv) {
     if (key.find_first_not_of("xtcvf") != std::string::npos || key.find('f') == std::string::npos)
         return usage();
     args.erase(args.begin());
-    if (key.find('x') != std::string::npos) return extract(key, args);
+    quill::ChildWatch watch;
+    quill::PosixProcessLauncher launcher(watch);
+    RunCommand run(launcher);
+    if (key.find('x') != std::string::npos) return extract(run, key, args);
     // Listing and packing never write outside what they are told to.
     RunCommand::Argv tar = {"tar", "-" + key};
     tar.insert(tar.end(), args.begin(), args.end());
-    return RunCommand::runPipe({tar}, nullptr, nullptr);
+    return run.runPipe({tar}, nullptr, nullptr);
 }

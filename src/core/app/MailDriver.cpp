@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +20,7 @@
 #include "platform/UserInfo.h"
 #include "platform/resources.h"
 #include "process/ChildWatch.h"
+#include "process/ProcessLauncher.h"
 #include "settings/Defaults.h"
 
 namespace quill {
@@ -49,13 +49,22 @@ MailDriver::~MailDriver() = default;
 
 void MailDriver::installDefaultHooks() {
     exitProcess = [](int status) { std::exit(status); };
-    firstImportantPid = [] { return quill::firstImportantPid(); };
-    forgetImportantPid = [](pid_t pid, int status) { quill::forgetImportantPid(pid, status); };
+    firstImportantPid = [this] { return m_watch ? m_watch->firstImportantPid() : pid_t(-1); };
+    forgetImportantPid = [this](pid_t pid, int status) {
+        if (m_watch) m_watch->forgetImportantPid(pid, status);
+    };
     beforeWindowsClose = [] {};
     requestCheck = [this](const std::string& mailbox, bool beep) {
         if (m_poller) m_poller->checkNewMail(mailbox, beep);
     };
 }
+
+void MailDriver::setProcesses(ProcessLauncher& launcher, ChildWatch& watch) {
+    m_launcher = &launcher;
+    m_watch = &watch;
+}
+
+ProcessLauncher& MailDriver::launcher() { return m_launcher ? *m_launcher : processLauncher(); }
 
 void MailDriver::startPolling() {
     MailPoller::Hooks h;
@@ -83,7 +92,7 @@ void MailDriver::startPolling() {
         }
         return windows;
     };
-    m_poller = std::make_unique<MailPoller>(std::move(h));
+    m_poller = std::make_unique<MailPoller>(std::move(h), launcher());
     m_poller->initMailInfo();
     m_poller->bootCheckIn();
     m_poller->start();
@@ -433,8 +442,7 @@ void MailDriver::realQuit() {
     // A mailer still delivering keeps the quit waiting, a second at a time.
     for (pid_t pid = firstImportantPid(); pid > 0; pid = firstImportantPid()) {
         int status = 0;
-        pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == 0) {
+        if (launcher().tryWait(pid, status) == 0) {
             runLoop().runUntil([] { return false; }, std::chrono::milliseconds(1000));
             continue;
         }

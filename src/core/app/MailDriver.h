@@ -19,8 +19,10 @@
 #include "reader/NewMailNotice.h"
 
 namespace quill {
+class ChildWatch;
 class MailPoller;
-}
+class ProcessLauncher;
+}  // namespace quill
 
 namespace quill {
 
@@ -29,6 +31,10 @@ class MailDriver : public NewMailNotice {
     static MailDriver& shared();
 
     void setShell(ApplicationShell* shell) { m_shell = shell; }
+    // The launcher the driver starts programs with and hands down, and the
+    // watch that collects deliveries; until set, the shared launcher and no watch.
+    void setProcesses(ProcessLauncher& launcher, ChildWatch& watch);
+    ProcessLauncher& launcher();
     // Where the per-user temporary directory is made ("/tmp"; tests use their own).
     void setTemporaryRoot(std::string root) { m_tmpRoot = std::move(root); }
     // Time between frames of the new-mail animation.
@@ -114,8 +120,8 @@ class MailDriver : public NewMailNotice {
     void terminateSafely();
     void realQuit();
 
-    // The registry of processes whose end someone waits for; installed by the
-    // child-exit watch. firstImportantPid answers -1 when none remains.
+    // The registry of processes whose end someone waits for; the child-exit
+    // watch's by default. firstImportantPid answers -1 when none remains.
     std::function<pid_t()> firstImportantPid;
     std::function<void(pid_t, int)> forgetImportantPid;
     // Runs when the quit has finished everything else; saves the address book.
@@ -136,6 +142,8 @@ class MailDriver : public NewMailNotice {
     void runTerminationStage(int stage, int signo);
 
     ApplicationShell* m_shell = nullptr;
+    ProcessLauncher* m_launcher = nullptr;
+    ChildWatch* m_watch = nullptr;
     std::unique_ptr<MailPoller> m_poller;
     std::string m_tmpRoot = "/tmp";
     std::string m_tempDir;

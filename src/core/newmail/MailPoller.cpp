@@ -1,8 +1,6 @@
 #include "newmail/MailPoller.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -59,24 +57,11 @@ void writeError(const char* text) {
     (void)ignored;
 }
 
-// Runs in the child between fork and exec: only async-signal-safe calls.
-[[noreturn]] void execFetch(const std::vector<char*>& argv, const char* dir, int out) {
-    if (dir && ::chdir(dir) != 0) _exit(127);
-    if (out >= 0 && ::dup2(out, 1) < 0) _exit(127);
-    long last = ::sysconf(_SC_OPEN_MAX);
-    for (int fd = 3; fd < (last > 0 ? last : 1024); ++fd) ::close(fd);
-    ::execv(argv[0], argv.data());
-    writeError(argv[0]);
-    writeError(": ");
-    writeError(std::strerror(errno));
-    writeError("\n");
-    _exit(127);
-}
-
 }  // namespace
 
-MailPoller::MailPoller(Hooks hooks)
+MailPoller::MailPoller(Hooks hooks, ProcessLauncher& launcher)
     : m_hooks(std::move(hooks)),
+      m_launcher(launcher),
       m_clock([] { return std::time(nullptr); }),
       m_alive(std::make_shared<std::atomic<bool>>(true)) {}
 
@@ -253,7 +238,8 @@ void MailPoller::checkMail(bool userAsked) {
         toMain(kFetchWaitingMsg);
         return;
     }
-    if (c.fetchPid > 0) ::waitpid(c.fetchPid, nullptr, WNOHANG);  // no zombie left behind
+    int ignored = 0;
+    if (c.fetchPid > 0) m_launcher.tryWait(c.fetchPid, ignored);  // no zombie left behind
     if (c.fetchPid != -1) {
         if (m_clock() - c.lastFetchTime < kFetchGraceSeconds) {
             if (userAsked) toMain(kFetchBusyMsg);
@@ -297,7 +283,8 @@ bool MailPoller::fetchServiceFound(Context& c) {
     std::ostringstream ignored;
     std::string command = formatString("%s/QuillFetch --look-up %s", c.remotePath.c_str(),
                                        shellQuote(c.login).c_str());
-    int status = RunCommand::runPipe({{c.rsh, c.remoteHost, command}}, nullptr, &ignored);
+    int status =
+        RunCommand(m_launcher).runPipe({{c.rsh, c.remoteHost, command}}, nullptr, &ignored);
     if (status == 0) {
         logRaw(
             formatString("Quill: QuillFetch already running on host: %s\n", c.remoteHost.c_str()));
@@ -320,36 +307,29 @@ void MailPoller::startFetch(Context& c) {
         toMain(kFetchBeepMsg);
         return;
     }
-    std::vector<std::string> args;
-    std::string dir;
+    LaunchRequest request;
     if (c.remote) {
-        args = {
+        request.argv = {
             c.rsh, c.remoteHost,
             formatString("%s/QuillFetch %s %s %s %s '%s/%s'; sync; sync\n", c.remotePath.c_str(),
                          c.spoolFile.c_str(), c.login.c_str(), c.hostName.c_str(),
                          c.fetchPortName.c_str(), c.mailDir.c_str(), c.activeMailbox.c_str())};
+        request.stdio[1] = kPipeStream;
     } else {
-        args = {c.fetchProgram, c.spoolFile, c.login, "", c.fetchPortName};
-        dir = mailboxDirectory(c);
+        request.argv = {c.fetchProgram, c.spoolFile, c.login, "", c.fetchPortName};
+        request.directory = mailboxDirectory(c);
     }
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int pipeFds[2] = {-1, -1};
-    if (c.remote && ::pipe2(pipeFds, O_CLOEXEC) != 0) pipeFds[0] = pipeFds[1] = -1;
-    // Held over the fork so that a fast fetch's 1004 and 1000 find the new pid.
+    request.program = request.argv[0];
+    request.failureLabel = request.argv[0];
+    // Held over the launch so that a fast fetch's 1004 and 1000 find the new pid.
     std::lock_guard<std::mutex> hold(m_mutex);
     m_context.lastFetchTime = m_clock();
     m_context.started = false;
-    pid_t pid = ::fork();
-    if (pid == 0) execFetch(argv, dir.empty() ? nullptr : dir.c_str(), pipeFds[1]);
-    if (pipeFds[1] >= 0) ::close(pipeFds[1]);
-    if (pid < 0) {
-        if (pipeFds[0] >= 0) ::close(pipeFds[0]);
-        return;
-    }
-    m_context.fetchPid = pid;
-    if (pipeFds[0] >= 0) watchRemoteOutput(pipeFds[0]);
+    LaunchedChild child = m_launcher.launch(request);
+    if (!child.started()) return;
+    m_launcher.watchExit(child.pid, nullptr);
+    m_context.fetchPid = child.pid;
+    if (child.output) watchRemoteOutput(child.output.release());
 }
 
 // A remote fetch program's reports come back as lines on the remote shell's output.

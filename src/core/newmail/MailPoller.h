@@ -23,6 +23,7 @@
 #include "base/FileHandles.h"
 #include "platform/PortMessage.h"
 #include "platform/RunLoop.h"
+#include "process/ProcessLauncher.h"
 
 namespace quill {
 
@@ -74,7 +75,8 @@ class MailPoller {
         bool started = false;
     };
 
-    explicit MailPoller(Hooks hooks);
+    // Fetch programs and remote look-ups start through `launcher`.
+    MailPoller(Hooks hooks, ProcessLauncher& launcher);
     ~MailPoller();
     MailPoller(const MailPoller&) = delete;
     MailPoller& operator=(const MailPoller&) = delete;
@@ -133,6 +135,7 @@ class MailPoller {
     void readFetchPort();
 
     Hooks m_hooks;
+    ProcessLauncher& m_launcher;
     mutable std::mutex m_mutex;
     Context m_context;
     std::condition_variable m_wake;

@@ -31,9 +31,9 @@ std::string directoryOf(const std::string& path) {
 
 // The helper is told the spool through MAIL and locks "$MAIL.lock".
 int runDotlockProgram(const std::string& spool, const char* option) {
-    return RunCommand::runPipe(
-        {{"env", "MAIL=" + spool, dotlockProgram(), option, "-r", "0", "-q", "-m"}}, nullptr,
-        nullptr);
+    return RunCommand(processLauncher())
+        .runPipe({{"env", "MAIL=" + spool, dotlockProgram(), option, "-r", "0", "-q", "-m"}},
+                 nullptr, nullptr);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,65 +64,10 @@ ssize_t readSome(int fd, char* buffer, size_t size) {
 
 }  // namespace
 
-CArgv::CArgv(std::vector<std::string> args) : m_args(std::move(args)) {
-    for (auto& arg : m_args) m_pointers.push_back(arg.data());
-    m_pointers.push_back(nullptr);
-}
-
-bool makePipe(UniqueFd& readEnd, UniqueFd& writeEnd) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-    readEnd.reset(fds[0]);
-    writeEnd.reset(fds[1]);
-    return true;
-}
-
 void reportSystemError(const std::string& prefix) {
     int saved = errno;
     logRaw(prefix + ": " + std::strerror(saved) + "\n");
     errno = saved;
-}
-
-void redirectChild(int in, int out, int err, const sigset_t* mask) {
-    // Copy above the standard three first, so a pipe end that happens to be
-    // 0, 1 or 2 is not overwritten before it is moved.
-    int wanted[3] = {in, out, err};
-    int moved[3];
-    for (int i = 0; i < 3; ++i) moved[i] = wanted[i] >= 0 ? ::fcntl(wanted[i], F_DUPFD, 3) : -1;
-    for (int i = 0; i < 3; ++i) {
-        if (moved[i] >= 0) ::dup2(moved[i], i);
-    }
-    ::closefrom(3);
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    sigemptyset(&dfl.sa_mask);
-    ::sigaction(SIGPIPE, &dfl, nullptr);
-    sigset_t empty;
-    sigemptyset(&empty);
-    ::sigprocmask(SIG_SETMASK, mask ? mask : &empty, nullptr);
-}
-
-void execChild(const CArgv& args, const char* prefix, int failStatus) {
-    if (!args.empty()) ::execvp(args.program(), args.argv());
-    childExecFailed(prefix, failStatus);
-}
-
-void childExecFailed(const char* prefix, int failStatus) {
-    // Only async-signal-safe calls from here: the parent may have other threads.
-    const char* reason = ::strerrordesc_np(errno);
-    if (!reason) reason = "exec failed";
-    const char* parts[] = {prefix, ": ", reason, "\n"};
-    for (const char* part : parts) {
-        [[maybe_unused]] ssize_t n = ::write(2, part, std::strlen(part));
-    }
-    ::_exit(failStatus);
-}
-
-pid_t waitForPid(pid_t pid, int* status, int options) {
-    for (;;) {
-        pid_t got = ::waitpid(pid, status, options);
-        if (got >= 0 || errno != EINTR) return got;
-    }
 }
 
 bool writeToPipe(int fd, std::string_view bytes) {
@@ -176,6 +121,17 @@ bool feedAndDrain(UniqueFd feed, const InputPuller& readInput, UniqueFd drain,
         }
     }
     return true;
+}
+
+bool feedAndCollect(UniqueFd feed, std::string_view input, UniqueFd drain, std::string& output,
+                    size_t chunk) {
+    auto pull = [&input](char* buffer, size_t size) {
+        size_t n = input.copy(buffer, size);
+        input.remove_prefix(n);
+        return n;
+    };
+    auto push = [&output](const char* bytes, size_t size) { output.append(bytes, size); };
+    return feedAndDrain(std::move(feed), pull, std::move(drain), push, chunk, nullptr);
 }
 
 }  // namespace quill

@@ -6,8 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
-#include <memory>
-#include <unordered_map>
+#include <vector>
 
 #include "process/ChildProcess.h"
 #include "process/PipeHandler.h"
@@ -17,17 +16,6 @@ namespace {
 
 std::atomic<int> g_childPipe{-1};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads it");
-bool g_signalSet = false;
-
-std::unique_ptr<PipeHandler>& childPipeHandler() {
-    static std::unique_ptr<PipeHandler> handler;
-    return handler;
-}
-
-std::unordered_map<pid_t, DeliveryReport>& importantPids() {
-    static std::unordered_map<pid_t, DeliveryReport> table;
-    return table;
-}
 
 // Async-signal-safe: one byte to a non-blocking pipe. A full pipe already
 // promises a wake-up, so a failed write loses nothing.
@@ -51,63 +39,100 @@ void setAction(int sig, void (*handler)(int), int flags) {
 
 }  // namespace
 
-void rememberImportantPid(pid_t pid, DeliveryReport didDeliver) {
-    importantPids()[pid] = std::move(didDeliver);
-}
+ChildWatch::ChildWatch() = default;
 
-void forgetImportantPid(pid_t pid, int waitStatus) {
-    auto it = importantPids().find(pid);
-    if (it == importantPids().end()) return;  // a read receipt, or not a delivery at all
-    DeliveryReport report = std::move(it->second);
-    importantPids().erase(it);
-    if (report) report(waitStatus);
-}
+ChildWatch::~ChildWatch() { end(); }
 
-pid_t firstImportantPid() { return importantPids().empty() ? -1 : importantPids().begin()->first; }
-
-void setSignal() {
-    auto& handler = childPipeHandler();
-    if (!handler) {
-        handler = PipeHandler::initWithFunction(reapChildren);
-        if (!handler) {
+void ChildWatch::start() {
+    if (!m_pipe) {
+        m_pipe = PipeHandler::initWithFunction([this](int readFd, PipeHandler&) {
+            char bytes[64];
+            [[maybe_unused]] ssize_t n = ::read(readFd, bytes, sizeof bytes);
+            reap();
+        });
+        if (!m_pipe) {
             reportSystemError("pipe");
             return;
         }
-        g_childPipe.store(handler->writeFd());
     }
+    g_childPipe.store(m_pipe->writeFd());
     setAction(SIGCHLD, childExited, SA_RESTART | SA_NOCLDSTOP);
     setAction(SIGPIPE, SIG_IGN, 0);
-    g_signalSet = true;
-    childExited(SIGCHLD);
+    m_started = true;
+    wake();
 }
 
-void unsetSignal() {
+void ChildWatch::stop() {
+    if (!m_started) return;
     setAction(SIGCHLD, SIG_DFL, 0);
-    g_signalSet = false;
+    m_started = false;
 }
 
-bool childWatchIsSet() { return g_signalSet; }
-
-void reapChildren(int readFd, PipeHandler&) {
-    char bytes[4];
-    [[maybe_unused]] ssize_t n = ::read(readFd, bytes, sizeof bytes);
-    int status = 0;
-    pid_t pid;
-    while ((pid = waitForPid(-1, &status, WNOHANG)) > 0) forgetImportantPid(pid, status);
+void ChildWatch::end() {
+    stop();
+    if (m_pipe && g_childPipe.load() == m_pipe->writeFd()) g_childPipe.store(-1);
+    m_pipe.reset();
 }
 
-void endChildWatch() {
-    unsetSignal();
-    g_childPipe.store(-1);
-    childPipeHandler().reset();
+void ChildWatch::add(pid_t pid, ExitReport report, bool important) {
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        m_watched[pid] = Entry{std::move(report), important};
+    }
+    wake();  // it may have ended before it was watched
 }
 
-ChildWatchPause::ChildWatchPause() : m_wasSet(g_signalSet) {
-    if (m_wasSet) unsetSignal();
+void ChildWatch::forget(pid_t pid) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    auto it = m_watched.find(pid);
+    if (it != m_watched.end() && !it->second.important) m_watched.erase(it);
 }
 
-ChildWatchPause::~ChildWatchPause() {
-    if (m_wasSet) setSignal();
+void ChildWatch::forgetImportantPid(pid_t pid, int waitStatus) { finish(pid, waitStatus); }
+
+pid_t ChildWatch::firstImportantPid() const {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    for (const auto& [pid, entry] : m_watched) {
+        if (entry.important) return pid;
+    }
+    return -1;
+}
+
+void ChildWatch::reap() {
+    std::vector<pid_t> pids;
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        for (const auto& watched : m_watched) pids.push_back(watched.first);
+    }
+    for (pid_t pid : pids) {
+        int status = 0;
+        pid_t got;
+        do {
+            got = ::waitpid(pid, &status, WNOHANG);
+        } while (got < 0 && errno == EINTR);
+        if (got > 0) {
+            finish(pid, status);
+        } else if (got < 0) {
+            std::lock_guard<std::mutex> hold(m_mutex);
+            m_watched.erase(pid);  // collected elsewhere; its pid may come back for another child
+        }
+    }
+}
+
+void ChildWatch::finish(pid_t pid, int waitStatus) {
+    ExitReport report;
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        auto it = m_watched.find(pid);
+        if (it == m_watched.end()) return;
+        report = std::move(it->second.report);
+        m_watched.erase(it);
+    }
+    if (report) report(waitStatus);
+}
+
+void ChildWatch::wake() {
+    if (m_started) childExited(SIGCHLD);
 }
 
 }  // namespace quill

@@ -1,55 +1,78 @@
-// ChildWatch: how the application learns that its children ended. The SIGCHLD
-// handler only writes one byte to a close-on-exec pipe; the run loop serves
-// that pipe on the main thread, where reapChildren collects every ended child
-// and hands each one to the delivery registry. A compose window registers its
-// mailer there and is told the mailer's wait status when it ends.
+// ChildWatch: how the application learns that a child it does not wait for
+// ended. The SIGCHLD handler only writes one byte to a close-on-exec pipe; the
+// run loop serves that pipe on the main thread, where reap() collects the
+// watched children that ended and tells each one's report its wait status.
 //
-// Code that waits for a child of its own does so with waitpid on that child
-// only (waitForPid), so it never takes another child's status away; children
-// that end meanwhile are collected when the watch next runs.
+// Only watched pids are collected (waitpid on each, never on any child), so a
+// thread waiting synchronously for a child of its own always gets its status.
+// A compose window's mailer is watched as a delivery: the quit waits for it.
+//
+// The SIGCHLD handler serves one watch per process: the one started last.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
 
 namespace quill {
 
 class PipeHandler;
 
-// What a compose window wants done with its mailer's raw wait status.
-using DeliveryReport = std::function<void(int waitStatus)>;
-
-// Records a delivery child; `didDeliver` may be empty (nobody to tell).
-void rememberImportantPid(pid_t pid, DeliveryReport didDeliver);
-// Tells the child's window its status and drops the record; unknown pids are ignored.
-void forgetImportantPid(pid_t pid, int waitStatus);
-// Some outstanding delivery child, or -1 when none is left.
-pid_t firstImportantPid();
-
-// Installs the SIGCHLD handler (restarting interrupted calls), ignores broken
-// pipes, and runs the handler once so that children that ended earlier are
-// collected. The first call makes the watched pipe on the current run loop.
-void setSignal();
-// Restores the default SIGCHLD action; ended children wait until setSignal.
-void unsetSignal();
-bool childWatchIsSet();
-// The watched pipe's function: drains it and collects every ended child.
-void reapChildren(int readFd, PipeHandler& handler);
-// Switches the watch off and drops its pipe (for the end of a run or of a test).
-void endChildWatch();
-
-// Switches the watch off for a scope and back on afterwards if it was on: for
-// code whose child must not be collected by the watch.
-class ChildWatchPause {
+class ChildWatch {
   public:
-    ChildWatchPause();
-    ~ChildWatchPause();
-    ChildWatchPause(const ChildWatchPause&) = delete;
-    ChildWatchPause& operator=(const ChildWatchPause&) = delete;
+    // What a watcher wants done with the child's raw wait status.
+    using ExitReport = std::function<void(int waitStatus)>;
+
+    ChildWatch();
+    ~ChildWatch();
+    ChildWatch(const ChildWatch&) = delete;
+    ChildWatch& operator=(const ChildWatch&) = delete;
+
+    // Installs the SIGCHLD handler (restarting interrupted calls), ignores
+    // broken pipes, and looks once for watched children that ended earlier.
+    // The first call makes the watched pipe on the current run loop.
+    void start();
+    // Restores the default SIGCHLD action; ended children wait until start.
+    void stop();
+    bool isStarted() const { return m_started; }
+    // Stops and drops the pipe (for the end of a run or of a test).
+    void end();
+
+    // Collects `pid` when it ends and tells `report` (may be empty). Any thread.
+    void watch(pid_t pid, ExitReport report) { add(pid, std::move(report), false); }
+    // Someone else collected `pid`: drops it without a report. A delivery
+    // stays until forgetImportantPid tells its window.
+    void forget(pid_t pid);
+
+    // Delivery children: watched, and counted until they end.
+    void rememberImportantPid(pid_t pid, ExitReport didDeliver) {
+        add(pid, std::move(didDeliver), true);
+    }
+    // Tells the child's window its status and drops the record; unknown pids are ignored.
+    void forgetImportantPid(pid_t pid, int waitStatus);
+    // Some outstanding delivery child, or -1 when none is left.
+    pid_t firstImportantPid() const;
+
+    // Collects every watched child that ended (what the pipe's handler does).
+    void reap();
 
   private:
-    bool m_wasSet;
+    struct Entry {
+        ExitReport report;
+        bool important = false;
+    };
+    void add(pid_t pid, ExitReport report, bool important);
+    void finish(pid_t pid, int waitStatus);
+    void wake();
+
+    mutable std::mutex m_mutex;
+    std::unordered_map<pid_t, Entry> m_watched;
+    std::unique_ptr<PipeHandler> m_pipe;
+    std::atomic<bool> m_started{false};
 };
 
 }  // namespace quill

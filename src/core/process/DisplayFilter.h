@@ -7,11 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "process/ProcessLauncher.h"
+
 namespace quill {
 
 // Runs `command` (a program and its arguments separated by blanks) with
 // `input` as its standard input; answers its output, or nothing when it could
 // not run. Both pipes are served at once so that neither side can block.
-std::optional<std::string> runDisplayFilter(const std::string& command, std::string_view input);
+std::optional<std::string> runDisplayFilter(ProcessLauncher& launcher, const std::string& command,
+                                            std::string_view input);
 
 }  // namespace quill

@@ -1,9 +1,6 @@
 #include "process/RunCommand.h"
 
-#include <signal.h>
 #include <unistd.h>
-
-#include <memory>
 
 #include "base/Diagnostics.h"
 #include "process/ChildProcess.h"
@@ -13,31 +10,17 @@ namespace {
 
 constexpr size_t kChunk = 1024;
 
-// Holds off the child-exit signal in this thread while a pipeline runs.
-class ChildSignalBlock {
-  public:
-    ChildSignalBlock() {
-        sigset_t chld;
-        sigemptyset(&chld);
-        sigaddset(&chld, SIGCHLD);
-        pthread_sigmask(SIG_BLOCK, &chld, &m_old);
-    }
-    ~ChildSignalBlock() { pthread_sigmask(SIG_SETMASK, &m_old, nullptr); }
-    ChildSignalBlock(const ChildSignalBlock&) = delete;
-    ChildSignalBlock& operator=(const ChildSignalBlock&) = delete;
-
-  private:
-    sigset_t m_old;
-};
-
-pid_t spawn(const CArgv& args, int in, int out) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        redirectChild(in, out, -1, nullptr);
-        execChild(args, args.program(), 127);
-    }
-    if (pid < 0) reportSystemError("fork");
-    return pid;
+// Starts one program of a pipeline with `in` (a descriptor, kPipeStream or
+// kInheritStream) as its input; a program that cannot be run ends with 127.
+LaunchedChild start(ProcessLauncher& launcher, RunCommand::Argv argv, int in, bool pipeOut) {
+    LaunchRequest request;
+    request.failureLabel = argv.empty() ? "" : argv[0];
+    request.argv = std::move(argv);
+    request.stdio[0] = in;
+    request.stdio[1] = pipeOut ? kPipeStream : kInheritStream;
+    LaunchedChild child = launcher.launch(request);
+    if (!child.started()) reportSystemError("fork");
+    return child;
 }
 
 InputPuller pullFrom(std::istream& input) {
@@ -77,43 +60,32 @@ void pump(UniqueFd feed, const InputPuller* input, UniqueFd drain, const OutputP
 }
 
 // The pipeline, fed by `input` and drained by `output` when they are given.
-int pipeline(const std::vector<RunCommand::Argv>& commands, const InputPuller* input,
-             const OutputPusher* output) {
+int pipeline(ProcessLauncher& launcher, const std::vector<RunCommand::Argv>& commands,
+             const InputPuller* input, const OutputPusher* output) {
     if (commands.empty()) return 0;
-    std::vector<std::unique_ptr<CArgv>> argvs;
-    for (const auto& command : commands) argvs.push_back(std::make_unique<CArgv>(command));
-
     UniqueFd nextIn, feed;
-    if (input && !makePipe(nextIn, feed)) {
-        reportSystemError("pipe");
-        return -1;
-    }
-    ChildSignalBlock block;
     std::vector<pid_t> pids;
     int result = 0;
-    for (size_t i = 0; i < argvs.size(); ++i) {
-        bool toUs = i + 1 == argvs.size() && !output;
-        UniqueFd outRead, outWrite;
-        if (!toUs && !makePipe(outRead, outWrite)) {
-            reportSystemError("pipe");
+    for (size_t i = 0; i < commands.size(); ++i) {
+        bool toUs = i + 1 == commands.size() && !output;
+        bool fedByUs = i == 0 && input;
+        LaunchedChild child =
+            start(launcher, commands[i], fedByUs ? kPipeStream : nextIn.get(), !toUs);
+        if (!child.started()) {
             result = -1;
             break;
         }
-        pid_t pid = spawn(*argvs[i], nextIn ? nextIn.get() : 0, outWrite ? outWrite.get() : 1);
-        if (pid < 0) {
-            result = -1;
-            break;
-        }
-        pids.push_back(pid);
-        nextIn = std::move(outRead);  // our copies of the child's ends close here
+        if (fedByUs) feed = std::move(child.input);
+        pids.push_back(child.pid);
+        nextIn = std::move(child.output);  // our copy of the previous child's output closes here
     }
     if (result == 0) pump(std::move(feed), input, output ? std::move(nextIn) : UniqueFd(), output);
     feed.reset();
     nextIn.reset();
 
     for (pid_t pid : pids) {
-        int status = 0;
-        if (waitForPid(pid, &status, 0) < 0) {
+        int status = launcher.wait(pid);
+        if (status < 0) {
             reportSystemError(formatString("waitpid(%d)", static_cast<int>(pid)));
             continue;
         }
@@ -124,32 +96,28 @@ int pipeline(const std::vector<RunCommand::Argv>& commands, const InputPuller* i
 }
 
 // One command through the shell, fed or drained (never both).
-int shellCommand(const std::string& command, const InputPuller* input, const OutputPusher* output) {
+int shellCommand(ProcessLauncher& launcher, const std::string& command, const InputPuller* input,
+                 const OutputPusher* output) {
     if (input && output) {
         logError("RunCommand",
                  "Internal Error: Simultaneous input and output is not yet supported.");
         return -1;
     }
-    UniqueFd readEnd, writeEnd;
-    if (!makePipe(readEnd, writeEnd)) {
-        reportSystemError(command);
-        return -1;
-    }
-    CArgv shell({"/bin/sh", "-c", command});
-    pid_t pid = output ? spawn(shell, 0, writeEnd.get()) : spawn(shell, readEnd.get(), 1);
-    if (pid < 0) {
+    LaunchRequest request;
+    request.argv = {"/bin/sh", "-c", command};
+    request.failureLabel = "/bin/sh";
+    request.stdio[output ? 1 : 0] = kPipeStream;
+    LaunchedChild child = launcher.launch(request);
+    if (!child.started()) {
         reportSystemError(command);
         return -1;
     }
     if (output) {
-        writeEnd.reset();
-        pump(UniqueFd(), nullptr, std::move(readEnd), output);
+        pump(UniqueFd(), nullptr, std::move(child.output), output);
     } else {
-        readEnd.reset();
-        pump(std::move(writeEnd), input, UniqueFd(), nullptr);
+        pump(std::move(child.input), input, UniqueFd(), nullptr);
     }
-    int status = 0;
-    return waitForPid(pid, &status, 0) < 0 ? -1 : status;
+    return launcher.wait(child.pid);
 }
 
 }  // namespace
@@ -158,44 +126,39 @@ int RunCommand::runPipe(const std::vector<Argv>& commands, std::istream* input,
                         std::ostream* output) {
     InputPuller in = input ? pullFrom(*input) : InputPuller();
     OutputPusher out = output ? pushTo(*output) : OutputPusher();
-    return pipeline(commands, input ? &in : nullptr, output ? &out : nullptr);
+    return pipeline(m_launcher, commands, input ? &in : nullptr, output ? &out : nullptr);
 }
 
 int RunCommand::runPipe(const std::vector<Argv>& commands, ByteSource& input, ByteSink& output) {
     InputPuller in = pullFrom(input);
     OutputPusher out = pushTo(output);
-    return pipeline(commands, &in, &out);
+    return pipeline(m_launcher, commands, &in, &out);
 }
 
 int RunCommand::runPipeWithInputFrom(const std::vector<Argv>& commands, ByteSource& input) {
     InputPuller in = pullFrom(input);
-    return pipeline(commands, &in, nullptr);
+    return pipeline(m_launcher, commands, &in, nullptr);
 }
 
 int RunCommand::runPipeWithOutputTo(const std::vector<Argv>& commands, ByteSink& output) {
     OutputPusher out = pushTo(output);
-    return pipeline(commands, nullptr, &out);
+    return pipeline(m_launcher, commands, nullptr, &out);
 }
 
 int RunCommand::run(const std::string& command, std::istream* input, std::ostream* output) {
     InputPuller in = input ? pullFrom(*input) : InputPuller();
     OutputPusher out = output ? pushTo(*output) : OutputPusher();
-    return shellCommand(command, input ? &in : nullptr, output ? &out : nullptr);
+    return shellCommand(m_launcher, command, input ? &in : nullptr, output ? &out : nullptr);
 }
 
 int RunCommand::runWithInputFrom(const std::string& command, ByteSource& input) {
     InputPuller in = pullFrom(input);
-    return shellCommand(command, &in, nullptr);
+    return shellCommand(m_launcher, command, &in, nullptr);
 }
 
 int RunCommand::runWithOutputTo(const std::string& command, ByteSink& output) {
     OutputPusher out = pushTo(output);
-    return shellCommand(command, nullptr, &out);
-}
-
-pid_t RunCommand::spawnPipe(const Argv& argv, int in, int out) {
-    CArgv args(argv);
-    return spawn(args, in, out);
+    return shellCommand(m_launcher, command, nullptr, &out);
 }
 
 std::string shellQuote(std::string_view value) {

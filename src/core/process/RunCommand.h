@@ -1,12 +1,9 @@
-// RunCommand: runs external programs (tar, compress, a shell) synchronously,
-// as a pipeline fed from one stream and drained into another, and reports the
-// first failing exit code. Streams are standard streams or the message model's
-// ByteSource and ByteSink. Also the small helpers that build what such
-// programs are given: shell quoting and the removal of the process-specific
-// part of a temporary file name.
+// RunCommand: runs external programs (tar, compress, a shell) synchronously
+// through a launcher, as a pipeline fed from one stream and drained into
+// another, and reports the first failing exit code. Streams are standard streams or the message
+// model's ByteSource and ByteSink. Also the small helpers that build what such programs are given:
+// shell quoting and the removal of the process-specific part of a temporary file name.
 #pragma once
-
-#include <sys/types.h>
 
 #include <istream>
 #include <ostream>
@@ -16,6 +13,7 @@
 
 #include "base/ByteSink.h"
 #include "base/ByteSource.h"
+#include "process/ProcessLauncher.h"
 
 namespace quill {
 
@@ -24,6 +22,8 @@ class RunCommand {
     // One program and its arguments; the first entry is searched along the PATH.
     using Argv = std::vector<std::string>;
 
+    explicit RunCommand(ProcessLauncher& launcher) : m_launcher(launcher) {}
+
     // Starts every program with each one's output piped to the next one's
     // input. With `input`, its bytes are the first program's standard input
     // (otherwise ours); with `output`, the last program's output is collected
@@ -31,35 +31,32 @@ class RunCommand {
     // moved together, so any amount passes through. Waits for all programs and
     // answers the first non-zero exit code in pipeline order, 0, or -1 when a
     // pipe could not be made. A program that cannot be started exits with 127.
-    static int runPipe(const std::vector<Argv>& commands, std::istream* input,
-                       std::ostream* output);
-    static int runPipe(const std::vector<Argv>& commands, ByteSource& input, ByteSink& output);
-    static int runPipeWithInputFrom(const std::vector<Argv>& commands, std::istream& input) {
+    int runPipe(const std::vector<Argv>& commands, std::istream* input, std::ostream* output);
+    int runPipe(const std::vector<Argv>& commands, ByteSource& input, ByteSink& output);
+    int runPipeWithInputFrom(const std::vector<Argv>& commands, std::istream& input) {
         return runPipe(commands, &input, nullptr);
     }
-    static int runPipeWithInputFrom(const std::vector<Argv>& commands, ByteSource& input);
-    static int runPipeWithOutputTo(const std::vector<Argv>& commands, std::ostream& output) {
+    int runPipeWithInputFrom(const std::vector<Argv>& commands, ByteSource& input);
+    int runPipeWithOutputTo(const std::vector<Argv>& commands, std::ostream& output) {
         return runPipe(commands, nullptr, &output);
     }
-    static int runPipeWithOutputTo(const std::vector<Argv>& commands, ByteSink& output);
+    int runPipeWithOutputTo(const std::vector<Argv>& commands, ByteSink& output);
 
     // One shell command fed from `input` or drained into `output` (not both:
     // that is logged as an internal error and answers -1). Answers the shell's
     // raw wait status, or -1 when it could not be started.
-    static int run(const std::string& command, std::istream* input, std::ostream* output);
-    static int runWithInputFrom(const std::string& command, std::istream& input) {
+    int run(const std::string& command, std::istream* input, std::ostream* output);
+    int runWithInputFrom(const std::string& command, std::istream& input) {
         return run(command, &input, nullptr);
     }
-    static int runWithInputFrom(const std::string& command, ByteSource& input);
-    static int runWithOutputTo(const std::string& command, std::ostream& output) {
+    int runWithInputFrom(const std::string& command, ByteSource& input);
+    int runWithOutputTo(const std::string& command, std::ostream& output) {
         return run(command, nullptr, &output);
     }
-    static int runWithOutputTo(const std::string& command, ByteSink& output);
+    int runWithOutputTo(const std::string& command, ByteSink& output);
 
-    // Forks a child with `in` as its standard input and `out` as its standard
-    // output (0 and 1 leave ours) and every other descriptor closed, and
-    // executes argv. Answers the child's pid, or -1 when fork failed.
-    static pid_t spawnPipe(const Argv& argv, int in, int out);
+  private:
+    ProcessLauncher& m_launcher;
 };
 
 // `value` as one shell word: in single quotes, each quote written as '\''.

@@ -1,12 +1,11 @@
 #include "process/Subprocess.h"
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <ctime>
 
@@ -48,12 +47,14 @@ void setTerminalModes(int fd) {
     ::tcsetattr(fd, TCSANOW, &t);
 }
 
+}  // namespace
+
 // The exit code of a child that was just seen to end, waiting a moment for it
 // to become collectable; 127 when it cannot be had.
-int collectExitStatus(pid_t pid) {
+int Subprocess::collectExitStatus() {
     int status = 0;
     for (int step = 0;; ++step) {
-        pid_t got = waitForPid(pid, &status, WNOHANG);
+        int got = m_launcher.tryWait(m_childPid, status);
         if (got > 0) return (status >> 8) & 0xff;
         if (got < 0) {
             reportSystemError("waitpid");
@@ -67,16 +68,14 @@ int collectExitStatus(pid_t pid) {
     return 127;
 }
 
-}  // namespace
-
 void SubprocessDelegate::subprocessOutput(Subprocess&, const char*) {}
 void SubprocessDelegate::subprocessExit(Subprocess&, int) {}
 bool SubprocessDelegate::subprocessError(Subprocess&, const std::string&) { return false; }
 
-std::unique_ptr<Subprocess> Subprocess::init(const std::string& command,
+std::unique_ptr<Subprocess> Subprocess::init(ProcessLauncher& launcher, const std::string& command,
                                              SubprocessDelegate* delegate, bool ptySupport,
                                              bool stdErr) {
-    std::unique_ptr<Subprocess> subprocess(new Subprocess);
+    std::unique_ptr<Subprocess> subprocess(new Subprocess(launcher));
     subprocess->m_delegate = delegate;
     subprocess->start(command, ptySupport, stdErr);
     return subprocess;
@@ -87,46 +86,40 @@ Subprocess::~Subprocess() {
 }
 
 void Subprocess::start(const std::string& command, bool ptySupport, bool stdErr) {
-    UniqueFd fromChildRead, fromChildWrite, toChildRead, toChildWrite;
+    if (ptySupport && !openPseudoTerminal()) {
+        showError("Error grabbing ptys for subprocess.");
+        return;
+    }
+    LaunchRequest request;
+    request.program = "/bin/sh";
+    request.argv = {"sh", "-c", command};
+    request.failureLabel = "vfork (child)";
+    request.failureStatus = 1;
     if (ptySupport) {
-        if (!openPseudoTerminal()) {
-            showError("Error grabbing ptys for subprocess.");
-            return;
-        }
-    } else if (!makePipe(fromChildRead, fromChildWrite) || !makePipe(toChildRead, toChildWrite)) {
-        showError("Error starting UNIX pipes to subprocess.");
+        // A session of its own makes the terminal its controlling terminal.
+        int slave = m_slavePty.get();
+        request.controllingTerminal = slave;
+        request.stdio[0] = request.stdio[1] = slave;
+        request.stdio[2] = stdErr ? slave : kInheritStream;
+    } else {
+        request.stdio[0] = request.stdio[1] = kPipeStream;
+        request.stdio[2] = stdErr ? kJoinOutput : kInheritStream;
+    }
+    LaunchedChild child = m_launcher.launch(request);
+    if (!child.started()) {
+        bool noPipes = !ptySupport && (errno == EMFILE || errno == ENFILE);
+        showError(noPipes ? "Error starting UNIX pipes to subprocess."
+                          : "Error starting UNIX fork1 of subprocess.");
         return;
     }
-    CArgv shell({"sh", "-c", command});
-    pid_t pid = ::fork();
-    if (pid < 0) {
-        showError("Error starting UNIX fork1 of subprocess.");
-        return;
-    }
-    if (pid == 0) {
-        if (ptySupport) {
-            // A session of its own makes the terminal its controlling terminal.
-            ::setsid();
-            ::ioctl(m_slavePty.get(), TIOCSCTTY, 0);
-            int slave = m_slavePty.get();
-            redirectChild(slave, slave, stdErr ? slave : -1, nullptr);
-        } else {
-            ::setpgid(0, 0);
-            int out = fromChildWrite.get();
-            redirectChild(toChildRead.get(), out, stdErr ? out : -1, nullptr);
-        }
-        ::execv("/bin/sh", shell.argv());
-        childExecFailed("vfork (child)", 1);
-    }
-    if (!ptySupport) ::setpgid(pid, pid);  // also here, so terminate() can never miss the group
-    m_childPid = pid;
+    m_childPid = child.pid;
     if (ptySupport) {
         m_slavePty.reset();
         m_toChild.reset(::fcntl(m_masterPty.get(), F_DUPFD_CLOEXEC, 0));
         m_fromChild = std::move(m_masterPty);
     } else {
-        m_toChild = std::move(toChildWrite);
-        m_fromChild = std::move(fromChildRead);
+        m_toChild = std::move(child.input);
+        m_fromChild = std::move(child.output);
     }
     m_loop = &runLoop();
     int fd = m_fromChild.get();
@@ -176,7 +169,7 @@ void Subprocess::terminateInput() {
 }
 
 void Subprocess::terminate() {
-    if (m_childPid != 0) ::kill(-m_childPid, SIGTERM);
+    if (m_childPid != 0) m_launcher.signalGroup(m_childPid, SIGTERM);
 }
 
 void Subprocess::fdHandler(int fd) {
@@ -199,7 +192,7 @@ void Subprocess::childDidExit() {
     m_loop = nullptr;
     m_fromChild.reset();
     terminateInput();
-    int status = collectExitStatus(m_childPid);
+    int status = collectExitStatus();
     m_childPid = 0;
     // Last: the delegate may destroy this subprocess.
     if (m_delegate) m_delegate->subprocessExit(*this, status);

@@ -1,11 +1,8 @@
 // Subprocess: one shell command run with its input and output on pipes (or on
 // a pseudo-terminal), its output and its end reported to a delegate from the
 // run loop, modal waits included. The command runs in a process group of its
-// own, so terminate() reaches what the shell started and nothing else.
-//
-// A user that does not want the child-exit watch to collect the command first
-// (and so see status 127) switches it off with unsetSignal() before starting
-// and back on with setSignal() when told of the exit.
+// own, so terminate() reaches what the shell started and nothing else. The
+// command is collected here, never by the child-exit watch.
 #pragma once
 
 #include <sys/types.h>
@@ -16,6 +13,7 @@
 
 #include "base/FileHandles.h"
 #include "platform/RunLoop.h"
+#include "process/ProcessLauncher.h"
 
 namespace quill {
 
@@ -43,7 +41,7 @@ class Subprocess {
     // pseudo-terminal; `stdErr` joins its standard error to its output. A start
     // that fails is reported (see SubprocessDelegate::subprocessError) and
     // leaves a subprocess that never reports output or exit.
-    static std::unique_ptr<Subprocess> init(const std::string& command,
+    static std::unique_ptr<Subprocess> init(ProcessLauncher& launcher, const std::string& command,
                                             SubprocessDelegate* delegate = nullptr,
                                             bool ptySupport = false, bool stdErr = true);
     ~Subprocess();
@@ -67,13 +65,15 @@ class Subprocess {
     bool running() const { return m_childPid != 0; }
 
   private:
-    Subprocess() = default;
+    explicit Subprocess(ProcessLauncher& launcher) : m_launcher(launcher) {}
     void start(const std::string& command, bool ptySupport, bool stdErr);
+    int collectExitStatus();
     bool openPseudoTerminal();
     void fdHandler(int fd);
     void childDidExit();
     void showError(const std::string& message);
 
+    ProcessLauncher& m_launcher;
     UniqueFd m_toChild;
     UniqueFd m_fromChild;
     pid_t m_childPid = 0;

@@ -1,11 +1,8 @@
 #include "process/programs.h"
 
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdlib>
 
-#include "process/ChildWatch.h"
+#include "process/ChildProcess.h"
 
 namespace quill {
 namespace {
@@ -14,38 +11,28 @@ constexpr size_t kBlock = 1024;
 
 }  // namespace
 
-std::optional<std::string> run(const std::vector<std::string>& argv, std::string_view input) {
-    UniqueFd childIn, feed, drain, childOut;
-    if (!makePipe(childIn, feed) || !makePipe(drain, childOut)) {
-        reportSystemError("pipe");
-        return std::nullopt;
-    }
-    CArgv args(argv);
-    pid_t pid = ::fork();
-    if (pid == 0) exec(args, childIn.get(), childOut.get());
-    if (pid < 0) {
+std::optional<std::string> run(ProcessLauncher& launcher, const std::vector<std::string>& argv,
+                               std::string_view input) {
+    LaunchRequest request;
+    request.argv = argv;
+    request.failureLabel = argv.empty() ? "" : argv[0];
+    request.failureStatus = 1;
+    request.stdio[0] = request.stdio[1] = kPipeStream;
+    LaunchedChild child = launcher.launch(request);
+    if (!child.started()) {
         reportSystemError("fork");
         return std::nullopt;
     }
-    childIn.reset();
-    childOut.reset();
+    launcher.watchExit(child.pid, nullptr);
     std::string output;
-    auto pull = [&input](char* buffer, size_t size) {
-        size_t n = std::min(size, input.size());
-        input.copy(buffer, n);
-        input.remove_prefix(n);
-        return n;
-    };
-    auto push = [&output](const char* bytes, size_t size) { output.append(bytes, size); };
-    const char* failed = nullptr;
-    if (!feedAndDrain(std::move(feed), pull, std::move(drain), push, kBlock, &failed)) {
+    if (!feedAndCollect(std::move(child.input), input, std::move(child.output), output, kBlock)) {
         reportSystemError("select");
     }
     return output;
 }
 
-std::optional<std::string> run(const std::vector<std::string>& argv, ByteSource& input,
-                               size_t length) {
+std::optional<std::string> run(ProcessLauncher& launcher, const std::vector<std::string>& argv,
+                               ByteSource& input, size_t length) {
     std::string_view bytes = input.remaining().substr(0, length);
     input.seek(input.position() + bytes.size());
     if (bytes.size() < length) {
@@ -53,17 +40,14 @@ std::optional<std::string> run(const std::vector<std::string>& argv, ByteSource&
         errno = ENODATA;
         reportSystemError("read error");
     }
-    return run(argv, bytes);
+    return run(launcher, argv, bytes);
 }
 
-void exec(const CArgv& argv, int in, int out) {
-    redirectChild(in, out, -1, nullptr);
-    execChild(argv, argv.program(), 1);
-}
-
-int system(const std::string& command) {
-    ChildWatchPause pause;
-    return std::system(command.c_str());
+int system(ProcessLauncher& launcher, const std::string& command) {
+    LaunchRequest request;
+    request.argv = {"/bin/sh", "-c", command};
+    LaunchedChild child = launcher.launch(request);
+    return child.started() ? launcher.wait(child.pid) : -1;
 }
 
 }  // namespace quill

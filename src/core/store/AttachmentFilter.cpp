@@ -165,10 +165,11 @@ bool AttachmentFilter::writeDataFile(const std::string& directory, std::string_v
     std::string path = m_dir + "/" + directory;
     if (::mkdir(path.c_str(), 0755) != 0) return false;
     std::istringstream input{std::string(data)};
-    int status = RunCommand::runPipe({{getResourceDir("decode")},
-                                      {kUncompress},
-                                      {getResourceDir("safetar"), "xf", "-", "-C", path}},
-                                     &input, nullptr);
+    int status = RunCommand(processLauncher())
+                     .runPipe({{getResourceDir("decode")},
+                               {kUncompress},
+                               {getResourceDir("safetar"), "xf", "-", "-C", path}},
+                              &input, nullptr);
     if (status != 0)
         logWarning("AttachmentFilter", "unpacking %s ended with %d", path.c_str(), status);
     return true;

@@ -261,7 +261,8 @@ std::optional<std::string_view> MailBox::loadMessageTextAt(int index) {
     std::string_view text = raw.view();
     std::string command = Defaults::shared().displayFilter();
     if (!command.empty()) {
-        std::optional<std::string> filtered = runDisplayFilter(command, raw.view());
+        std::optional<std::string> filtered =
+            runDisplayFilter(processLauncher(), command, raw.view());
         if (filtered && !filtered->empty()) {
             processed().clear();
             processed().append(*filtered);
@@ -278,7 +279,7 @@ bool MailBox::couldLoadFilteredMessageFrom(std::FILE* stream, std::size_t count,
     if (command.empty()) return false;
     std::string bytes(count, '\0');
     bytes.resize(std::fread(bytes.data(), 1, count, stream));
-    std::optional<std::string> filtered = runDisplayFilter(command, bytes);
+    std::optional<std::string> filtered = runDisplayFilter(processLauncher(), command, bytes);
     if (!filtered || filtered->empty()) return false;
     into = std::move(*filtered);
     return true;

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPixmap>
-#include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -22,7 +21,8 @@
 
 namespace quill {
 
-QtApplicationShell::QtApplicationShell(QObject* parent) : QObject(parent) {
+QtApplicationShell::QtApplicationShell(ProcessLauncher& launcher, QObject* parent)
+    : QObject(parent), m_processes(launcher) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = new QSystemTrayIcon(this);
         m_tray->setToolTip("Quill");
@@ -89,7 +89,12 @@ bool QtApplicationShell::playSound(const std::string& path) {
     // Hand the file to the desktop's sound player; without one the sound cannot play.
     for (const char* player : {"paplay", "aplay", "play"}) {
         QString program = QStandardPaths::findExecutable(player);
-        if (!program.isEmpty()) return QProcess::startDetached(program, {info.filePath()});
+        if (program.isEmpty()) continue;
+        LaunchRequest request;
+        request.argv = {program.toStdString(), info.filePath().toStdString()};
+        LaunchedChild child = m_processes.launch(request);
+        if (child.started()) m_processes.watchExit(child.pid, nullptr);
+        return child.started();
     }
     return false;
 }

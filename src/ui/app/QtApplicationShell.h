@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include "app/ApplicationShell.h"
+#include "process/ProcessLauncher.h"
 
 class QSystemTrayIcon;
 class QWidget;
@@ -22,7 +23,8 @@ class PreferencesWindow;
 class QtApplicationShell : public QObject, public ApplicationShell {
     Q_OBJECT
   public:
-    explicit QtApplicationShell(QObject* parent = nullptr);
+    // Sounds play through `launcher`.
+    explicit QtApplicationShell(ProcessLauncher& launcher, QObject* parent = nullptr);
     ~QtApplicationShell() override;
 
     void setIconFrame(int frame) override;
@@ -49,6 +51,7 @@ class QtApplicationShell : public QObject, public ApplicationShell {
   private:
     void repaint();
 
+    ProcessLauncher& m_processes;
     int m_frame = 0;
     QString m_text;
     QSystemTrayIcon* m_tray = nullptr;

@@ -2,12 +2,17 @@
 #pragma once
 
 #include "platform/Workspace.h"
+#include "process/ProcessLauncher.h"
 
 namespace quill {
 
 class QtWorkspace : public Workspace {
   public:
+    explicit QtWorkspace(ProcessLauncher& launcher) : m_launcher(launcher) {}
     bool openFile(const std::string& path) override;
+
+  private:
+    ProcessLauncher& m_launcher;
 };
 
 }  // namespace quill

@@ -2,13 +2,13 @@
 // announcements, add-on modules and the quit sequence.
 #include <gmock/gmock.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/MailDriver.h"
 #include "platform/PollRunLoop.h"
 #include "platform/RunLoop.h"
 #include "platform/resources.h"
+#include "process/ProcessLauncher.h"
 #include "settings/Defaults.h"
 #include "support/QuillTest.h"
 
@@ -317,11 +317,9 @@ TEST_F(MailDriverTest, SignalsEscalateFromAutosaveToCleanQuitToFastExit) {
 }
 
 TEST_F(MailDriverTest, QuitWaitsForADeliveryStillRunning) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        ::usleep(300 * 1000);
-        ::_exit(0);
-    }
+    LaunchRequest request;
+    request.argv = {"sleep", "0.3"};
+    pid_t child = processLauncher().launch(request).pid;
     std::vector<std::pair<pid_t, int>> forgotten;
     bool pending = true;
     driver.firstImportantPid = [&] { return pending ? child : pid_t(-1); };

@@ -166,7 +166,9 @@ TEST_F(UuencodeInterop, SystemUudecodeReadsOurBlocks) {
         std::string inBytes = encode(data, "ignored");
         ByteSource in(inBytes);
         std::string out = tmp() + "/out";
-        ASSERT_EQ(RunCommand::runPipeWithInputFrom({{"/usr/bin/uudecode", "-o", out}}, in), 0);
+        ASSERT_EQ(RunCommand(processLauncher())
+                      .runPipeWithInputFrom({{"/usr/bin/uudecode", "-o", out}}, in),
+                  0);
         EXPECT_EQ(test::slurp(out), data);
     }
 }
@@ -179,7 +181,8 @@ TEST_F(UuencodeInterop, WeReadTheSystemUuencodersBlocks) {
         std::string inBytes = data;
         ByteSource in(inBytes);
         ByteSink text;
-        ASSERT_EQ(RunCommand::runPipe({{"/usr/bin/uuencode", "a.tar"}}, in, text), 0);
+        ASSERT_EQ(RunCommand(processLauncher()).runPipe({{"/usr/bin/uuencode", "a.tar"}}, in, text),
+                  0);
         Decoded d = decode(text.bytes());
         EXPECT_TRUE(d.ok);
         EXPECT_EQ(d.data, data);
@@ -194,12 +197,12 @@ TEST_F(UuencodeInterop, DecodeProgramIsAFilter) {
     std::string inBytes = "Subject: x\n\n" + encode(data);
     ByteSource in(inBytes);
     ByteSink out;
-    EXPECT_EQ(RunCommand::runPipe({{program}}, in, out), 0);
+    EXPECT_EQ(RunCommand(processLauncher()).runPipe({{program}}, in, out), 0);
     EXPECT_EQ(out.bytes(), data);
 
     ByteSource garbage("no block here\n");
     ByteSink nothing;
-    EXPECT_EQ(RunCommand::runPipe({{program}}, garbage, nothing), 1);
+    EXPECT_EQ(RunCommand(processLauncher()).runPipe({{program}}, garbage, nothing), 1);
 }
 
 TEST(Uudecode, ModeKeepsOnlyThePermissionBits) {

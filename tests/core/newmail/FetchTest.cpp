@@ -16,6 +16,7 @@
 #include "newmail/SpoolFetcher.h"
 #include "newmail/SpoolLock.h"
 #include "platform/NameService.h"
+#include "process/ProcessLauncher.h"
 #include "store/TocFormat.h"
 
 namespace quill::test {
@@ -138,8 +139,8 @@ TEST_F(FetchTest, RandomKillsWhileMailKeepsArriving) {
     for (int round = 0; round < 40 || !done; ++round) {
         pid_t pid = startFetch("NoPort");
         std::this_thread::sleep_for(std::chrono::microseconds(100 + (round * 397) % 4000));
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
+        processLauncher().signalGroup(pid, SIGKILL);
+        processLauncher().wait(pid);
         if (round % 5 == 4) incorporate();
     }
     writer.join();
@@ -156,14 +157,14 @@ TEST_F(FetchTest, WaitsForABusySpoolAndTakesOnlyWhatItCopied) {
         ASSERT_TRUE(held);
         pid = startFetch("NoPort");
         std::this_thread::sleep_for(300ms);
-        EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the fetch did not wait";
+        int running = 0;
+        EXPECT_EQ(processLauncher().tryWait(pid, running), 0) << "the fetch did not wait";
         EXPECT_EQ(spoolSize(), static_cast<long>((message(0) + message(1)).size()));
         // The holder is a delivery agent: it adds a message before letting go.
         ASSERT_GE(::lseek(held->fd(), 0, SEEK_END), 0);
         ASSERT_TRUE(writeAll(held->fd(), message(2)));
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    int status = processLauncher().wait(pid);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(incorporate(), 3);
     expectExactlyOnce(3);

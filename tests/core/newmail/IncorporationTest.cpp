@@ -305,11 +305,12 @@ TEST_F(IncorporationTest, NativeAttachmentsAreStoredAlikeByBothPaths) {
     ::mkdir(source.c_str(), 0755);
     spit(source + "/TXT.rtf", "{\\rtf1 attached report}\n");
     std::ostringstream encoded;
-    ASSERT_EQ(
-        RunCommand::runPipe(
-            {{"tar", "cf", "-", "-C", source, "."}, {"compress", "-c"}, {"uuencode", "attachment"}},
-            nullptr, &encoded),
-        0);
+    ASSERT_EQ(RunCommand(processLauncher())
+                  .runPipe({{"tar", "cf", "-", "-C", source, "."},
+                            {"compress", "-c"},
+                            {"uuencode", "attachment"}},
+                           nullptr, &encoded),
+              0);
     std::string mail =
         "From z@example.com Sun Dec  6 04:00:00 2026\nFrom: z@example.com\nSubject: message 1\n"
         "Zell-Attachment: .tar.4711.Report, 10240, 1/1, 400, 800\nX-Other: kept\n\n" +

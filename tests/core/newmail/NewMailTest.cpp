@@ -2,7 +2,6 @@
 
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +11,7 @@
 #include "base/FileHandles.h"
 #include "newmail/Incorporation.h"
 #include "newmail/SpoolLock.h"
+#include "process/ProcessLauncher.h"
 #include "store/MailBox.h"
 
 namespace quill::test {
@@ -51,22 +51,15 @@ void NewMailTest::deliver(int first, int last) {
 
 pid_t NewMailTest::startFetch(const std::string& port, long dieAfter) {
     std::string program = fetchProgram(), spoolPath = spool(), dir = activeDir();
-    std::string die = std::to_string(dieAfter);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(dir.c_str()) != 0) _exit(126);
-        ::setenv("QUILL_FETCH_DIE_AFTER", die.c_str(), 1);
-        ::execl(program.c_str(), program.c_str(), spoolPath.c_str(), "tester", "", port.c_str(),
-                static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
+    LaunchRequest request;
+    request.argv = {program, spoolPath, "tester", "", port};
+    request.environment = {"QUILL_FETCH_DIE_AFTER=" + std::to_string(dieAfter)};
+    request.directory = dir;
+    return processLauncher().launch(request).pid;
 }
 
 int NewMailTest::runFetch(const std::string& port, long dieAfter) {
-    int status = 0;
-    ::waitpid(startFetch(port, dieAfter), &status, 0);
-    return status;
+    return processLauncher().wait(startFetch(port, dieAfter));
 }
 
 std::map<int, int> NewMailTest::countMessages(const std::string& text) {

@@ -1,5 +1,6 @@
-// Helpers for tests that start real (fake) programs: modal waits on the run
-// loop, and questions about a process's state that do not reap it.
+// Helpers for tests that start real (fake) programs: a launcher over a watch
+// of its own, modal waits on the run loop, and questions about a process's
+// state that do not reap it.
 #pragma once
 
 #include <signal.h>
@@ -11,7 +12,7 @@
 #include <string>
 
 #include "platform/RunLoop.h"
-#include "process/RunCommand.h"
+#include "process/PosixProcessLauncher.h"
 
 namespace quill::test {
 
@@ -39,9 +40,18 @@ inline bool processEnded(pid_t pid) {
     return state == 0 || state == 'Z' || state == 'X';
 }
 
+// The POSIX launcher with a child-exit watch of its own, ended with the test.
+struct RealLauncher {
+    ~RealLauncher() { watch.end(); }
+    ChildWatch watch;
+    PosixProcessLauncher launcher{watch};
+};
+
 // A child running "sh -c command" with our standard input and output.
-inline pid_t startShell(const std::string& command) {
-    return RunCommand::spawnPipe({"sh", "-c", command}, 0, 1);
+inline pid_t startShell(ProcessLauncher& launcher, const std::string& command) {
+    LaunchRequest request;
+    request.argv = {"sh", "-c", command};
+    return launcher.launch(request).pid;
 }
 
 }  // namespace quill::test

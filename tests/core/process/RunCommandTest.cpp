@@ -4,6 +4,7 @@
 #include <random>
 #include <sstream>
 
+#include "core/process/ProcessTesting.h"
 #include "process/RunCommand.h"
 #include "support/QuillTest.h"
 
@@ -25,10 +26,12 @@ class RunCommandTest : public test::QuillTest {
   protected:
     std::string output(const std::vector<Argv>& commands, int* status = nullptr) {
         ByteSink out;
-        int s = RunCommand::runPipeWithOutputTo(commands, out);
+        int s = runner.runPipeWithOutputTo(commands, out);
         if (status) *status = s;
         return out.bytes();
     }
+    test::RealLauncher real;
+    RunCommand runner{real.launcher};
 };
 
 TEST_F(RunCommandTest, PipelineAnswersTheFirstFailingCodeInPipelineOrder) {
@@ -47,7 +50,7 @@ TEST_F(RunCommandTest, PipelineAnswersTheFirstFailingCodeInPipelineOrder) {
         SCOPED_TRACE(row.name);
         std::istringstream in("some input\n");  // standard streams work as well
         std::ostringstream out;
-        EXPECT_EQ(RunCommand::runPipe(row.commands, &in, &out), row.status);
+        EXPECT_EQ(runner.runPipe(row.commands, &in, &out), row.status);
     }
 }
 
@@ -58,7 +61,7 @@ TEST_F(RunCommandTest, TenMegabytesPassThroughWithInputAndOutputTogether) {
         std::string inBytes = data;
         ByteSource in(inBytes);
         ByteSink out;
-        EXPECT_EQ(RunCommand::runPipe(commands, in, out), 0);
+        EXPECT_EQ(runner.runPipe(commands, in, out), 0);
         EXPECT_TRUE(out.bytes() == data) << "got " << out.bytes().size() << " bytes";
     }
 }
@@ -67,18 +70,17 @@ TEST_F(RunCommandTest, AProgramThatStopsReadingDoesNotEndUs) {
     std::string inBytes = randomBytes(4 * 1024 * 1024);
     ByteSource in(inBytes);
     ByteSink out;
-    EXPECT_EQ(RunCommand::runPipe({{"head", "-c", "10"}}, in, out), 0);
+    EXPECT_EQ(runner.runPipe({{"head", "-c", "10"}}, in, out), 0);
     EXPECT_EQ(out.bytes().size(), 10u);
     ByteSource again("x");
-    EXPECT_EQ(RunCommand::runPipeWithInputFrom({{"true"}}, again), 0);
+    EXPECT_EQ(runner.runPipeWithInputFrom({{"true"}}, again), 0);
 }
 
 TEST_F(RunCommandTest, InputOnlyAndOutputOnly) {
     std::string file = tmp() + "/written";
     ByteSource in("to the file\n");
     EXPECT_EQ(
-        RunCommand::runPipeWithInputFrom({{"tr", "a-z", "A-Z"}, shell("cat > '" + file + "'")}, in),
-        0);
+        runner.runPipeWithInputFrom({{"tr", "a-z", "A-Z"}, shell("cat > '" + file + "'")}, in), 0);
     EXPECT_EQ(test::slurp(file), "TO THE FILE\n");
     EXPECT_EQ(output({{"printf", "%s-%s", "a b", "c"}}), "a b-c");
 }
@@ -97,17 +99,17 @@ TEST_F(RunCommandTest, ChildrenInheritNoDescriptorsBeyondTheStandardThree) {
 
 TEST_F(RunCommandTest, ShellCommandFeedsOrDrainsButNotBoth) {
     ByteSink out;
-    EXPECT_EQ(RunCommand::runWithOutputTo("printf hello; exit 3", out), 3 << 8);
+    EXPECT_EQ(runner.runWithOutputTo("printf hello; exit 3", out), 3 << 8);
     EXPECT_EQ(out.bytes(), "hello");
 
     std::string file = tmp() + "/fed";
     ByteSource in("fed text");
-    EXPECT_EQ(RunCommand::runWithInputFrom("cat > " + shellQuote(file), in), 0);
+    EXPECT_EQ(runner.runWithInputFrom("cat > " + shellQuote(file), in), 0);
     EXPECT_EQ(test::slurp(file), "fed text");
 
     std::istringstream both("x");
     std::ostringstream sink;
-    EXPECT_EQ(RunCommand::run("cat", &both, &sink), -1);
+    EXPECT_EQ(runner.run("cat", &both, &sink), -1);
     ASSERT_EQ(logLines.size(), 1u);
     EXPECT_EQ(logLines[0],
               "[*** RunCommand Error: Internal Error: Simultaneous input and output is not yet "
@@ -136,7 +138,7 @@ TEST_F(RunCommandTest, ShellQuoteKeepsNastyNamesOneLiteralWord) {
     for (const auto& name : names) {
         SCOPED_TRACE(name);
         ByteSink out;
-        EXPECT_EQ(RunCommand::runWithOutputTo("printf '%s|' " + shellQuote(name), out), 0);
+        EXPECT_EQ(runner.runWithOutputTo("printf '%s|' " + shellQuote(name), out), 0);
         EXPECT_EQ(out.bytes(), name + "|");
     }
     EXPECT_NE(::access(trap.c_str(), F_OK), 0) << "a quoted name ran a command";

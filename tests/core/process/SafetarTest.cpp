@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "core/process/ProcessTesting.h"
 #include "process/RunCommand.h"
 #include "support/QuillTest.h"
 
@@ -71,6 +72,7 @@ std::vector<std::string> listDir(const std::string& path) {
 
 class SafetarTest : public test::QuillTest {
   protected:
+    test::RealLauncher real;
     void SetUp() override {
         QuillTest::SetUp();
         program = std::string(QUILL_BIN_DIR) + "/safetar";
@@ -82,7 +84,8 @@ class SafetarTest : public test::QuillTest {
     int unpack(const std::vector<Entry>& entries) {
         std::string inBytes = tarArchive(entries);
         ByteSource in(inBytes);
-        return RunCommand::runPipeWithInputFrom({{program, "xf", "-", "-C", target}}, in);
+        return RunCommand(real.launcher)
+            .runPipeWithInputFrom({{program, "xf", "-", "-C", target}}, in);
     }
 
     std::string program;
@@ -145,15 +148,15 @@ TEST_F(SafetarTest, PacksAndUnpacksThroughStandardStreamsAsTheAttachmentPipeline
     std::string source = writeFile("src/TXT.rtf", "{\\rtf0 text}");
     writeFile("src/file name.txt", "attached");
     ByteSink packed;
-    ASSERT_EQ(
-        RunCommand::runPipeWithOutputTo({{program, "cf", "-", "-C", tmp() + "/src", "."}}, packed),
-        0);
+    ASSERT_EQ(RunCommand(real.launcher)
+                  .runPipeWithOutputTo({{program, "cf", "-", "-C", tmp() + "/src", "."}}, packed),
+              0);
 
     // Unpacking runs in the target directory, reading the archive from standard input.
     std::string inBytes = packed.bytes();
     ByteSource in(inBytes);
     std::string command = "cd " + shellQuote(target) + "; " + shellQuote(program) + " xf -";
-    EXPECT_EQ(RunCommand::runPipeWithInputFrom({{"sh", "-c", command}}, in), 0);
+    EXPECT_EQ(RunCommand(real.launcher).runPipeWithInputFrom({{"sh", "-c", command}}, in), 0);
     EXPECT_EQ(test::slurp(target + "/TXT.rtf"), "{\\rtf0 text}");
     EXPECT_EQ(test::slurp(target + "/file name.txt"), "attached");
 }

@@ -1,13 +1,11 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <numeric>
 
 #include "core/process/ProcessTesting.h"
-#include "process/ChildWatch.h"
 #include "process/Subprocess.h"
 #include "support/QuillTest.h"
 
@@ -47,14 +45,12 @@ bool havePseudoTerminals() {
 
 class SubprocessTest : public test::QuillTest {
   protected:
-    void TearDown() override {
-        endChildWatch();
-        QuillTest::TearDown();
-    }
+    test::RealLauncher real;
+    ProcessLauncher& launcher = real.launcher;
     // Runs a command to its end and answers what the delegate saw.
     Recorder runToEnd(const std::string& command, bool pty = false) {
         Recorder r;
-        auto sub = Subprocess::init(command, &r, pty, true);
+        auto sub = Subprocess::init(launcher, command, &r, pty, true);
         EXPECT_TRUE(serveUntil([&] { return r.exited; })) << command;
         return r;
     }
@@ -77,7 +73,7 @@ TEST_F(SubprocessTest, ExitCodeAndJoinedStandardError) {
 
 TEST_F(SubprocessTest, SendWritesALineAndTerminateInputEndsTheInputOnce) {
     Recorder r;
-    auto sub = Subprocess::init("cat", &r, false, true);
+    auto sub = Subprocess::init(launcher, "cat", &r, false, true);
     sub->send("quit");
     sub->sendFormat("%s=%d;", "n", 7);
     ASSERT_TRUE(serveUntil([&] { return r.output() == "quit\nn=7;"; })) << r.output();
@@ -92,20 +88,20 @@ TEST_F(SubprocessTest, SendWritesALineAndTerminateInputEndsTheInputOnce) {
 
 TEST_F(SubprocessTest, ClosedOutputWithTheCommandStillRunningIsReportedAs127) {
     Recorder r;
-    auto sub = Subprocess::init("exec >&- 2>&-; exec sleep 60", &r, false, true);
+    auto sub = Subprocess::init(launcher, "exec >&- 2>&-; exec sleep 60", &r, false, true);
     pid_t pid = sub->childPid();
     ASSERT_TRUE(serveUntil([&] { return r.exited; }));
     EXPECT_EQ(r.status, 127);
     EXPECT_EQ(logLines, std::vector<std::string>{"child not dead when waited4 in Subprocess\n"});
-    ::kill(-pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
+    launcher.signalGroup(pid, SIGKILL);
+    launcher.wait(pid);
 }
 
 TEST_F(SubprocessTest, TerminateStopsTheCommandsGroupAndNothingElse) {
     Recorder bystander;
-    auto other = Subprocess::init("exec sleep 60", &bystander, false, true);
+    auto other = Subprocess::init(launcher, "exec sleep 60", &bystander, false, true);
     Recorder r;
-    auto sub = Subprocess::init("sleep 60 & echo $!; wait", &r, false, true);
+    auto sub = Subprocess::init(launcher, "sleep 60 & echo $!; wait", &r, false, true);
     ASSERT_TRUE(serveUntil([&] { return r.output().find('\n') != std::string::npos; }));
     pid_t grandchild = std::atoi(r.output().c_str());
     ASSERT_GT(grandchild, 0);
@@ -124,7 +120,7 @@ TEST_F(SubprocessTest, OutputIsServedDuringAModalWaitInsideAnotherEvent) {
     Recorder r;
     bool handled = false;
     runLoop().post([&] {
-        auto sub = Subprocess::init("echo one; read x; echo two", &r, false, true);
+        auto sub = Subprocess::init(launcher, "echo one; read x; echo two", &r, false, true);
         ASSERT_TRUE(serveUntil([&] { return !r.chunks.empty(); }));
         sub->send("go");
         ASSERT_TRUE(serveUntil([&] { return r.exited; }));
@@ -140,7 +136,7 @@ TEST_F(SubprocessTest, ChildSeesOnlyTheStandardDescriptors) {
 
 TEST_F(SubprocessTest, TheDelegateMayDestroyTheSubprocessWhenToldOfTheEnd) {
     Recorder r;
-    std::unique_ptr<Subprocess> sub = Subprocess::init("echo bye", &r, false, true);
+    std::unique_ptr<Subprocess> sub = Subprocess::init(launcher, "echo bye", &r, false, true);
     r.onExit = [&] { sub.reset(); };
     ASSERT_TRUE(serveUntil([&] { return r.exited; }));
     EXPECT_EQ(sub, nullptr);
@@ -158,10 +154,10 @@ TEST_F(SubprocessTest, StartFailureIsShownAndLeavesAnIdleSubprocess) {
 
     panels->answer(0);
     Recorder shown;
-    auto sub = Subprocess::init("echo never", &shown, false, true);
+    auto sub = Subprocess::init(launcher, "echo never", &shown, false, true);
     Recorder handled;
     handled.takeErrors = true;
-    auto sub2 = Subprocess::init("echo never", &handled, false, true);
+    auto sub2 = Subprocess::init(launcher, "echo never", &handled, false, true);
     ::setrlimit(RLIMIT_NOFILE, &saved);
 
     ASSERT_EQ(panels->alerts().size(), 1u);
@@ -179,7 +175,7 @@ TEST_F(SubprocessTest, StartFailureIsShownAndLeavesAnIdleSubprocess) {
 TEST_F(SubprocessTest, TerminalModeGivesTheCommandAQuietTerminal) {
     if (!havePseudoTerminals()) GTEST_SKIP() << "no pseudo-terminals here";
     Recorder r;
-    auto sub = Subprocess::init("tty; read line; echo got:$line", &r, true, true);
+    auto sub = Subprocess::init(launcher, "tty; read line; echo got:$line", &r, true, true);
     ASSERT_TRUE(serveUntil([&] { return r.output().find("/dev/pts/") != std::string::npos; }));
     sub->send("abc");
     ASSERT_TRUE(serveUntil([&] { return r.exited; }));
@@ -192,7 +188,7 @@ TEST_F(SubprocessTest, TerminalModeGivesTheCommandAQuietTerminal) {
 TEST_F(SubprocessTest, TerminalInputEndsWhenTerminated) {
     if (!havePseudoTerminals()) GTEST_SKIP() << "no pseudo-terminals here";
     Recorder r;
-    auto sub = Subprocess::init("cat; echo done", &r, true, true);
+    auto sub = Subprocess::init(launcher, "cat; echo done", &r, true, true);
     sub->send("line");
     sub->terminateInput();
     ASSERT_TRUE(serveUntil([&] { return r.exited; }));
