@@ -21,7 +21,7 @@ class QuilltoolAliasTest : public AddressBookTest {
     }
     std::string quilltool(std::vector<std::string> args) {
         args.insert(args.begin(), QUILL_BIN_DIR "/quilltool");
-        return run(args, "").value_or("not run");
+        return run(processLauncher(), args, "").value_or("not run");
     }
 };
 
