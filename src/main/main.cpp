@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "addressbook/Alias.h"
 #include "app/MailDriver.h"
 #include "app/terminationsignals.h"
+#include "base/Diagnostics.h"
 #include "formats/SunMessage.h"
 #include "links/URLFilter.h"
 #include "message/MailMessage.h"
@@ -45,6 +47,15 @@ void installServices(quill::ProcessLauncher& launcher) {
     quill::installWorkspace(std::make_shared<quill::QtWorkspace>(launcher));
 }
 
+// Private entries changed since the last save are kept at quit.
+void saveAddressBook() {
+    quill::Alias& alias = quill::Alias::shared();
+    if (!alias.loaded() || !alias.privateAliases().modified()) return;
+    if (!alias.privateAliases().savePrivateUsers())
+        quill::logWarning("Alias", "Unable to save private users to %s",
+                          alias.privateAliases().path().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,6 +86,8 @@ int main(int argc, char** argv) {
     childWatch.start();
     if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) driver.setTemporaryRoot(tmp);
     if (!driver.startUp()) return 0;
+    // The address book loads on its own thread while the windows open.
+    quill::Alias::shared().forkedInitialize();
     // Attachments shown or decoded go to the private per-user directory.
     quill::MailMessage::setDefaultAttachmentDirectory(driver.tempDir());
     quill::MailReader::setAttachmentRoot(driver.tempDir());
@@ -101,6 +114,7 @@ int main(int argc, char** argv) {
     driver.startPolling();
     QTimer::singleShot(0, [&driver] { driver.initialCheck(); });
     int status = app.exec();
+    saveAddressBook();
     driver.stopPolling();
     quill::removeTerminationSignals();
     childWatch.end();

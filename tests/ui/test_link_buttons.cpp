@@ -138,7 +138,7 @@ class TestLinkButtons : public QObject {
     quill::MailReaderWindow* openWindow() {
         auto reader = std::shared_ptr<MailReader>(
             MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString(),
-                             quill::MailDriver::shared())
+                             quill::MailDriver::shared().mailContext(), quill::MailDriver::shared())
                 .release());
         if (!reader) return nullptr;
         auto* window = new quill::MailReaderWindow(reader);

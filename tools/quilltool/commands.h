@@ -26,6 +26,11 @@ int runEncode(const Args& args);
 // show MAILBOX INDEX [--all-headers]
 int runShow(const Args& args);
 
+// alias [--expand] NAME...
+int runAlias(const Args& args);
+// complete PREFIX
+int runComplete(const Args& args);
+
 // A MAILBOX argument: a path when it names something here or is absolute,
 // else a mailbox name inside the mail directory ("MailDir"), as in Quill.
 std::string mailboxPath(const std::string& argument);

@@ -33,6 +33,8 @@ constexpr Command kCommands[] = {
      "encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] TEXTFILE",
      quill::tool::runEncode},
     {"show", "show MAILBOX INDEX [--all-headers] [--latin1]", quill::tool::runShow},
+    {"alias", "alias [--expand] NAME...", quill::tool::runAlias},
+    {"complete", "complete PREFIX", quill::tool::runComplete},
 };
 
 int usage() {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "addressbook/Alias.h"
 #include "base/ByteSink.h"
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
@@ -634,6 +635,21 @@ void MailReader::extractAttachment() {
                  nullptr, nullptr);
     } else {
         runAlert(m_panels, title, "Could not find any embedded documents", "OK", nullptr, nullptr);
+    }
+}
+
+void MailReader::addPrivateUser() {
+    const char* title = "Add Private User";
+    const std::string* from = m_message ? m_message->headerValueForKey("From") : nullptr;
+    if (!m_message) {
+        runAlert(title, "Select message first", "OK", nullptr, nullptr);
+    } else if (!from) {
+        runAlert(title, "No From Field", "OK", nullptr, nullptr);
+    } else if (!Alias::shared().privateAliases().addPrivateName(*from)) {
+        runAlert(title, "Can't add %s", "OK", nullptr, nullptr, from->c_str());
+    } else if (!Alias::shared().windowActive() &&
+               !Alias::shared().privateAliases().savePrivateUsers()) {
+        runAlert("Saving Aliases", "Unable to save private users", "OK", nullptr, nullptr);
     }
 }
 

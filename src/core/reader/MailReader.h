@@ -67,8 +67,8 @@ class MailReader : public MailBoxWindow, public MailWindowController {
         CloseWindow,
         Quit,
         // Commands whose components (compaction, composing, transfer, find,
-        // the address book, the mailbox browser) this build does not have
-        // yet: listed, and never enabled.
+        // the mailbox browser) this build does not have yet: listed, and
+        // never enabled; the address book's two are enabled.
         NewMessage,
         Reply,
         ReplyAll,
@@ -182,6 +182,9 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     };
     void textWillPrint(PrintScope scope, TextView& out,
                        const std::function<bool()>& interrupted = nullptr);
+    // Add Private User: the shown message's sender into "Private Users",
+    // saved at once unless the address-book window is the active window.
+    void addPrivateUser();
     // Hands an attachment to the desktop; says so when no program opens it.
     void openAttachment(const std::string& path);
 

@@ -8,11 +8,13 @@
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 
+#include "addressbook/Alias.h"
 #include "app/MailDriver.h"
 #include "platform/Panels.h"
 #include "platform/WindowPlacement.h"
 #include "reader/MailReader.h"
 #include "settings/Defaults.h"
+#include "ui/addressbook/AddressBookWindow.h"
 #include "ui/app/LauncherWindow.h"
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/settings/PreferencesWindow.h"
@@ -107,6 +109,8 @@ std::shared_ptr<MailWindowController> QtApplicationShell::openMailboxWindow(
             &QtApplicationShell::showPreferences);
     connect(window, &MailReaderWindow::openMailboxRequested, this,
             &QtApplicationShell::chooseMailboxToOpen);
+    connect(window, &MailReaderWindow::addressBookRequested, this,
+            &QtApplicationShell::showAddressBook);
     window->show();
     return reader;
 }
@@ -118,6 +122,16 @@ void QtApplicationShell::showPreferences() {
     }
     m_preferences->show();
     m_preferences->raise();
+}
+
+void QtApplicationShell::showAddressBook() {
+    if (!m_addressBook) {
+        m_addressBook = new AddressBookWindow(Alias::shared());
+        centreOn(m_addressBook, QApplication::activeWindow());
+    }
+    m_addressBook->show();
+    m_addressBook->raise();
+    m_addressBook->activateWindow();
 }
 
 void QtApplicationShell::centreOn(QWidget* window, const QWidget* parent) {

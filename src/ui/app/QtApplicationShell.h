@@ -16,6 +16,7 @@ class QWidget;
 
 namespace quill {
 
+class AddressBookWindow;
 class LauncherWindow;
 class PreferencesWindow;
 
@@ -42,6 +43,7 @@ class QtApplicationShell : public QObject, public ApplicationShell {
     const QString& iconText() const { return m_text; }
 
     void showPreferences();
+    void showAddressBook();
     // Places a window centred on its parent (or the screen), wholly on the screen.
     static void centreOn(QWidget* window, const QWidget* parent);
     void chooseMailboxToOpen();
@@ -57,6 +59,7 @@ class QtApplicationShell : public QObject, public ApplicationShell {
     void openActiveMailbox();
 
     QPointer<PreferencesWindow> m_preferences;
+    QPointer<AddressBookWindow> m_addressBook;
     QPointer<LauncherWindow> m_launcher;
 };
 

@@ -170,6 +170,8 @@ void MailReaderWindow::performWindowCommand(Command command) {
             return printPanel();
         case Command::Preferences:
             return emit preferencesRequested();
+        case Command::AddressBook:
+            return emit addressBookRequested();
         case Command::CloseWindow:
             close();
             return;

@@ -61,6 +61,7 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
 
   signals:
     void preferencesRequested();
+    void addressBookRequested();
     void openMailboxRequested();
 
   protected:
