@@ -65,12 +65,6 @@ class MailHeadersTest : public test::QuillTest {
     }
 };
 
-TEST_F(MailHeadersTest, ContinuationLinesJoinWithSingleBlanks) {
-    auto block = parse("Subject: hello\n world\n\tagain\nTo: a@b\n\nbody\n");
-    EXPECT_EQ(block->safeValueForKey("Subject"), "hello world again");
-    EXPECT_EQ(block->count(), 2);
-}
-
 TEST_F(MailHeadersTest, ParsingSplitsKeyAndValueAsWritten) {
     ByteSource source(
         "From joe@x.org Thu Mar 13 10:02:07 1997\nFrom: Joe <joe@x.org>\n"

@@ -134,22 +134,6 @@ TEST_F(ReaderCommandTableTest, ExactlyTheReadersRowsCarryAnAction) {
     EXPECT_EQ(reader->matrix().sortKey(), TocMatrix::SortKey::Subject);
 }
 
-TEST_F(ReaderCommandTableTest, DesktopKeysReachTheirCommands) {
-    struct KeyRow {
-        const char* key;
-        C command;
-    };
-    const KeyRow rows[] = {{"Ctrl+F", C::Find},
-                           {"Ctrl+N", C::NewMessage},
-                           {"Ctrl+R", C::Reply},
-                           {"Del", C::DeleteMsg}};
-    for (const KeyRow& k : rows) {
-        const ReaderCommandTable::Row* row = ReaderCommandTable::find(k.command);
-        ASSERT_NE(row, nullptr) << k.key;
-        EXPECT_STREQ(row->key, k.key);
-    }
-}
-
 TEST_F(ReaderCommandTableTest, SortByPriorityIsListedOnlyWithAPriorityHeader) {
     EXPECT_FALSE(reader->validateItem(C::SortByPriority).listed);
     Defaults::shared().setPriorityHeader("X-Priority");

@@ -60,40 +60,31 @@ TEST_F(DefaultsTest, ValuesAreCachedAndWrittenOnlyWhenTheyChange) {
     EXPECT_EQ(*store->get("AutoFetch"), "NO");
 }
 
-TEST_F(DefaultsTest, StringsRemoveTheirKeyWhenClearedAndDefaultsReturn) {
+TEST_F(DefaultsTest, ClearedValuesRemoveTheirKeyOrStoreWhatTheKeySays) {
     d.setIncludePrefix("| ");
     EXPECT_EQ(*store->get("IncludePrefix"), "| ");
     d.setIncludePrefix("");
     EXPECT_FALSE(store->get("IncludePrefix"));
     EXPECT_EQ(d.includePrefix(), "> ");
-    EXPECT_EQ(d.replyTo(), "");
-    EXPECT_EQ(d.mailMarker(), "Subject:From:To:Cc:Attachment:Date:Reply-To:Sender:In-Reply-To");
+
+    std::string mailDirBefore = *store->get("MailDir");
+    d.setWebBrowserPath("/usr/bin/firefox");
+    d.setWebBrowserPath(std::nullopt);
+    EXPECT_EQ(*store->get("WebBrowserPath"), "");
+    EXPECT_EQ(*store->get("MailDir"), mailDirBefore);
+
+    d.setMailDir("");
+    EXPECT_EQ(*store->get("MailDir"), "~/tessel/Mailboxes");
 }
 
 TEST_F(DefaultsTest, EmptyStoredValuesCountAsAbsentOnlyWhereTheKeySaysSo) {
     store->set("RemoteFetch", "");
     store->set("Alternates", "");
     store->set("WebBrowserPath", "");
-    store->set("PeopleDir", "");
     d.setStore(store);
     EXPECT_EQ(d.remoteFetch(), "NO");
     EXPECT_EQ(d.alternates(), "");
     EXPECT_EQ(d.webBrowserPath(), "xdg-open");
-    EXPECT_EQ(d.peopleDir(), "/usr/local/tessel/Library/Images/People");
-}
-
-TEST_F(DefaultsTest, ClearingTheBrowserPathStoresEmptyAndLeavesMailDirAlone) {
-    std::string mailDirBefore = *store->get("MailDir");
-    d.setWebBrowserPath("/usr/bin/firefox");
-    EXPECT_EQ(d.webBrowserPath(), "/usr/bin/firefox");
-    d.setWebBrowserPath(std::nullopt);
-    EXPECT_EQ(*store->get("WebBrowserPath"), "");
-    EXPECT_EQ(*store->get("MailDir"), mailDirBefore);
-}
-
-TEST_F(DefaultsTest, MailDirFallsBackToItsDefaultWhenSetToNothing) {
-    d.setMailDir("");
-    EXPECT_EQ(*store->get("MailDir"), "~/tessel/Mailboxes");
 }
 
 TEST_F(DefaultsTest, MailFilterIsStoredInNumberedPieces) {
