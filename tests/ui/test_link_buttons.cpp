@@ -161,7 +161,7 @@ class TestLinkButtons : public QObject {
 
     void startXServer() {
         quill::LaunchRequest request;
-        request.argv = {"Xvfb", "-displayfd", "1", "-nolisten",
+        request.argv = {"Xvfb", "-displayfd", "1", "-noreset",  "-nolisten",
                         "tcp",  "-screen",    "0", "640x480x24"};
         request.stdio[1] = quill::kPipeStream;
         request.stdio[2] = open("/dev/null", O_WRONLY | O_CLOEXEC);
