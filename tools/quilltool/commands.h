@@ -3,9 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace quill {
+class MailBox;
+}
 
 namespace quill::tool {
 
@@ -21,10 +26,20 @@ int runDumpToc(const Args& args);
 int runIncorporate(const Args& args);
 // mime FILE
 int runMime(const Args& args);
-// encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] TEXTFILE
+// encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT]
+// TEXTFILE
 int runEncode(const Args& args);
 // show MAILBOX INDEX [--all-headers]
 int runShow(const Args& args);
+
+// compact MAILBOX
+int runCompact(const Args& args);
+// delete MAILBOX INDEX...
+int runDelete(const Args& args);
+// transfer FROM TO INDEX...
+int runTransfer(const Args& args);
+// paste MAILBOX (the text on standard input)
+int runPaste(const Args& args);
 
 // alias [--expand] NAME...
 int runAlias(const Args& args);
@@ -39,6 +54,13 @@ std::string mailboxPath(const std::string& argument);
 // "dump-toc"); nothing after saying on stderr what was wrong, with the exit
 // status in `status`.
 std::optional<std::string> readFileArgument(const Args& args, const char* command, int& status);
+
+// Opens a MAILBOX argument with console panels, telling failures on stderr;
+// nothing when it cannot be opened or only for reading.
+std::unique_ptr<MailBox> openWritableMailbox(const std::string& argument);
+// Message numbers (from 0) below `count`; nothing after saying which is wrong.
+std::optional<std::vector<int>> messageIndexes(const Args& args, std::size_t first,
+                                               std::uint32_t count);
 
 // The packed date of the index as YYYY-MM-DD.
 std::string packedDateText(std::uint32_t packed);

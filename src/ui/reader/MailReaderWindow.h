@@ -53,6 +53,7 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     // false when the user interrupted it.
     bool printTo(QPrinter& printer, PrintScope scope);
     void printPanel();
+    void transferPanel();
     // The attachment file shown at a point of the text view, or "".
     std::string attachmentAt(const QPoint& viewportPos) const;
 
