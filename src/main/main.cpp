@@ -7,7 +7,6 @@
 #include "addressbook/Alias.h"
 #include "app/MailDriver.h"
 #include "app/terminationsignals.h"
-#include "base/Diagnostics.h"
 #include "formats/SunMessage.h"
 #include "links/URLFilter.h"
 #include "message/MailMessage.h"
@@ -45,15 +44,6 @@ void installServices(quill::ProcessLauncher& launcher) {
     quill::installPanels(std::make_shared<quill::QtPanels>());
     quill::installRunLoop(std::make_shared<quill::QtRunLoop>());
     quill::installWorkspace(std::make_shared<quill::QtWorkspace>(launcher));
-}
-
-// Private entries changed since the last save are kept at quit.
-void saveAddressBook() {
-    quill::Alias& alias = quill::Alias::shared();
-    if (!alias.loaded() || !alias.privateAliases().modified()) return;
-    if (!alias.privateAliases().savePrivateUsers())
-        quill::logWarning("Alias", "Unable to save private users to %s",
-                          alias.privateAliases().path().c_str());
 }
 
 }  // namespace
@@ -114,8 +104,8 @@ int main(int argc, char** argv) {
     driver.startPolling();
     QTimer::singleShot(0, [&driver] { driver.initialCheck(); });
     int status = app.exec();
-    saveAddressBook();
-    driver.stopPolling();
+    // Closing the last window ends the event loop without the driver's quit.
+    driver.realQuit();
     quill::removeTerminationSignals();
     childWatch.end();
     return status;

@@ -53,7 +53,7 @@ class PollerTest : public NewMailTest {
             if (onIncorporate) onIncorporate();
         };
         hooks.activeWindowShown = [this] { return windowShown; };
-        poller = std::make_unique<MailPoller>(hooks, processLauncher());
+        poller = std::make_unique<MailPoller>(hooks, mailContext(), processLauncher());
         poller->initMailInfo();
         poller->setFetchProgram(program);
         poller->setClock([this] { return now.load(); });
