@@ -7,10 +7,8 @@
 #include "addressbook/Alias.h"
 #include "app/MailDriver.h"
 #include "app/terminationsignals.h"
-#include "formats/SunMessage.h"
 #include "links/URLFilter.h"
 #include "message/MailMessage.h"
-#include "message/MimeMessage.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
@@ -18,6 +16,7 @@
 #include "process/PosixProcessLauncher.h"
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "reader/MailReader.h"
+#include "reader/MessageRenderer.h"
 #include "reader/TextDisplayFilters.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
@@ -81,9 +80,7 @@ int main(int argc, char** argv) {
     // Attachments shown or decoded go to the private per-user directory.
     quill::MailMessage::setDefaultAttachmentDirectory(driver.tempDir());
     quill::MailReader::setAttachmentRoot(driver.tempDir());
-    quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
-    quill::registerMimeMessageClass();
-    quill::registerSunMessageClass();
+    quill::registerMessageClasses();
     quill::TextDisplayFilters::add(quill::URLFilter::willDisplayText);
     std::vector<std::string> classNames;
     for (const quill::MailClass* cls : quill::MailMessage::mailClasses())
