@@ -179,6 +179,19 @@ TEST_F(PollerTest, AFailedFetchReportsTheFileErrorOnTheActiveMailbox) {
     EXPECT_EQ(incorporated, 0);
 }
 
+// The poller reads the settings it is handed, not the program's own.
+TEST_F(PollerTest, SettingsComeFromTheHandedContext) {
+    auto ownStore = std::make_shared<MemoryDefaultsStore>();
+    ownStore->set("MailDir", tmp() + "/elsewhere");
+    ownStore->set("AutoFetch", "NO");
+    Defaults own;
+    own.setStore(ownStore);
+    MailPoller other({}, MailContext{own, *panels, runLoop(), nullptr, nullptr}, processLauncher());
+    other.initMailInfo();
+    EXPECT_EQ(other.context().mailDir, tmp() + "/elsewhere");
+    EXPECT_FALSE(other.context().autoFetch);
+}
+
 // The whole road: the thread starts the real fetch program, whose reports come
 // back on the registered port, and the completion incorporates.
 TEST_F(PollerTest, FetchedMailReachesTheActiveMailbox) {
