@@ -88,6 +88,9 @@ class SendHelper {
 // mail context), the launcher for the mailer, the address book and a few
 // seams that the GUI and tests fill.
 struct SendServices {
+    SendServices(MailContext mail, ProcessLauncher& launcher, AliasBook* aliases = nullptr)
+        : mail(std::move(mail)), launcher(launcher), aliases(aliases) {}
+
     MailContext mail;
     ProcessLauncher& launcher;
     // The loaded address book; none leaves addresses as they are.
