@@ -301,6 +301,21 @@ TEST_F(SendTest, ArchiveCopyPrecedesTheMailer) {
     EXPECT_EQ(slurp(mailDir() + "/Outgoing.mbox/mbox"), "");
 }
 
+TEST_F(SendTest, InterruptAskedBeforeAndAfterTheArchive) {
+    for (int interruptAt : {1, 2}) {
+        SendServices services(mailContext(), real.launcher);
+        int peeks = 0;
+        services.interruptRequested = [&] { return ++peeks == interruptAt; };
+        freshSend(services);
+        send->setArchive(false);
+        panels->answer("Cancel");
+        EXPECT_FALSE(send->deliver());
+        EXPECT_EQ(lastAlert(), "Delivery was interrupted.");
+        EXPECT_EQ(peeks, interruptAt);
+        EXPECT_FALSE(mailerRan());
+    }
+}
+
 TEST_F(SendTest, ArchiveFailureMayCancel) {
     spit(mailDir() + "/Outgoing.mbox", "a file, not a mailbox");
     panels->answer(0);  // the old-format complaint
