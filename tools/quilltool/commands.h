@@ -9,8 +9,10 @@
 #include <vector>
 
 namespace quill {
+class Defaults;
 class MailBox;
-}
+class TextView;
+}  // namespace quill
 
 namespace quill::tool {
 
@@ -40,6 +42,9 @@ int runDelete(const Args& args);
 int runTransfer(const Args& args);
 // paste MAILBOX (the text on standard input)
 int runPaste(const Args& args);
+// send [--to A]... [--cc A]... [--bcc A]... --subject S [--attach FILE]...
+//      [--format mime|native|plain] [BODYFILE|-]
+int runSend(const Args& args);
 
 // alias [--expand] NAME...
 int runAlias(const Args& args);
@@ -61,6 +66,11 @@ std::unique_ptr<MailBox> openWritableMailbox(const std::string& argument);
 // Message numbers (from 0) below `count`; nothing after saying which is wrong.
 std::optional<std::vector<int>> messageIndexes(const Args& args, std::size_t first,
                                                std::uint32_t count);
+// The settings that shape outgoing bytes (line length, alternatives, 8-bit
+// text, the native format's programs), applied as Quill applies them.
+void applyWireSettings(Defaults& defaults);
+// One attachment icon per file, each on a line of its own after the text.
+void appendAttachments(TextView& view, const std::vector<std::string>& files);
 
 // The packed date of the index as YYYY-MM-DD.
 std::string packedDateText(std::uint32_t packed);

@@ -38,6 +38,10 @@ constexpr Command kCommands[] = {
     {"delete", "delete MAILBOX INDEX...", quill::tool::runDelete},
     {"transfer", "transfer FROM TO INDEX...", quill::tool::runTransfer},
     {"paste", "paste MAILBOX  (text on standard input)", quill::tool::runPaste},
+    {"send",
+     "send [--to A]... [--cc A]... [--bcc A]... --subject S [--attach FILE]... "
+     "[--format mime|native|plain] [BODYFILE|-]",
+     quill::tool::runSend},
     {"alias", "alias [--expand] NAME...", quill::tool::runAlias},
     {"complete", "complete PREFIX", quill::tool::runComplete},
 };
