@@ -30,9 +30,14 @@ constexpr Command kCommands[] = {
     {"incorporate", "incorporate [--spool FILE] [--fetched] MAILBOX", quill::tool::runIncorporate},
     {"mime", "mime FILE", quill::tool::runMime},
     {"encode",
-     "encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] TEXTFILE",
+     "encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] "
+     "TEXTFILE",
      quill::tool::runEncode},
     {"show", "show MAILBOX INDEX [--all-headers] [--latin1]", quill::tool::runShow},
+    {"send",
+     "send [--to A]... [--cc A]... [--bcc A]... --subject S [--attach FILE]... "
+     "[--format mime|native|plain] [BODYFILE|-]",
+     quill::tool::runSend},
     {"alias", "alias [--expand] NAME...", quill::tool::runAlias},
     {"complete", "complete PREFIX", quill::tool::runComplete},
 };
