@@ -73,6 +73,7 @@ ComposeWindow::ComposeWindow(std::shared_ptr<MailReader> reader, QWidget* parent
     fitLineLength();
     m_receipt->setChecked(m_send->readReceipt());
     m_reply->setVisible(m_reader != nullptr);
+    m_include->setVisible(m_reader != nullptr);
     windows().insert(windows().begin(), this);
     ComposeAddressTarget::setFrontmostSource(
         []() -> ComposeAddressTarget* { return windows().empty() ? nullptr : windows().front(); });
@@ -153,6 +154,7 @@ void ComposeWindow::buildButtons() {
     auto* row = new QHBoxLayout;
     m_deliver = new QPushButton(uiText("Deliver"), this);
     m_reply = new QPushButton(this);
+    m_include = new QPushButton(uiText("Include"), this);
     m_attach = new QPushButton(uiText("Add Attachment"), this);
     m_format = new QToolButton(this);
     m_receipt = new QToolButton(this);
@@ -160,15 +162,17 @@ void ComposeWindow::buildButtons() {
     m_receipt->setCheckable(true);
     m_options = new QPushButton(uiText("Options"), this);
     m_size = new QLabel(this);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_deliver, m_reply, m_attach, m_format,
-                                                      m_receipt, m_options})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_deliver, m_reply, m_include, m_attach,
+                                                      m_format, m_receipt, m_options})
         row->addWidget(w);
     row->addStretch(1);
     row->addWidget(m_size);
     static_cast<QVBoxLayout*>(layout())->addLayout(row);
     offerReplyAll(false);
     connect(m_deliver, &QPushButton::clicked, this, &ComposeWindow::deliver);
-    connect(m_reply, &QPushButton::clicked, this, [this] { reply(m_replyAllOffered); });
+    connect(m_reply, &QPushButton::clicked, this,
+            [this] { withEngine([this](ReplyEngine& e) { e.replyHelper(m_replyAllOffered); }); });
+    connect(m_include, &QPushButton::clicked, this, &ComposeWindow::includeMessage);
     connect(m_attach, &QPushButton::clicked, this, &ComposeWindow::addAttachment);
     connect(m_format, &QToolButton::clicked, this, &ComposeWindow::cycleFormat);
     connect(m_receipt, &QToolButton::toggled, this,
@@ -202,6 +206,10 @@ void ComposeWindow::forward() {
 
 void ComposeWindow::wrapAndReply() {
     withEngine([](ReplyEngine& e) { e.forwardAndWrap(); });
+}
+
+void ComposeWindow::includeMessage() {
+    withEngine([](ReplyEngine& e) { e.includeMessage(); });
 }
 
 void ComposeWindow::restoreDraft(MailMessage& draft) {

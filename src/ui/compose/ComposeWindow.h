@@ -1,5 +1,5 @@
 // ComposeWindow: a compose window. The header form (To, Subject, Cc) sits
-// above the button row (Deliver, the reply button, Add Attachment, the format
+// above the button row (Deliver, the reply button, Include, Add Attachment, the format
 // button, the read-receipt switch, Options and the size display) and the
 // text. The core Send holds the message and decides; ReplyEngine fills the
 // window from the mailbox window it was opened from.
@@ -54,6 +54,8 @@ class ComposeWindow : public QWidget, public SendView, public ComposeAddressTarg
     void forward();
     void wrapAndReply();
     void restoreDraft(MailMessage& draft);
+    // The shown message quoted at the selection.
+    void includeMessage();
     void addAttachment();
     void cycleFormat();
     void deliver();
@@ -102,6 +104,7 @@ class ComposeWindow : public QWidget, public SendView, public ComposeAddressTarg
     QLineEdit* m_fields[3] = {};
     QPushButton* m_deliver = nullptr;
     QPushButton* m_reply = nullptr;
+    QPushButton* m_include = nullptr;
     QPushButton* m_attach = nullptr;
     QToolButton* m_format = nullptr;
     QToolButton* m_receipt = nullptr;
