@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "compose/ReplySource.h"
 #include "message/AlternativeChoice.h"
 #include "reader/MailReaderView.h"
 #include "reader/MailWindowController.h"
@@ -23,6 +24,7 @@
 #include "richtext/TextView.h"
 #include "store/MailBox.h"
 #include "store/MailBoxWindow.h"
+#include "store/Message.h"
 
 namespace quill {
 
@@ -31,7 +33,7 @@ class Compaction;
 class MailHeaders;
 class MailMessage;
 
-class MailReader : public MailBoxWindow, public MailWindowController {
+class MailReader : public MailBoxWindow, public MailWindowController, public ReplySource {
   public:
     enum class Command {
         DeleteMsg,
@@ -62,7 +64,8 @@ class MailReader : public MailBoxWindow, public MailWindowController {
         ShowFirstAlternative,
         ShowAllAlternatives,
         ToggleFixedFont,
-        // Carried out by the window itself (panels, printing, closing).
+        // Carried out by the window itself (panels, printing, closing,
+        // compose windows).
         OpenMailbox,
         Print,
         Preferences,
@@ -72,15 +75,15 @@ class MailReader : public MailBoxWindow, public MailWindowController {
         // in the window, which then calls transferTo or pasteText.
         Transfer,
         Paste,
-        // Commands whose components (composing, find, the mailbox browser)
-        // this build does not have yet: listed, and never enabled; the
-        // address book's two are enabled.
         NewMessage,
         Reply,
         ReplyAll,
         Forward,
         WrapAndReply,
         RestoreDraft,
+        // Commands whose components (find, the mailbox browser) this build
+        // does not have yet: listed, and never enabled; the address book's
+        // two are enabled.
         AddPrivateUser,
         Find,
         AddressBook,
@@ -107,7 +110,12 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     // The file of the attachment icon at a position of the text, written now
     // if the icon has none yet; "" when there is no icon or no file can be made.
     std::string attachmentFileAt(size_t position) const;
-    int curMsg() const { return m_curMsg; }
+    // ReplySource: the shown message for replies and forwards.
+    int curMsg() const override { return m_curMsg; }
+    const Message* msgHeader() const override { return m_curMsg >= 0 ? &m_shownHeader : nullptr; }
+    MailMessage* mailMessage() const override { return m_message.get(); }
+    const TextView& getTextObject() const override { return m_text; }
+    std::optional<std::string> attachDir() const override;
     bool readOnly() const { return m_readOnly; }
     bool displayAllHeaders() const { return m_displayAllHeaders; }
     bool hasForeignAttachment() const { return m_hasForeignAttachment; }
@@ -202,6 +210,10 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     // Add Private User: the shown message's sender into "Private Users",
     // saved at once unless the address-book window is the active window.
     void addPrivateUser();
+    // The draft Restore Draft fills a compose window from: from a menu or
+    // button, unless this window is the drafts mailbox showing a message, the
+    // last undeleted message of "DraftsMailbox"; otherwise the shown message.
+    std::unique_ptr<MailMessage> draftToRestore(bool fromCommand);
     // Hands an attachment to the desktop; says so when no program opens it.
     void openAttachment(const std::string& path);
 
@@ -237,6 +249,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     TextView m_text;
     std::unique_ptr<MailMessage> m_message;
     std::string m_shownBytes;  // the shown message as stored
+    Message m_shownHeader;     // its header record
     MailReaderView* m_view = nullptr;
     std::vector<std::vector<int>> m_undo;  // newest deletion last
     std::string m_statusText;
