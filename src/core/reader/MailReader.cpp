@@ -441,6 +441,10 @@ void MailReader::showSummary() {
     if (m_view) m_view->setMessageSummary(sender, date);
 }
 
+void MailReader::scrollToRow(int row) {
+    if (m_view) m_view->scrollToRow(row);
+}
+
 void MailReader::emptyMsg() {
     m_text.clear();
     m_message.reset();

@@ -49,6 +49,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
         ExtractAttachment,
         CombinePartialMessages,
         FindUnread,
+        FindAllUnread,
         CheckNewMail,
         SortByNumber,
         SortByDate,
@@ -66,8 +67,12 @@ class MailReader : public MailBoxWindow, public MailWindowController {
         Preferences,
         CloseWindow,
         Quit,
-        // Commands whose components (compaction, composing, transfer, find,
-        // the mailbox browser) this build does not have yet: listed, and
+        Find,
+        FindNext,
+        FindPrevious,
+        Mailboxes,
+        // Commands whose components (compaction, composing, transfer) this
+        // build does not have yet: listed, and
         // never enabled; the address book's two are enabled.
         NewMessage,
         Reply,
@@ -77,9 +82,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
         RestoreDraft,
         Transfer,
         AddPrivateUser,
-        Find,
         AddressBook,
-        Mailboxes,
     };
     struct ItemState {
         bool enabled = true;
@@ -164,6 +167,10 @@ class MailReader : public MailBoxWindow, public MailWindowController {
 
     void loadMessage(int index);
     void emptyMsg();
+    // Brings a row of the list into view.
+    void scrollToRow(int row);
+    // The list's rows or selection changed behind the reader's back (find).
+    void matrixChanged() { redisplay(); }
     void updateStatus();
     // Decode Foreign Attachment: every uuencoded section of the shown message
     // into a fresh directory, which the desktop then opens.

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -40,6 +41,8 @@
 #include "ui/links/LinkButtonClicks.h"
 #include "ui/links/X11BrowserRemote.h"
 #include "ui/platform/QtText.h"
+#include "ui/reader/FindPanel.h"
+#include "ui/reader/ListFindRunner.h"
 #include "ui/reader/TocMatrixModel.h"
 #include "ui/richtext/RichTextDocument.h"
 
@@ -50,7 +53,14 @@ using Command = MailReader::Command;
 namespace {
 // Room between the text pane's edge and the text.
 constexpr int kTextMargin = 14;
+
+QPointer<MailReaderWindow>& lastActive() {
+    static QPointer<MailReaderWindow> window;
+    return window;
+}
 }  // namespace
+
+MailReaderWindow* MailReaderWindow::mainWindow() { return lastActive(); }
 
 MailReaderWindow::MailReaderWindow(std::shared_ptr<MailReader> reader, QWidget* parent)
     : QMainWindow(parent), m_reader(std::move(reader)) {
@@ -99,6 +109,24 @@ MailReaderWindow::MailReaderWindow(std::shared_ptr<MailReader> reader, QWidget* 
     m_list->setColumnHidden(TocMatrixModel::Priority, Defaults::shared().priorityHeader().empty());
     placeWindow();
     scrollToRow(m_reader->matrix().rowCount() - 1);
+    m_finder = new ListFindRunner(*m_reader, this);
+    connect(m_finder, &ListFindRunner::progress, this,
+            [](double fraction) { FindPanel::shared().searchProgress(fraction); });
+    connect(m_finder, &ListFindRunner::finished, this, [](const QString& status, bool failed) {
+        FindPanel::shared().searchEnded(status, failed);
+    });
+    if (!lastActive()) lastActive() = this;
+}
+
+void MailReaderWindow::find(const FindOptions& options, bool forward, bool all, bool focusHeld) {
+    m_finder->start(options, forward, all, focusHeld);
+}
+
+void MailReaderWindow::interruptFind() { m_finder->interrupt(); }
+
+void MailReaderWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) lastActive() = this;
+    QMainWindow::changeEvent(event);
 }
 
 MailReaderWindow::~MailReaderWindow() { m_reader->setView(nullptr); }
@@ -172,6 +200,17 @@ void MailReaderWindow::performWindowCommand(Command command) {
             return emit preferencesRequested();
         case Command::AddressBook:
             return emit addressBookRequested();
+        case Command::Mailboxes:
+            return emit mailboxesRequested();
+        case Command::Find:
+            lastActive() = this;
+            return FindPanel::shared().showPanel(QApplication::mouseButtons() == Qt::NoButton);
+        case Command::FindNext:
+            lastActive() = this;
+            return FindPanel::shared().performFind();
+        case Command::FindPrevious:
+            lastActive() = this;
+            return FindPanel::shared().performBackFind();
         case Command::CloseWindow:
             close();
             return;
