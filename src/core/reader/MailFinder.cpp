@@ -54,7 +54,9 @@ bool MailFinder::begin(const FindOptions& options, bool forward, bool all, bool 
     m_textSearched = !(m_searchMessages && all);
     const TocMatrix& matrix = m_reader.matrix();
     m_row = all ? -1 : matrix.selectedRow();
-    m_toVisit = matrix.rowCount() - (!all && m_row >= 0 ? 1 : 0);
+    m_toVisit = matrix.rowCount() - (m_row >= 0 ? 1 : 0);
+    // Without a selection a backward search begins at the last row.
+    if (m_row < 0 && !m_forward) m_row = matrix.rowCount();
     return true;
 }
 

@@ -176,6 +176,9 @@ TEST_F(MailFinderTest, SingleFindsWrapAndGoBothWays) {
         if (c.selected >= 0) reader->matrix().selectRow(c.selected);
         EXPECT_EQ(run(summaries("apple"), c.forward, false), c.found) << c.selected;
     }
+    // Backwards without a selection begins at the last row.
+    reader->matrix().clearSelection();
+    EXPECT_EQ(run(summaries("pl"), false, false), (std::set<int>{3}));
     // Only the selected row matches: a single find finds nothing else.
     reader->matrix().selectRow(1);
     run(summaries("pear"), true, false);
