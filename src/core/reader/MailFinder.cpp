@@ -19,10 +19,11 @@ std::string ui(const char* text) { return localized(kUITable, text); }
 
 }  // namespace
 
-MailFinder::MailFinder(MailReader& reader) : m_reader(reader) {}
+MailFinder::MailFinder(MailReader& reader)
+    : m_reader(reader), m_runLoop(reader.mailbox().context().runLoop) {}
 
 MailFinder::~MailFinder() {
-    if (m_display) m_reader.mailbox().context().runLoop.cancel(m_display);
+    if (m_display) m_runLoop.cancel(m_display);
 }
 
 bool MailFinder::summaryMatches(const FindExpression& expression, const MailCell& cell, int row) {
@@ -136,9 +137,8 @@ void MailFinder::end() {
 void MailFinder::scheduleDisplay() {
     int delay = m_reader.defaults().foundDisplayDelay();
     if (delay < 0) return;
-    RunLoop& loop = m_reader.mailbox().context().runLoop;
-    if (m_display) loop.cancel(m_display);
-    m_display = loop.performAfter(std::chrono::milliseconds(delay), [this] {
+    if (m_display) m_runLoop.cancel(m_display);
+    m_display = m_runLoop.performAfter(std::chrono::milliseconds(delay), [this] {
         m_display = 0;
         m_reader.selectionDidChange();
     });

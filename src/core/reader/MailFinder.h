@@ -57,6 +57,7 @@ class MailFinder {
     void scheduleDisplay();
 
     MailReader& m_reader;
+    RunLoop& m_runLoop;
     std::unique_ptr<FindExpression> m_expression;
     std::unique_ptr<MessageTextSearch> m_text;
     bool m_searchMessages = false;

@@ -30,6 +30,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "app/MailDriver.h"
 #include "platform/Localized.h"
@@ -129,7 +130,10 @@ void MailReaderWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
 }
 
-MailReaderWindow::~MailReaderWindow() { m_reader->setView(nullptr); }
+MailReaderWindow::~MailReaderWindow() {
+    delete m_finder;  // it works on the reader, which may go with this window
+    m_reader->setView(nullptr);
+}
 
 void MailReaderWindow::buildList() {
     m_model = new TocMatrixModel(m_reader->matrix(), this);
@@ -204,7 +208,8 @@ void MailReaderWindow::performWindowCommand(Command command) {
             return emit mailboxesRequested();
         case Command::Find:
             lastActive() = this;
-            return FindPanel::shared().showPanel(QApplication::mouseButtons() == Qt::NoButton);
+            FindPanel::shared().showPanel(std::exchange(m_findByKey, false));
+            return;
         case Command::FindNext:
             lastActive() = this;
             return FindPanel::shared().performFind();
@@ -243,6 +248,7 @@ void MailReaderWindow::buildMenus() {
         Command command = row.command;
         connect(a, &QAction::triggered, this, [this, command] { performFromMenu(command); });
         m_actions[command] = a;
+        if (command == Command::Find) a->installEventFilter(this);
     }
     for (auto& [name, submenu] : submenus) m_submenus.push_back(submenu);
 }
@@ -425,6 +431,8 @@ bool MailReaderWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    // Find... from its key (not the menu) lets a successful Return hide the panel.
+    if (watched == action(Command::Find) && event->type() == QEvent::Shortcut) m_findByKey = true;
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -102,6 +102,7 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     std::vector<QMenu*> m_submenus;
     bool m_syncing = false;
     ListFindRunner* m_finder = nullptr;
+    bool m_findByKey = false;
 };
 
 }  // namespace quill
