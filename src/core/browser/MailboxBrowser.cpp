@@ -16,14 +16,8 @@
 namespace quill {
 namespace {
 
-constexpr const char* kMailboxExtension = ".mbox";
-
 std::string joined(const std::string& head, const std::string& tail) {
     return head.empty() ? tail : head + "/" + tail;
-}
-
-std::string withoutExtension(const std::string& name) {
-    return MailboxTree::isMailboxName(name) ? name.substr(0, name.size() - 5) : name;
 }
 
 }  // namespace
@@ -133,7 +127,7 @@ std::optional<std::string> MailboxBrowser::selectedMailboxPath() const {
 
 void MailboxBrowser::nameTextChanged(const std::string& text) {
     m_name = text;
-    std::string prefix = withoutExtension(text);
+    std::string prefix = MailboxTree::withoutExtension(text);
     if (prefix.empty()) return;
     int column = static_cast<int>(m_folders.size());
     const MailboxLevel& level = rows(column);
@@ -151,9 +145,9 @@ MailboxBrowser::Buttons MailboxBrowser::buttons() const {
     b.transfer = !n.empty() && m_host.hasSourceWindow();
     b.remove = selectedNode() != nullptr;
     b.open = !n.empty();
-    bool names =
-        !m_name.empty() && !(!n.empty() && (m_name == n || m_name + kMailboxExtension == n));
-    b.newFolder = b.newMailbox = names;
+    // A typed name that is the selected mailbox's own names nothing new.
+    bool selectedOwn = !n.empty() && (m_name == n || m_name + ".mbox" == n);
+    b.newFolder = b.newMailbox = !m_name.empty() && !selectedOwn;
     return b;
 }
 
@@ -221,7 +215,7 @@ void MailboxBrowser::newMailbox() {
         return;
     }
     std::string path = newEntryPath();
-    if (!MailboxTree::isMailboxName(path)) path += kMailboxExtension;
+    if (!MailboxTree::isMailboxName(path)) path += MailboxTree::kExtension;
     std::string::size_type slash = path.rfind('/');
     std::string parent = slash == std::string::npos ? "" : path.substr(0, slash);
     if (!parent.empty() && ::access(full(parent).c_str(), R_OK | X_OK) != 0) {
@@ -237,7 +231,7 @@ void MailboxBrowser::newMailbox() {
     }
     m_host.openMailbox(full(path));
     update();
-    setPath("/" + withoutExtension(path));
+    setPath("/" + MailboxTree::withoutExtension(path));
 }
 
 void MailboxBrowser::deleteSelected() {

@@ -11,8 +11,6 @@
 namespace quill {
 namespace {
 
-constexpr std::string_view kMailboxExtension = ".mbox";
-
 std::int64_t modified(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return 0;
@@ -22,11 +20,15 @@ std::int64_t modified(const std::string& path) {
 }  // namespace
 
 std::string MailboxNode::title() const {
-    return mailbox ? name.substr(0, name.size() - kMailboxExtension.size()) : name;
+    return mailbox ? MailboxTree::withoutExtension(name) : name;
+}
+
+std::string MailboxTree::withoutExtension(const std::string& name) {
+    return isMailboxName(name) ? name.substr(0, name.size() - kExtension.size()) : name;
 }
 
 bool MailboxTree::isMailboxName(const std::string& name) {
-    return name.size() >= kMailboxExtension.size() && name.ends_with(kMailboxExtension);
+    return name.size() >= kExtension.size() && name.ends_with(kExtension);
 }
 
 bool MailboxTree::precedes(const std::string& a, const std::string& b) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quill {
@@ -24,6 +25,8 @@ using MailboxLevel = std::vector<MailboxNode>;
 
 class MailboxTree {
   public:
+    static constexpr std::string_view kExtension = ".mbox";
+
     MailboxTree() = default;
     static MailboxTree scan(const std::string& root);
 
@@ -39,6 +42,8 @@ class MailboxTree {
     std::int64_t lastModified() const;
 
     static bool isMailboxName(const std::string& name);
+    // A mailbox name without its ".mbox"; other names as they are.
+    static std::string withoutExtension(const std::string& name);
     // The order within a level.
     static bool precedes(const std::string& a, const std::string& b);
 
