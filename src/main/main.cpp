@@ -7,11 +7,8 @@
 #include "addressbook/Alias.h"
 #include "app/MailDriver.h"
 #include "app/terminationsignals.h"
-#include "base/Diagnostics.h"
-#include "formats/SunMessage.h"
 #include "links/URLFilter.h"
 #include "message/MailMessage.h"
-#include "message/MimeMessage.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
@@ -19,6 +16,7 @@
 #include "process/PosixProcessLauncher.h"
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "reader/MailReader.h"
+#include "reader/MessageRenderer.h"
 #include "reader/TextDisplayFilters.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
@@ -45,15 +43,6 @@ void installServices(quill::ProcessLauncher& launcher) {
     quill::installPanels(std::make_shared<quill::QtPanels>());
     quill::installRunLoop(std::make_shared<quill::QtRunLoop>());
     quill::installWorkspace(std::make_shared<quill::QtWorkspace>(launcher));
-}
-
-// Private entries changed since the last save are kept at quit.
-void saveAddressBook() {
-    quill::Alias& alias = quill::Alias::shared();
-    if (!alias.loaded() || !alias.privateAliases().modified()) return;
-    if (!alias.privateAliases().savePrivateUsers())
-        quill::logWarning("Alias", "Unable to save private users to %s",
-                          alias.privateAliases().path().c_str());
 }
 
 }  // namespace
@@ -91,9 +80,7 @@ int main(int argc, char** argv) {
     // Attachments shown or decoded go to the private per-user directory.
     quill::MailMessage::setDefaultAttachmentDirectory(driver.tempDir());
     quill::MailReader::setAttachmentRoot(driver.tempDir());
-    quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
-    quill::registerMimeMessageClass();
-    quill::registerSunMessageClass();
+    quill::registerMessageClasses();
     quill::TextDisplayFilters::add(quill::URLFilter::willDisplayText);
     std::vector<std::string> classNames;
     for (const quill::MailClass* cls : quill::MailMessage::mailClasses())
@@ -114,8 +101,8 @@ int main(int argc, char** argv) {
     driver.startPolling();
     QTimer::singleShot(0, [&driver] { driver.initialCheck(); });
     int status = app.exec();
-    saveAddressBook();
-    driver.stopPolling();
+    // Closing the last window ends the event loop without the driver's quit.
+    driver.realQuit();
     quill::removeTerminationSignals();
     childWatch.end();
     return status;
