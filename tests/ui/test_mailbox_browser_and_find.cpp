@@ -12,6 +12,7 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "ReaderWindows.h"
 #include "app/MailDriver.h"
 #include "browser/MailboxBrowserHost.h"
 #include "message/MimeMessage.h"
@@ -114,14 +115,8 @@ class TestMailboxBrowserAndFind : public QObject {
 
     void findAllFromThePanelSelectsTheMatches() {
         quill::Defaults::shared().setFoundDisplayDelay(-1);
-        auto reader = std::shared_ptr<quill::MailReader>(
-            quill::MailReader::open((mail() + "/Inbox.mbox").toStdString(),
-                                    quill::MailDriver::shared().mailContext(),
-                                    quill::MailDriver::shared())
-                .release());
-        QVERIFY(reader);
-        auto* window = new quill::MailReaderWindow(reader);
-        window->show();
+        quill::MailReaderWindow* window = quill::openReaderWindow(mail() + "/Inbox.mbox");
+        QVERIFY(window);
         window->action(quill::MailReader::Command::Find)->trigger();
         quill::FindPanel& panel = quill::FindPanel::shared();
         QVERIFY(panel.isVisible());
