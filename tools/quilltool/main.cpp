@@ -40,6 +40,7 @@ constexpr Command kCommands[] = {
      quill::tool::runSend},
     {"alias", "alias [--expand] NAME...", quill::tool::runAlias},
     {"complete", "complete PREFIX", quill::tool::runComplete},
+    {"find", "find MAILBOX TEXT [--regex] [--case] [--summaries]", quill::tool::runFind},
 };
 
 int usage() {

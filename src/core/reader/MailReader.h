@@ -51,6 +51,7 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
         ExtractAttachment,
         CombinePartialMessages,
         FindUnread,
+        FindAllUnread,
         CheckNewMail,
         SortByNumber,
         SortByDate,
@@ -69,20 +70,21 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
         Preferences,
         CloseWindow,
         Quit,
+        Find,
+        FindNext,
+        FindPrevious,
+        Mailboxes,
         NewMessage,
         Reply,
         ReplyAll,
         Forward,
         WrapAndReply,
         RestoreDraft,
-        // Commands whose components (compaction, transfer, find, the mailbox
-        // browser) this build does not have yet: listed, and never enabled;
-        // the address book's two are enabled.
+        // Transfer waits for its component: listed, never enabled. The
+        // address book's two are enabled.
         Transfer,
         AddPrivateUser,
-        Find,
         AddressBook,
-        Mailboxes,
     };
     struct ItemState {
         bool enabled = true;
@@ -172,6 +174,10 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
 
     void loadMessage(int index);
     void emptyMsg();
+    // Brings a row of the list into view.
+    void scrollToRow(int row);
+    // The list's rows or selection changed behind the reader's back (find).
+    void matrixChanged() { redisplay(); }
     void updateStatus();
     // Decode Foreign Attachment: every uuencoded section of the shown message
     // into a fresh directory, which the desktop then opens.
