@@ -21,7 +21,8 @@ int runDumpToc(const Args& args);
 int runIncorporate(const Args& args);
 // mime FILE
 int runMime(const Args& args);
-// encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] TEXTFILE
+// encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT]
+// TEXTFILE
 int runEncode(const Args& args);
 // show MAILBOX INDEX [--all-headers]
 int runShow(const Args& args);
@@ -30,6 +31,8 @@ int runShow(const Args& args);
 int runAlias(const Args& args);
 // complete PREFIX
 int runComplete(const Args& args);
+// service METHOD [TEXT] [HANDLE]
+int runService(const Args& args);
 
 // A MAILBOX argument: a path when it names something here or is absolute,
 // else a mailbox name inside the mail directory ("MailDir"), as in Quill.

@@ -30,11 +30,13 @@ constexpr Command kCommands[] = {
     {"incorporate", "incorporate [--spool FILE] [--fetched] MAILBOX", quill::tool::runIncorporate},
     {"mime", "mime FILE", quill::tool::runMime},
     {"encode",
-     "encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] TEXTFILE",
+     "encode [--format mime|native|plain] [--rich FILE.rtf] [--attach FILE]... [--subject TEXT] "
+     "TEXTFILE",
      quill::tool::runEncode},
     {"show", "show MAILBOX INDEX [--all-headers] [--latin1]", quill::tool::runShow},
     {"alias", "alias [--expand] NAME...", quill::tool::runAlias},
     {"complete", "complete PREFIX", quill::tool::runComplete},
+    {"service", "service METHOD [TEXT] [HANDLE]", quill::tool::runService},
 };
 
 int usage() {
