@@ -88,6 +88,14 @@ void openRequested(const quill::StartArguments& start) {
         quill::SendDemo::shared().compose(link);
 }
 
+// A later start of Quill on this display: what it asks for, or the mailbox window brought forward.
+void openHandedOver(const std::vector<std::string>& words) {
+    quill::StartArguments start = quill::StartArguments::parse(words, "");
+    if (!start.files.empty() || start.wantsCompose()) return openRequested(start);
+    if (quill::MailWindowController* window = quill::MailDriver::shared().activeMailboxWindow())
+        window->orderFront();
+}
+
 // Other programs fill and deliver compose windows through the mail service;
 // without a session bus Quill runs on without it.
 void offerMailService(quill::DBusMailListener& service) {
@@ -118,8 +126,7 @@ int main(int argc, char** argv) {
     quill::SendDemo& sendDemo = quill::SendDemo::shared();
     quill::PlainComposerFactory composers(sendDemo);
     sendDemo.setFactory(&composers);
-    quill::SingleInstance instance(
-        [](const auto& words) { openRequested(quill::StartArguments::parse(words, "")); });
+    quill::SingleInstance instance(openHandedOver);
     if (!instance.claim() && quill::SingleInstance::handOver(start.words())) return 0;
     // The handle-less service calls start a new composer once the user has been elsewhere.
     QObject::connect(&app, &QGuiApplication::applicationStateChanged, [&sendDemo](auto state) {

@@ -1,5 +1,7 @@
 // What other programs hand Quill: a mailto link, and the words a later start
 // of Quill passes to the running one (separated by NUL bytes).
+#include <algorithm>
+
 #include "app/StartArguments.h"
 #include "message/MailtoURL.h"
 #include "support/FuzzEnvironment.h"
