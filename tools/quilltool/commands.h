@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+namespace quill {
+class Defaults;
+class TextView;
+}  // namespace quill
+
 namespace quill::tool {
 
 using Args = std::vector<std::string>;
@@ -27,6 +32,10 @@ int runEncode(const Args& args);
 // show MAILBOX INDEX [--all-headers]
 int runShow(const Args& args);
 
+// send [--to A]... [--cc A]... [--bcc A]... --subject S [--attach FILE]...
+//      [--format mime|native|plain] [BODYFILE|-]
+int runSend(const Args& args);
+
 // alias [--expand] NAME...
 int runAlias(const Args& args);
 // complete PREFIX
@@ -42,6 +51,12 @@ std::string mailboxPath(const std::string& argument);
 // "dump-toc"); nothing after saying on stderr what was wrong, with the exit
 // status in `status`.
 std::optional<std::string> readFileArgument(const Args& args, const char* command, int& status);
+
+// The settings that shape outgoing bytes (line length, alternatives, 8-bit
+// text, the native format's programs), applied as Quill applies them.
+void applyWireSettings(Defaults& defaults);
+// One attachment icon per file, each on a line of its own after the text.
+void appendAttachments(TextView& view, const std::vector<std::string>& files);
 
 // The packed date of the index as YYYY-MM-DD.
 std::string packedDateText(std::uint32_t packed);

@@ -64,11 +64,7 @@ bool composeText(const EncodeOptions& options, TextView& view) {
             return false;
         }
     }
-    for (const std::string& file : options.attachments) {
-        if (!view.plainText().empty() && view.plainText().back() != '\n') view.replaceSel("\n");
-        view.replaceSelWithFile(file);
-        view.replaceSel("\n");
-    }
+    appendAttachments(view, options.attachments);
     return true;
 }
 
@@ -102,12 +98,7 @@ int runEncode(const Args& args) {
             stderr);
         return kUsageError;
     }
-    Defaults& defaults = Defaults::shared();
-    MailMessage::setLineLength(defaults.lineLength());
-    MimeEncoder::setAutoAlternative(defaults.mimeAlternatives());
-    MimeEncoder::setWrite8BitText(defaults.send8BitMime());
-    ZellMessage::setTarCommand(resolveHelperProgram(defaults.tarCommand()));
-    ZellMessage::setCompressCommand(defaults.compressCommand());
+    applyWireSettings(Defaults::shared());
     TextView view;
     if (!composeText(options, view)) return 1;
     // A native message packs its document in a directory of its own, gone afterwards.

@@ -34,6 +34,10 @@ constexpr Command kCommands[] = {
      "TEXTFILE",
      quill::tool::runEncode},
     {"show", "show MAILBOX INDEX [--all-headers] [--latin1]", quill::tool::runShow},
+    {"send",
+     "send [--to A]... [--cc A]... [--bcc A]... --subject S [--attach FILE]... "
+     "[--format mime|native|plain] [BODYFILE|-]",
+     quill::tool::runSend},
     {"alias", "alias [--expand] NAME...", quill::tool::runAlias},
     {"complete", "complete PREFIX", quill::tool::runComplete},
     {"service", "service METHOD [TEXT] [HANDLE]", quill::tool::runService},

@@ -93,7 +93,7 @@ class ExecPlan {
         }
         moveStandardDescriptors(stdio);
         if (!m_request.directory.empty() && ::chdir(m_request.directory.c_str()) != 0) {
-            ::_exit(m_request.failureStatus);
+            ::_exit(failureStatus(errno));
         }
         resetSignals();
         execute(m_envp.empty() ? environ : m_envp.data());
@@ -150,7 +150,12 @@ class ExecPlan {
         errno = denied ? EACCES : ENOENT;
     }
 
+    int failureStatus(int error) const {
+        return m_request.failureStatus == kExitWithErrno ? 128 + error : m_request.failureStatus;
+    }
+
     [[noreturn]] void fail() {
+        int error = errno;
         if (!m_request.failureLabel.empty()) {
             const char* reason = ::strerrordesc_np(errno);
             const char* parts[] = {m_request.failureLabel.c_str(), ": ",
@@ -159,7 +164,7 @@ class ExecPlan {
                 [[maybe_unused]] ssize_t n = ::write(2, part, std::strlen(part));
             }
         }
-        ::_exit(m_request.failureStatus);
+        ::_exit(failureStatus(error));
     }
 
     const LaunchRequest& m_request;
@@ -259,6 +264,10 @@ int PosixProcessLauncher::tryWait(pid_t pid, int& status) {
 
 void PosixProcessLauncher::watchExit(pid_t pid, ExitReport report) {
     m_watch.watch(pid, std::move(report));
+}
+
+void PosixProcessLauncher::watchDelivery(pid_t pid, ExitReport report) {
+    m_watch.rememberImportantPid(pid, std::move(report));
 }
 
 void PosixProcessLauncher::signalGroup(pid_t pid, int signo) {

@@ -21,6 +21,7 @@ class PosixProcessLauncher : public ProcessLauncher {
     int wait(pid_t pid) override;
     int tryWait(pid_t pid, int& status) override;
     void watchExit(pid_t pid, ExitReport report) override;
+    void watchDelivery(pid_t pid, ExitReport report) override;
     void signalGroup(pid_t pid, int signo) override;
 
   private:

@@ -23,6 +23,9 @@ inline constexpr int kInheritStream = -1;  // ours, unchanged
 inline constexpr int kPipeStream = -2;     // a pipe whose other end we keep
 inline constexpr int kJoinOutput = -3;     // standard error only: wherever standard output goes
 
+// A failure status that says why: 128 plus the errno of the failed call.
+inline constexpr int kExitWithErrno = -1;
+
 struct LaunchRequest {
     // The program first; a name without a slash is searched along the PATH.
     std::vector<std::string> argv;
@@ -39,6 +42,7 @@ struct LaunchRequest {
     // When the program cannot be run the child writes "<failureLabel>: <reason>"
     // to its standard error (nothing when the label is empty) and ends with
     // `failureStatus`; so does a working directory that cannot be entered.
+    // kExitWithErrno ends it with 128 plus the error number instead.
     std::string failureLabel;
     int failureStatus = 127;
 };
@@ -69,6 +73,9 @@ class ProcessLauncher {
     // Leaves the child to the child-exit watch, which tells `report` (may be
     // empty) when it ends. Callable from any thread.
     virtual void watchExit(pid_t pid, ExitReport report) = 0;
+    // The same for a mailer delivering a compose window's message: quitting
+    // waits for these.
+    virtual void watchDelivery(pid_t pid, ExitReport report) { watchExit(pid, std::move(report)); }
     // Sends `signo` to the child's whole process group.
     virtual void signalGroup(pid_t pid, int signo) = 0;
 };

@@ -421,6 +421,7 @@ void MailReader::showMessage(int index, bool forcePlain) {
         TextDisplayFilters::willDisplayText(m_text);
     }
     m_shownBytes.assign(bytes->data(), bytes->size());
+    m_shownHeader.readMessage(m_shownBytes);
     m_hasForeignAttachment = bytes->find("\nbegin ") != std::string_view::npos;
     m_matrix.msgRead(index);
     showSummary();
@@ -441,8 +442,13 @@ void MailReader::showSummary() {
     if (m_view) m_view->setMessageSummary(sender, date);
 }
 
+std::optional<std::string> MailReader::attachDir() const {
+    return m_message ? m_message->attachmentPath() : std::nullopt;
+}
+
 void MailReader::emptyMsg() {
     m_text.clear();
+    m_shownHeader.cleanList();
     m_message.reset();
     m_shownBytes.clear();
     m_curMsg = -1;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "compose/ReplySource.h"
 #include "message/AlternativeChoice.h"
 #include "reader/MailReaderView.h"
 #include "reader/MailWindowController.h"
@@ -23,13 +24,14 @@
 #include "richtext/TextView.h"
 #include "store/MailBox.h"
 #include "store/MailBoxWindow.h"
+#include "store/Message.h"
 
 namespace quill {
 
 class MailHeaders;
 class MailMessage;
 
-class MailReader : public MailBoxWindow, public MailWindowController {
+class MailReader : public MailBoxWindow, public MailWindowController, public ReplySource {
   public:
     enum class Command {
         DeleteMsg,
@@ -102,7 +104,12 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     // The file of the attachment icon at a position of the text, written now
     // if the icon has none yet; "" when there is no icon or no file can be made.
     std::string attachmentFileAt(size_t position) const;
-    int curMsg() const { return m_curMsg; }
+    // ReplySource: the shown message for replies and forwards.
+    int curMsg() const override { return m_curMsg; }
+    const Message* msgHeader() const override { return m_curMsg >= 0 ? &m_shownHeader : nullptr; }
+    MailMessage* mailMessage() const override { return m_message.get(); }
+    const TextView& getTextObject() const override { return m_text; }
+    std::optional<std::string> attachDir() const override;
     bool readOnly() const { return m_readOnly; }
     bool displayAllHeaders() const { return m_displayAllHeaders; }
     bool hasForeignAttachment() const { return m_hasForeignAttachment; }
@@ -213,6 +220,7 @@ class MailReader : public MailBoxWindow, public MailWindowController {
     TextView m_text;
     std::unique_ptr<MailMessage> m_message;
     std::string m_shownBytes;  // the shown message as stored
+    Message m_shownHeader;     // its header record
     MailReaderView* m_view = nullptr;
     std::vector<std::vector<int>> m_undo;  // newest deletion last
     std::string m_statusText;
