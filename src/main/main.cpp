@@ -124,7 +124,13 @@ int main(int argc, char** argv) {
     quill::StartArguments start = quill::StartArguments::parse(
         std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
     quill::SendDemo& sendDemo = quill::SendDemo::shared();
-    quill::PlainComposerFactory composers(sendDemo);
+    quill::MailDriver& driver = quill::MailDriver::shared();
+    quill::PlainComposerFactory composers(sendDemo, driver, [&driver] {
+        quill::SendServices services(driver.mailContext(), driver.launcher(),
+                                     &quill::Alias::shared().book());
+        services.checkForMail = [&driver] { driver.checkNewMail(false); };
+        return services;
+    });
     sendDemo.setFactory(&composers);
     quill::SingleInstance instance(openHandedOver);
     if (!instance.claim() && quill::SingleInstance::handOver(start.words())) return 0;
@@ -141,7 +147,6 @@ int main(int argc, char** argv) {
     if (measureStartup) app.installEventFilter(&measure);
 
     quill::QtApplicationShell shell(*launcher);
-    quill::MailDriver& driver = quill::MailDriver::shared();
     driver.setShell(&shell);
     quill::installTerminationSignals([&driver](int signo) { driver.terminationSignal(signo); });
     driver.setProcesses(*launcher, childWatch);

@@ -1,5 +1,6 @@
 # Shared by the desktop tests: a temporary home with its own XDG directories,
-# spool and settings, and a Quill started in it that is stopped at the end.
+# spool, settings and a fake mailer, and a Quill started in it that is
+# stopped at the end.
 # Nothing here reads or writes the real home directory or /var/mail.
 
 fail() {
@@ -14,7 +15,17 @@ make_home() {
   export XDG_DATA_DIRS="$ROOT/data:/usr/share"
   mkdir -p "$HOME" "$XDG_CONFIG_HOME/Quill" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$TMPDIR" "$ROOT/spool"
   mkdir -m 700 "$XDG_RUNTIME_DIR"
-  printf '[General]\nSpoolDir=%s\nPollTime=60\n' "$ROOT/spool" >"$XDG_CONFIG_HOME/Quill/Quill.conf"
+  # The mailer keeps each message with its command line in $ROOT/sent.
+  mkdir -p "$ROOT/sent"
+  cat >"$ROOT/mailer" <<MAILER
+#!/bin/sh
+n=\$(ls "$ROOT/sent" | grep -c 'args\$')
+echo "\$*" >"$ROOT/sent/\$n.args"
+cat >"$ROOT/sent/\$n.tmp" && mv "$ROOT/sent/\$n.tmp" "$ROOT/sent/\$n.msg"
+MAILER
+  chmod +x "$ROOT/mailer"
+  printf '[General]\nSpoolDir=%s\nPollTime=60\nMailer=%s\n' "$ROOT/spool" "$ROOT/mailer" \
+    >"$XDG_CONFIG_HOME/Quill/Quill.conf"
   unset QUILL_RESOURCE_DIR XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID
   QUILL_PIDS=""
   trap cleanup EXIT
@@ -45,4 +56,15 @@ wait_for_service() {
     i=$((i + 1))
   done
   fail "the mail service never answered"
+}
+
+# sent_message N: waits for the fake mailer's message number N and prints it.
+sent_message() {
+  i=0
+  until [ -f "$ROOT/sent/$1.msg" ]; do
+    [ $i -gt 150 ] && fail "the mailer never received message $1"
+    sleep 0.2
+    i=$((i + 1))
+  done
+  cat "$ROOT/sent/$1.msg"
 }

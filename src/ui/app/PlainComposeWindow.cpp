@@ -3,52 +3,60 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/platform/QtText.h"
 
 namespace quill {
+namespace {
 
-PlainComposeWindow::PlainComposeWindow(std::function<void(PlainComposeWindow*)> onClose)
-    : m_onClose(std::move(onClose)),
+std::string latin1Bytes(const QString& text) { return text.toLatin1().toStdString(); }
+
+}  // namespace
+
+PlainComposeWindow::PlainComposeWindow(SendServices services,
+                                       std::function<void(PlainComposeWindow*)> onClose)
+    : m_send(std::move(services)),
+      m_onClose(std::move(onClose)),
       m_attachments(new QListWidget),
-      m_body(new QPlainTextEdit),
-      m_status(new QLabel) {
+      m_body(new QPlainTextEdit) {
     auto* form = new QFormLayout;
     const char* labels[] = {"To:", "Subject:", "Cc:", "Bcc:"};
-    for (int field = 0; field < 4; ++field) {
+    for (int field = To; field <= Bcc; ++field) {
         m_fields[field] = new QLineEdit;
         form->addRow(tr(labels[field]), m_fields[field]);
+        connect(m_fields[field], &QLineEdit::textEdited, this, [this, field](const QString& text) {
+            m_send.setField(field, latin1Bytes(text));
+            m_send.nowEditing();
+        });
     }
-    connect(m_fields[Subject], &QLineEdit::textChanged, this, [this] { updateTitle(); });
     m_attachments->setMaximumHeight(60);
     form->addRow(tr("Attachments:"), m_attachments);
     auto* deliver = new QPushButton(tr("Deliver"));
-    connect(deliver, &QPushButton::clicked, this, [this] { performDeliver(); });
-    connect(m_body, &QPlainTextEdit::textChanged, this, [this] { m_edited = true; });
+    connect(deliver, &QPushButton::clicked, this, [this] { m_send.deliverAction(); });
+    connect(m_body, &QPlainTextEdit::textChanged, this, [this] { m_send.nowEditing(); });
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(m_body, 1);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(m_status, 1);
-    bottom->addWidget(deliver);
-    layout->addLayout(bottom);
+    layout->addWidget(deliver, 0, Qt::AlignRight);
     resize(560, 460);
-    updateTitle();
+    m_send.setView(this);
+    setTitle(m_send.title());
 }
 
 void PlainComposeWindow::setField(int field, const std::string& value) {
+    m_send.setField(field, value);
     if (field >= To && field <= Bcc) m_fields[field]->setText(latin1Text(value));
 }
 
 void PlainComposeWindow::setBody(const std::string& text) {
     m_body->setPlainText(latin1Text(text));
-    m_edited = true;
 }
 
 void PlainComposeWindow::addAttachment(const std::string& path) {
@@ -56,11 +64,11 @@ void PlainComposeWindow::addAttachment(const std::string& path) {
     auto* item = new QListWidgetItem(QFileInfo(file).fileName(), m_attachments);
     item->setData(Qt::UserRole, file);
     item->setToolTip(file);
-    m_edited = true;
+    m_send.nowEditing();
 }
 
 void PlainComposeWindow::performDeliver() {
-    m_status->setText(tr("This window cannot deliver yet; the message is kept."));
+    QTimer::singleShot(0, this, [this] { m_send.deliverAction(); });
 }
 
 void PlainComposeWindow::orderFront() {
@@ -69,9 +77,24 @@ void PlainComposeWindow::orderFront() {
     activateWindow();
 }
 
-QString PlainComposeWindow::fieldText(int field) const { return m_fields[field]->text(); }
-QString PlainComposeWindow::bodyText() const { return m_body->toPlainText(); }
-QString PlainComposeWindow::status() const { return m_status->text(); }
+void PlainComposeWindow::setTitle(const std::string& title) { setWindowTitle(latin1Text(title)); }
+
+// The text, then each file to attach on a line of its own.
+void PlainComposeWindow::commitFieldEdits() {
+    for (int field = To; field <= Bcc; ++field)
+        m_send.setField(field, latin1Bytes(m_fields[field]->text()));
+    TextView& text = m_send.text();
+    text.clear();
+    text.replaceSel(latin1Bytes(m_body->toPlainText()));
+    for (const QString& path : attachmentPaths()) {
+        if (text.textLength() > 0 && text.plainText().back() != '\n') text.replaceSel("\n");
+        text.replaceSelWithFile(path.toLocal8Bit().toStdString());
+    }
+}
+
+std::string PlainComposeWindow::subject() const {
+    return m_send.getField(Subject).value_or(std::string());
+}
 
 QStringList PlainComposeWindow::attachmentPaths() const {
     QStringList paths;
@@ -83,11 +106,6 @@ QStringList PlainComposeWindow::attachmentPaths() const {
 void PlainComposeWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     if (m_onClose) m_onClose(this);
-}
-
-void PlainComposeWindow::updateTitle() {
-    QString subject = m_fields[Subject]->text();
-    setWindowTitle(subject.isEmpty() ? tr("Compose") : subject);
 }
 
 }  // namespace quill
