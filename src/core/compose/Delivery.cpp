@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <typeinfo>
 
 #include "base/ByteSink.h"
 #include "base/Diagnostics.h"
@@ -40,9 +39,9 @@ bool Delivery::build() {
         return fail("Unable to deliver message");
     if (m_send.defaults().useSignatureFile()) m_message->addSignature();
     ByteSink sink;
-    bool written = typeid(*m_message) == typeid(MailMessage)
-                       ? m_message->writeToStreamWrapAtColumn(sink, MailMessage::lineLength())
-                       : m_message->writeToStream(sink);
+    bool plain = &m_message->formatClass() == &MailMessage::mailClass();
+    bool written = plain ? m_message->writeToStreamWrapAtColumn(sink, MailMessage::lineLength())
+                         : m_message->writeToStream(sink);
     if (!written) return fail("Unable to deliver message (see console for possible causes)");
     m_bytes = sink.take();
     return true;
@@ -119,7 +118,9 @@ bool Delivery::deliverAnyway(const std::string& message) {
 }
 
 bool Delivery::fail(const char* message) {
-    runAlert(m_send.services().mail.panels, "Deliver", message, "OK", nullptr, nullptr);
+    AlertRequest request{
+        localized("Alerts", "Deliver"), localized("Alerts", message), {localized("Buttons", "OK")}};
+    m_send.services().mail.panels.runAlert(request);
     return false;
 }
 

@@ -11,7 +11,9 @@
 #include "message/fieldutil.h"
 #include "platform/Error.h"
 #include "platform/Localized.h"
+#include "platform/Panels.h"
 #include "platform/UserInfo.h"
+#include "settings/Defaults.h"
 
 namespace quill {
 namespace {
@@ -46,6 +48,20 @@ std::string ReadReceipt::text(const std::optional<std::string>& subject, const s
         out +=
             formatString("\nYour message of %s  \nwas read on %s.\n", sent.c_str(), read.c_str());
     return out;
+}
+
+bool ReadReceipt::answerRequest(const std::optional<std::string>& subject, const std::tm& date,
+                                const std::string& address, ProcessLauncher& launcher,
+                                Defaults& defaults, Panels& panels) {
+    enum { kAlways = 0, kNever = 1, kAsk = 2 };
+    int option = defaults.readReceiptOption();
+    if (option == kNever) return false;
+    if (option == kAsk &&
+        runAlert(panels, "Read Receipt",
+                 "%s has requested a read receipt of this message.   Do you want to send one?",
+                 "Yes", "No", nullptr, addressComment(address).c_str()) != kAlertDefault)
+        return false;
+    return send(subject, date, address, launcher, defaults, panels);
 }
 
 bool ReadReceipt::send(const std::optional<std::string>& subject, const std::tm& date,

@@ -20,6 +20,12 @@ class ReadReceipt {
     static bool send(const std::optional<std::string>& subject, const std::tm& date,
                      const std::string& sender, ProcessLauncher& launcher, Defaults& defaults,
                      Panels& panels);
+    // A shown message asked for a receipt: "ReadReceiptOption" decides
+    // (always, never, or ask the user), then the receipt goes to `address`.
+    // True when one was sent.
+    static bool answerRequest(const std::optional<std::string>& subject, const std::tm& date,
+                              const std::string& address, ProcessLauncher& launcher,
+                              Defaults& defaults, Panels& panels);
     // The receipt's text as it goes to the mailer.
     static std::string text(const std::optional<std::string>& subject, const std::tm& date,
                             const std::string& sender, const std::tm& readAt);

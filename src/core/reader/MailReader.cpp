@@ -9,6 +9,7 @@
 #include "base/ByteSink.h"
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
+#include "compose/ReadReceipt.h"
 #include "formats/uuencode.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
@@ -20,7 +21,9 @@
 #include "platform/Error.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"
+#include "platform/RunLoop.h"
 #include "platform/Workspace.h"
+#include "process/ProcessLauncher.h"
 #include "reader/MessageRenderer.h"
 #include "reader/ReaderCommandTable.h"
 #include "reader/TextDisplayFilters.h"
@@ -402,6 +405,7 @@ std::shared_ptr<const MailHeaders> MailReader::hiddenHeaders() const {
 }
 
 void MailReader::showMessage(int index, bool forcePlain) {
+    bool newMsg = m_mailbox->getStateForMsg(index).isNew();
     m_mailbox->setCurMsg(index);
     m_curMsg = index;
     std::optional<std::string_view> bytes = m_mailbox->loadMessageTextAt(index);
@@ -427,6 +431,20 @@ void MailReader::showMessage(int index, bool forcePlain) {
     showSummary();
     if (m_view) m_view->messageChanged();
     updateStatus();
+    if (newMsg && m_mailbox->msgHeader().readReceipt()) maybeSendReadReceipt();
+}
+
+void MailReader::maybeSendReadReceipt() {
+    const Message& header = m_mailbox->msgHeader();
+    const std::string* address = header.get("Reply-To:");
+    if (!address) address = header.get("From:");
+    std::tm date = header.date().value_or(std::tm{});
+    // After the display, on the next pass of the event loop.
+    m_mailbox->context().runLoop.post([subject = header.emptyGet("Subject:"), date,
+                                       address = address ? *address : std::string(),
+                                       &defaults = m_defaults, &panels = m_panels] {
+        ReadReceipt::answerRequest(subject, date, address, processLauncher(), defaults, panels);
+    });
 }
 
 void MailReader::showSummary() {

@@ -206,6 +206,8 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
     void redisplay();
     bool refuseReadOnly(const char* title, const char* message) const;
     void showMessage(int index, bool forcePlain);
+    // The shown new message asked for a read receipt.
+    void maybeSendReadReceipt();
     // The headers a shown message leaves out: none while all are wanted.
     std::shared_ptr<const MailHeaders> hiddenHeaders() const;
     void showSummary();

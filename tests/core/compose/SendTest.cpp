@@ -81,7 +81,9 @@ class SendTest : public test::QuillTest {
         if (!send->deliver()) return false;
         return test::serveUntil([&] { return view.closed || view.broughtBack > 0; });
     }
-    std::string lastAlert() { return panels->alerts().empty() ? "" : panels->alerts().back().message; }
+    std::string lastAlert() {
+        return panels->alerts().empty() ? "" : panels->alerts().back().message;
+    }
 
     std::string mailer;
     test::RealLauncher real;
@@ -194,7 +196,8 @@ TEST_F(SendTest, MailerFailureBringsTheWindowBack) {
         EXPECT_EQ(view.closed, c.reason == nullptr) << c.exitCode;
         if (c.reason) {
             EXPECT_EQ(lastAlert(), std::string("Unable to deliver message: The mailer indicated an "
-                                               "error (") + c.reason + ").");
+                                               "error (") +
+                                       c.reason + ").");
             EXPECT_TRUE(view.edited);
             EXPECT_EQ(send->text().plainText(), "Body text.\n");
         }
@@ -298,6 +301,21 @@ TEST_F(SendTest, ArchiveCopyPrecedesTheMailer) {
     EXPECT_EQ(slurp(mailDir() + "/Outgoing.mbox/mbox"), "");
 }
 
+TEST_F(SendTest, InterruptAskedBeforeAndAfterTheArchive) {
+    for (int interruptAt : {1, 2}) {
+        SendServices services(mailContext(), real.launcher);
+        int peeks = 0;
+        services.interruptRequested = [&] { return ++peeks == interruptAt; };
+        freshSend(services);
+        send->setArchive(false);
+        panels->answer("Cancel");
+        EXPECT_FALSE(send->deliver());
+        EXPECT_EQ(lastAlert(), "Delivery was interrupted.");
+        EXPECT_EQ(peeks, interruptAt);
+        EXPECT_FALSE(mailerRan());
+    }
+}
+
 TEST_F(SendTest, ArchiveFailureMayCancel) {
     spit(mailDir() + "/Outgoing.mbox", "a file, not a mailbox");
     panels->answer(0);  // the old-format complaint
@@ -354,11 +372,12 @@ TEST_F(SendTest, ReadReceiptGoesToTheSenderAlone) {
               std::string::npos);
     EXPECT_NE(ReadReceipt::text(std::nullopt, date, "joe@x", date).find("\nYour message of "),
               std::string::npos);
-    ASSERT_TRUE(ReadReceipt::send("Lunch", date, "Joe <joe@x>", real.launcher,
-                                  Defaults::shared(), *panels));
+    ASSERT_TRUE(ReadReceipt::send("Lunch", date, "Joe <joe@x>", real.launcher, Defaults::shared(),
+                                  *panels));
     ASSERT_TRUE(test::serveUntil([&] { return mailerRan(); }));
     EXPECT_EQ(recorded("argv"), mailer + "\n-oi\n-odb\njoe@x\n");
-    EXPECT_NE(recorded("input").find("\nYour message regarding \"Lunch\" of  \n"), std::string::npos);
+    EXPECT_NE(recorded("input").find("\nYour message regarding \"Lunch\" of  \n"),
+              std::string::npos);
 }
 
 }  // namespace
