@@ -17,6 +17,7 @@
 #include "platform/ConsolePanels.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
+#include "process/ProcessLauncher.h"
 #include "reader/StatusAlerts.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
@@ -76,7 +77,7 @@ void IncorporateSpool(benchmark::State& state) {
             scene.box, interactiveMailContext(Defaults::shared(), panels(), runLoop()));
         state.ResumeTiming();
         bool atStart = false;
-        if (!Incorporation::getNewMail(*box, &atStart, scene.spool)) {
+        if (!Incorporation::getNewMail(*box, &atStart, scene.spool, processLauncher())) {
             state.SkipWithError("incorporation failed");
             break;
         }

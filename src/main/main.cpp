@@ -14,11 +14,8 @@
 #include "app/SendDemo.h"
 #include "app/StartArguments.h"
 #include "app/terminationsignals.h"
-#include "base/Diagnostics.h"
-#include "formats/SunMessage.h"
 #include "links/URLFilter.h"
 #include "message/MailMessage.h"
-#include "message/MimeMessage.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
@@ -29,11 +26,12 @@
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "qtcore/SingleInstance.h"
 #include "reader/MailReader.h"
+#include "reader/MessageRenderer.h"
 #include "reader/TextDisplayFilters.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
-#include "ui/app/PlainComposerFactory.h"
 #include "ui/app/QtApplicationShell.h"
+#include "ui/app/ServiceComposerFactory.h"
 #include "ui/app/StartupMeasure.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/platform/QtRunLoop.h"
@@ -56,15 +54,6 @@ void installServices(quill::ProcessLauncher& launcher) {
     quill::installPanels(std::make_shared<quill::QtPanels>());
     quill::installRunLoop(std::make_shared<quill::QtRunLoop>());
     quill::installWorkspace(std::make_shared<quill::QtWorkspace>(launcher));
-}
-
-// Private entries changed since the last save are kept at quit.
-void saveAddressBook() {
-    quill::Alias& alias = quill::Alias::shared();
-    if (!alias.loaded() || !alias.privateAliases().modified()) return;
-    if (!alias.privateAliases().savePrivateUsers())
-        quill::logWarning("Alias", "Unable to save private users to %s",
-                          alias.privateAliases().path().c_str());
 }
 
 bool versionRequested(int argc, char** argv) {
@@ -124,13 +113,7 @@ int main(int argc, char** argv) {
     quill::StartArguments start = quill::StartArguments::parse(
         std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
     quill::SendDemo& sendDemo = quill::SendDemo::shared();
-    quill::MailDriver& driver = quill::MailDriver::shared();
-    quill::PlainComposerFactory composers(sendDemo, driver, [&driver] {
-        quill::SendServices services(driver.mailContext(), driver.launcher(),
-                                     &quill::Alias::shared().book());
-        services.checkForMail = [&driver] { driver.checkNewMail(false); };
-        return services;
-    });
+    quill::ServiceComposerFactory composers(sendDemo);
     sendDemo.setFactory(&composers);
     quill::SingleInstance instance(openHandedOver);
     if (!instance.claim() && quill::SingleInstance::handOver(start.words())) return 0;
@@ -147,6 +130,7 @@ int main(int argc, char** argv) {
     if (measureStartup) app.installEventFilter(&measure);
 
     quill::QtApplicationShell shell(*launcher);
+    quill::MailDriver& driver = quill::MailDriver::shared();
     driver.setShell(&shell);
     quill::installTerminationSignals([&driver](int signo) { driver.terminationSignal(signo); });
     driver.setProcesses(*launcher, childWatch);
@@ -162,9 +146,7 @@ int main(int argc, char** argv) {
     // Attachments shown or decoded go to the private per-user directory.
     quill::MailMessage::setDefaultAttachmentDirectory(driver.tempDir());
     quill::MailReader::setAttachmentRoot(driver.tempDir());
-    quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
-    quill::registerMimeMessageClass();
-    quill::registerSunMessageClass();
+    quill::registerMessageClasses();
     quill::TextDisplayFilters::add(quill::URLFilter::willDisplayText);
     std::vector<std::string> classNames;
     for (const quill::MailClass* cls : quill::MailMessage::mailClasses())
@@ -185,8 +167,8 @@ int main(int argc, char** argv) {
     driver.startPolling();
     QTimer::singleShot(0, [&driver] { driver.initialCheck(); });
     int status = app.exec();
-    saveAddressBook();
-    driver.stopPolling();
+    // Closing the last window ends the event loop without the driver's quit.
+    driver.realQuit();
     quill::removeTerminationSignals();
     childWatch.end();
     return status;

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <thread>
 
+#include "ReaderWindows.h"
 #include "app/MailDriver.h"
 #include "formats/SunMessage.h"
 #include "links/URLFilter.h"
@@ -32,8 +33,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #endif
-
-using quill::MailReader;
 
 namespace {
 
@@ -136,14 +135,8 @@ class TestLinkButtons : public QObject {
     std::string m_display;
 
     quill::MailReaderWindow* openWindow() {
-        auto reader = std::shared_ptr<MailReader>(
-            MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString(),
-                             quill::MailDriver::shared().mailContext(), quill::MailDriver::shared())
-                .release());
-        if (!reader) return nullptr;
-        auto* window = new quill::MailReaderWindow(reader);
-        window->resize(760, 520);
-        window->show();
+        auto* window = quill::openReaderWindow(m_dir.path() + "/home/Mail/Test.mbox", {760, 520});
+        if (!window) return nullptr;
         window->listView()->setCurrentIndex(window->listView()->model()->index(0, 0));
         return window;
     }

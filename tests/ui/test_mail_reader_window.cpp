@@ -20,6 +20,7 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "ReaderWindows.h"
 #include "app/MailDriver.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
@@ -73,14 +74,7 @@ class TestMailReaderWindow : public QObject {
     std::shared_ptr<quill::ScriptedPanels> m_panels;
 
     quill::MailReaderWindow* openWindow() {
-        auto reader = std::shared_ptr<MailReader>(
-            MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString(),
-                             quill::MailDriver::shared().mailContext(), quill::MailDriver::shared())
-                .release());
-        if (!reader) return nullptr;
-        auto* window = new quill::MailReaderWindow(reader);
-        window->show();
-        return window;
+        return quill::openReaderWindow(m_dir.path() + "/home/Mail/Test.mbox");
     }
     // Closes the window and lets it go, which unlocks its mailbox.
     static void closeAndDelete(QWidget* window) {
@@ -104,13 +98,9 @@ class TestMailReaderWindow : public QObject {
     }
 
     void showsRowsAndTheSelectedMessage() {
-        auto reader = std::shared_ptr<MailReader>(
-            MailReader::open((m_dir.path() + "/home/Mail/Test.mbox").toStdString(),
-                             quill::MailDriver::shared().mailContext(), quill::MailDriver::shared())
-                .release());
-        QVERIFY(reader);
-        auto* window = new quill::MailReaderWindow(reader);
-        window->show();
+        auto* window = openWindow();
+        QVERIFY(window);
+        MailReader* reader = &window->reader();
         QCOMPARE(window->listView()->model()->rowCount(), 31);
         QCOMPARE(window->windowTitle(), QString("Test.mbox"));
 
@@ -232,13 +222,8 @@ class TestMailReaderWindow : public QObject {
         first->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(first));
         QDir(m_dir.path()).mkpath("home/Mail/Other.mbox");
-        auto reader = std::shared_ptr<MailReader>(
-            MailReader::open((m_dir.path() + "/home/Mail/Other.mbox").toStdString(),
-                             quill::MailDriver::shared().mailContext(), quill::MailDriver::shared())
-                .release());
-        QVERIFY(reader && !reader->hasRecordedFrame());
-        auto* second = new quill::MailReaderWindow(reader);
-        second->show();
+        auto* second = quill::openReaderWindow(m_dir.path() + "/home/Mail/Other.mbox");
+        QVERIFY(second && !second->reader().hasRecordedFrame());
         QPoint offset = second->geometry().center() - first->geometry().center();
         closeAndDelete(second);
         closeAndDelete(first);

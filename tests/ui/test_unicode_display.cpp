@@ -8,6 +8,7 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "ReaderWindows.h"
 #include "app/MailDriver.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
@@ -18,8 +19,6 @@
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/reader/TocMatrixModel.h"
 #include "ui/richtext/RichTextDocument.h"
-
-using quill::MailReader;
 
 namespace {
 
@@ -95,15 +94,8 @@ class TestUnicodeDisplay : public QObject {
         const char* names[] = {"utf8", "japanese", "cyrillic", "html"};
         for (bool unicode : {false, true}) {
             quill::Defaults::shared().setUnicodeDisplay(unicode);
-            auto reader = std::shared_ptr<MailReader>(
-                MailReader::open(mailboxPath().toStdString(),
-                                 quill::MailDriver::shared().mailContext(),
-                                 quill::MailDriver::shared())
-                    .release());
-            QVERIFY(reader);
-            auto* window = new quill::MailReaderWindow(reader);
-            window->resize(760, 560);
-            window->show();
+            auto* window = quill::openReaderWindow(mailboxPath(), {760, 560});
+            QVERIFY(window);
             for (int row = 0; row < 4; ++row) {
                 window->listView()->setCurrentIndex(window->listView()->model()->index(row, 0));
                 QVERIFY(window->grab().save(screenshot(

@@ -24,6 +24,7 @@
 #include "newmail/IncomingFiles.h"
 #include "newmail/SpoolFetcher.h"
 #include "platform/NameService.h"
+#include "process/ProcessLauncher.h"
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "settings/Defaults.h"
 
@@ -61,16 +62,17 @@ int main(int argc, char** argv) {
     Defaults::shared().setStore(std::make_shared<QSettingsDefaultsStore>());
     bool remote = !host.empty();
     UniqueFd service = NameService::checkIn("QuillFetch for " + login);
-    SpoolFetcher fetcher(".", spool, [&](int msgid, std::int32_t value, std::int32_t error) {
-        // The port of a Quill on another host is out of reach: the remote
-        // shell carries the reports back instead.
-        if (remote) {
-            std::printf("QuillFetch %d %d %d\n", msgid, value, error);
-            std::fflush(stdout);
-        } else {
-            NameService::send(port, msgid, NameService::words(value, error));
-        }
-    });
+    SpoolFetcher fetcher(".", spool, processLauncher(),
+                         [&](int msgid, std::int32_t value, std::int32_t error) {
+                             // The port of a Quill on another host is out of reach: the remote
+                             // shell carries the reports back instead.
+                             if (remote) {
+                                 std::printf("QuillFetch %d %d %d\n", msgid, value, error);
+                                 std::fflush(stdout);
+                             } else {
+                                 NameService::send(port, msgid, NameService::words(value, error));
+                             }
+                         });
     fetcher.setScanSettings(scanSettingsFrom(Defaults::shared(), true));
     int code = fetcher.run();
     if (service) NameService::checkOut("QuillFetch for " + login);

@@ -11,6 +11,7 @@
 #include "platform/ConsolePanels.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
+#include "process/ProcessLauncher.h"
 #include "reader/StatusAlerts.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
@@ -39,8 +40,9 @@ int runIncorporate(const Args& args) {
     if (!box) return 1;
     std::uint32_t before = box->toc().length();
     bool atStart = false;
-    const MsgList* list = fetched ? Incorporation::incorporateMailAtStart(*box, &atStart)
-                                  : Incorporation::getNewMail(*box, &atStart, spool);
+    const MsgList* list = fetched
+                              ? Incorporation::incorporateMailAtStart(*box, &atStart)
+                              : Incorporation::getNewMail(*box, &atStart, spool, processLauncher());
     if (!list) return 1;
     std::printf("%u new messages\n", box->toc().length() - before);
     return 0;

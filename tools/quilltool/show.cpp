@@ -52,7 +52,7 @@ int runShow(const Args& args) {
         return kUsageError;
     }
     installPanels(std::make_shared<ConsolePanels>(false));
-    registerMimeMessageClass();
+    registerMessageClasses();
     std::unique_ptr<MailBox> box = MailBox::newMailBox(
         o.mailbox, interactiveMailContext(Defaults::shared(), panels(), runLoop()));
     if (!box) return 1;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "addressbook/Alias.h"
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
 #include "message/MailMessage.h"
@@ -98,7 +99,7 @@ void MailDriver::startPolling() {
         }
         return windows;
     };
-    m_poller = std::make_unique<MailPoller>(std::move(h), launcher());
+    m_poller = std::make_unique<MailPoller>(std::move(h), mailContext(), launcher());
     m_poller->initMailInfo();
     m_poller->bootCheckIn();
     m_poller->start();
@@ -438,6 +439,15 @@ void MailDriver::terminateSafely() {
     realQuit();
 }
 
+// Private entries changed since the last save are kept at quit.
+void MailDriver::savePrivateAliases() {
+    Alias& alias = Alias::shared();
+    if (!alias.loaded() || !alias.privateAliases().modified()) return;
+    if (!alias.privateAliases().savePrivateUsers())
+        logWarning("Alias", "Unable to save private users to %s",
+                   alias.privateAliases().path().c_str());
+}
+
 void MailDriver::realQuit() {
     if (m_quitting) return;  // a signal already took the quit this far
     stopPolling();
@@ -445,6 +455,7 @@ void MailDriver::realQuit() {
     auto windows = m_mailWindows;
     for (const auto& w : windows) w->closeWindow();
     m_mailWindows.clear();
+    savePrivateAliases();
     // A mailer still delivering keeps the quit waiting, a second at a time.
     for (pid_t pid = firstImportantPid(); pid > 0; pid = firstImportantPid()) {
         int status = 0;

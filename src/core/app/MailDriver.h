@@ -144,6 +144,7 @@ class MailDriver : public NewMailNotice {
     void installDefaultHooks();
     void paintNextFrame();
     void runTerminationStage(int stage, int signo);
+    void savePrivateAliases();
 
     ApplicationShell* m_shell = nullptr;
     ProcessLauncher* m_launcher = nullptr;

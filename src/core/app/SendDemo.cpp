@@ -107,12 +107,8 @@ int SendDemo::setField(int field, const std::string& text, int handle) {
     return 0;
 }
 
-void SendDemo::forgetComposer(const RemoteComposer* window) {
-    if (m_composer.get() == window) m_composer.reset();
-}
-
 void SendDemo::composerWillClose(const RemoteComposer* window) {
-    forgetComposer(window);
+    if (m_composer.get() == window) m_composer.reset();
     std::erase_if(m_sendList, [window](const auto& w) { return w.get() == window; });
 }
 

@@ -48,8 +48,6 @@ class SendDemo {
     // The shared composer, made when there is none; null without a factory.
     RemoteComposer* theComposer();
     void resetTheComposer() { m_composer.reset(); }
-    // A delivered window stops being the shared composer.
-    void forgetComposer(const RemoteComposer* window);
     bool validHandle(int handle) const;
     int setField(int field, const std::string& text, int handle);
     // A closing compose window leaves the list (and stops being the shared one).

@@ -9,6 +9,7 @@
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
 #include "base/ascii.h"
+#include "base/utf8.h"
 #include "formats/uuencode.h"
 #include "message/MimeEncoder.h"
 #include "platform/resources.h"
@@ -284,6 +285,35 @@ bool ZellMessage::deztar(ByteSource& in, const std::string& directory) {
                .runPipeWithInputFrom(
                    {{compressCommand(), "-d"}, {tarCommand(), "xf", "-", "-C", directory}}, in) ==
            0;
+}
+
+namespace {
+
+// "index.rtf" is read in the platform form without rewriting the file; a
+// directory holding only "TXT.rtf" is read as it is.
+std::unique_ptr<DocumentDirectory> openDocument(const std::string& dir) {
+    std::string index, platform;
+    if (readFile(dir + "/" + DocumentDirectory::kWireFile, index) &&
+        ZellMessage::convertStream(index, platform, ZellMessage::kIncomingPattern,
+                                   ZellMessage::kIncomingReplacement, false, true))
+        return DocumentDirectory::fromRtf(dir, platform, AttachmentForm::Platform);
+    return DocumentDirectory::load(dir);
+}
+
+}  // namespace
+
+void ZellMessage::replaceSelWithBodyInView(TextView& view) {
+    std::string plain = stringBody();
+    if (view.isUtf8()) plain = latin1ToUtf8(plain);
+    view.replaceSel(plain);
+    if (!isRichBody() || !myAttachmentPath) return;
+    std::unique_ptr<DocumentDirectory> document = openDocument(*myAttachmentPath);
+    if (!document) {
+        logError(kWho, "Could not read RTFD document %s", myAttachmentPath->c_str());
+        view.replaceSel(plain);
+        return;
+    }
+    view.replaceSelWithDocument(document->text());
 }
 
 bool ZellMessage::convertIndexFor(const std::string& directory, bool outgoing) {

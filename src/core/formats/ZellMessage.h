@@ -17,6 +17,7 @@
 
 #include "message/MailMessage.h"
 #include "richtext/RichText.h"
+#include "richtext/TextView.h"
 
 namespace quill {
 
@@ -62,6 +63,11 @@ class ZellMessage : public MailMessage {
     // The archive's name (the "Zell-Attachment" value up to its first comma),
     // making and saving the document directory first when there is none.
     std::optional<std::string> prepareAttachmentForUuencoding();
+
+    // ---- showing ----
+    // The plain body, then the document directory of a rich body read as
+    // one document with its files as icons; the directory is not changed.
+    void replaceSelWithBodyInView(TextView& view);
 
     // ---- document directories ----
     static bool enztar(const std::string& directory, ByteSink& out);

@@ -205,13 +205,13 @@ Toc* Incorporation::incorporateMail(MailBox& mailbox, std::int32_t start) {
     return toc.loadAppended(mailbox, added, oldSize);
 }
 
-const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart,
-                                         const std::string& spool) {
+const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart, const std::string& spool,
+                                         ProcessLauncher& launcher) {
     if (sizeOf(spool) <= 0) {
         mailbox.context().fail(Status::failure(Status::kNoNewMail, spool));
         return nullptr;
     }
-    std::unique_ptr<SpoolLock> lock = SpoolLock::lock(spool, kSpoolPatience);
+    std::unique_ptr<SpoolLock> lock = SpoolLock::lock(spool, kSpoolPatience, launcher);
     if (!lock) {
         fail(mailbox, kFileLock, spool);
         return nullptr;

@@ -12,6 +12,8 @@
 
 namespace quill {
 
+class ProcessLauncher;
+
 class IncomingFiles;
 class MailBox;
 
@@ -22,7 +24,8 @@ class Incorporation {
     // alert), or on failure. `atStart` receives the index's at-start flag.
     static const MsgList* incorporateMailAtStart(MailBox& mailbox, bool* atStart);
     // The direct path from `spool`; "No new mail." when it is empty.
-    static const MsgList* getNewMail(MailBox& mailbox, bool* atStart, const std::string& spool);
+    static const MsgList* getNewMail(MailBox& mailbox, bool* atStart, const std::string& spool,
+                                     ProcessLauncher& launcher);
 
     // Appends the prepared records to the index with their offsets counted
     // from `start`; the number of records, or -1.

@@ -58,8 +58,9 @@ void writeError(const char* text) {
 
 }  // namespace
 
-MailPoller::MailPoller(Hooks hooks, ProcessLauncher& launcher)
+MailPoller::MailPoller(Hooks hooks, const MailContext& services, ProcessLauncher& launcher)
     : m_hooks(std::move(hooks)),
+      m_services(services),
       m_launcher(launcher),
       m_clock([] { return std::time(nullptr); }),
       m_alive(std::make_shared<std::atomic<bool>>(true)) {}
@@ -67,8 +68,8 @@ MailPoller::MailPoller(Hooks hooks, ProcessLauncher& launcher)
 MailPoller::~MailPoller() {
     *m_alive = false;
     stop();
-    if (m_portWatch) runLoop().unwatch(m_portWatch);
-    if (m_checkTimer) runLoop().cancel(m_checkTimer);
+    if (m_portWatch) m_services.runLoop.unwatch(m_portWatch);
+    if (m_checkTimer) m_services.runLoop.cancel(m_checkTimer);
     if (m_port) NameService::checkOut(m_context.fetchPortName);
 }
 
@@ -91,7 +92,7 @@ void MailPoller::setRsh(std::string path) {
 }
 
 void MailPoller::initMailInfo() {
-    Defaults& d = Defaults::shared();
+    Defaults& d = m_services.defaults;
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     std::string remote = d.remoteFetch();
@@ -125,7 +126,7 @@ bool MailPoller::bootCheckIn() {
 }
 
 void MailPoller::recheckinLocal() {
-    if (m_portWatch) runLoop().unwatch(m_portWatch);
+    if (m_portWatch) m_services.runLoop.unwatch(m_portWatch);
     m_portWatch = 0;
     m_port.reset();
     if (!NameService::checkOut(context().fetchPortName)) {
@@ -137,7 +138,7 @@ void MailPoller::recheckinLocal() {
 bool MailPoller::checkInPort() {
     m_port = NameService::checkIn(context().fetchPortName);
     if (!m_port) return false;
-    m_portWatch = runLoop().watchReadable(m_port.get(), [this] { readFetchPort(); });
+    m_portWatch = m_services.runLoop.watchReadable(m_port.get(), [this] { readFetchPort(); });
     return true;
 }
 
@@ -195,7 +196,7 @@ void MailPoller::quickCheck() { checkNewMail(std::string(), false); }
 void MailPoller::checkForMail() {
     if (m_checkPending) return;
     m_checkPending = true;
-    m_checkTimer = runLoop().performAfter(kQuickCheckDelay, [this] {
+    m_checkTimer = m_services.runLoop.performAfter(kQuickCheckDelay, [this] {
         m_checkPending = false;
         m_checkTimer = 0;
         quickCheck();
@@ -267,7 +268,7 @@ void MailPoller::forceLocal(Context& c) {
         m.started = false;
         m.fetchPid = -1;
     });
-    runLoop().post([this, alive = m_alive] {
+    m_services.runLoop.post([this, alive = m_alive] {
         if (*alive) recheckinLocal();
     });
 }
@@ -333,18 +334,18 @@ void MailPoller::startFetch(Context& c) {
 
 // A remote fetch program's reports come back as lines on the remote shell's output.
 void MailPoller::watchRemoteOutput(int fd) {
-    runLoop().post([this, fd, alive = m_alive] {
+    m_services.runLoop.post([this, fd, alive = m_alive] {
         if (!*alive) {
             ::close(fd);
             return;
         }
         auto id = std::make_shared<RunLoop::Id>(0);
-        *id = runLoop().watchReadable(fd, [this, fd, id, alive] {
+        *id = m_services.runLoop.watchReadable(fd, [this, fd, id, alive] {
             char buffer[512];
             ssize_t n = ::read(fd, buffer, sizeof buffer);
             if (n < 0 && errno == EINTR) return;
             if (n <= 0 || !*alive) {
-                runLoop().unwatch(*id);
+                m_services.runLoop.unwatch(*id);
                 ::close(fd);
                 return;
             }
@@ -369,7 +370,7 @@ bool MailPoller::activeWindowShown() {
     if (!m_hooks.activeWindowShown) return false;
     auto answer = std::make_shared<std::promise<bool>>();
     std::future<bool> shown = answer->get_future();
-    runLoop().post([this, answer, alive = m_alive] {
+    m_services.runLoop.post([this, answer, alive = m_alive] {
         answer->set_value(*alive && m_hooks.activeWindowShown());
     });
     return shown.wait_for(kMainThreadPatience) == std::future_status::ready && shown.get();
@@ -377,7 +378,7 @@ bool MailPoller::activeWindowShown() {
 
 void MailPoller::toMain(int msgid, std::int32_t value, std::int32_t error) {
     PortMessage message{msgid, NameService::words(value, error)};
-    runLoop().post([this, message, alive = m_alive] {
+    m_services.runLoop.post([this, message, alive = m_alive] {
         if (*alive) handleMsg(message);
     });
 }

@@ -25,6 +25,7 @@
 #include "platform/PortMessage.h"
 #include "platform/RunLoop.h"
 #include "process/ProcessLauncher.h"
+#include "store/MailContext.h"
 
 namespace quill {
 
@@ -78,8 +79,10 @@ class MailPoller {
         bool started = false;
     };
 
-    // Fetch programs and remote look-ups start through `launcher`.
-    MailPoller(Hooks hooks, ProcessLauncher& launcher);
+    // The settings are read from the context's defaults, the fetch port is
+    // watched and the thread's messages handled on its run loop; fetch
+    // programs and remote look-ups start through `launcher`.
+    MailPoller(Hooks hooks, const MailContext& services, ProcessLauncher& launcher);
     ~MailPoller();
     MailPoller(const MailPoller&) = delete;
     MailPoller& operator=(const MailPoller&) = delete;
@@ -138,6 +141,7 @@ class MailPoller {
     void readFetchPort();
 
     Hooks m_hooks;
+    MailContext m_services;
     ProcessLauncher& m_launcher;
     mutable std::mutex m_mutex;
     Context m_context;

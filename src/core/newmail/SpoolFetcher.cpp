@@ -24,10 +24,12 @@ bool readBytes(int fd, std::uint64_t offset, std::size_t count, std::string& int
 
 }  // namespace
 
-SpoolFetcher::SpoolFetcher(std::string mailboxDir, std::string spool, Report report)
+SpoolFetcher::SpoolFetcher(std::string mailboxDir, std::string spool, ProcessLauncher& launcher,
+                           Report report)
     : m_dir(std::move(mailboxDir)),
       m_spool(std::move(spool)),
       m_copy(m_dir + "/" + kSpoolCopy),
+      m_launcher(launcher),
       m_report(std::move(report)) {}
 
 int SpoolFetcher::run() {
@@ -49,7 +51,7 @@ int SpoolFetcher::fail(int code) {
 
 int SpoolFetcher::fetch(IncomingFiles& incoming) {
     if (!incoming.repair() || !incoming.settleCopy()) return fail(kFetchIncomingWrite);
-    std::unique_ptr<SpoolLock> lock = SpoolLock::lock(m_spool, m_patience);
+    std::unique_ptr<SpoolLock> lock = SpoolLock::lock(m_spool, m_patience, m_launcher);
     if (!lock) return fail(kFetchSpoolLock);
     fetchStepDone();
     if (!dropUncommittedCopy(*lock)) return fail(kFetchSpoolRead);
@@ -57,7 +59,7 @@ int SpoolFetcher::fetch(IncomingFiles& incoming) {
         // Mail an earlier run took from the spool: into the mailbox first.
         lock.reset();
         if (int code = takeInCopy(incoming)) return code;
-        lock = SpoolLock::lock(m_spool, m_patience);
+        lock = SpoolLock::lock(m_spool, m_patience, m_launcher);
         if (!lock) return fail(kFetchSpoolLock);
     }
     int code = copySpool(*lock);

@@ -22,6 +22,8 @@
 
 namespace quill {
 
+class ProcessLauncher;
+
 class IncomingFiles;
 class SpoolLock;
 
@@ -44,7 +46,9 @@ class SpoolFetcher {
   public:
     using Report = std::function<void(int msgid, std::int32_t value, std::int32_t error)>;
 
-    SpoolFetcher(std::string mailboxDir, std::string spool, Report report);
+    // The spool's dot-lock helper, when needed, is started through `launcher`.
+    SpoolFetcher(std::string mailboxDir, std::string spool, ProcessLauncher& launcher,
+                 Report report);
     // How long a busy spool is waited for before giving up.
     void setPatience(std::chrono::milliseconds patience) { m_patience = patience; }
     // How the fetched mail is indexed ("PriorityHeader" and its values).
@@ -62,6 +66,7 @@ class SpoolFetcher {
     std::string m_dir;
     std::string m_spool;
     std::string m_copy;
+    ProcessLauncher& m_launcher;
     Report m_report;
     ScanSettings m_scan;
     std::chrono::milliseconds m_patience{std::chrono::minutes(10)};

@@ -29,14 +29,13 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The helper is told the spool through MAIL and locks "$MAIL.lock".
-int runDotlockProgram(const std::string& spool, const char* option) {
-    return RunCommand(processLauncher())
-        .runPipe({{"env", "MAIL=" + spool, dotlockProgram(), option, "-r", "0", "-q", "-m"}},
+}  // namespace
+
+int SpoolLock::runDotlockProgram(const char* option) {
+    return RunCommand(m_launcher)
+        .runPipe({{"env", "MAIL=" + m_path, dotlockProgram(), option, "-r", "0", "-q", "-m"}},
                  nullptr, nullptr);
 }
-
-}  // namespace
 
 void SpoolLock::setDotlockProgram(std::string path) { dotlockProgram() = std::move(path); }
 
@@ -55,7 +54,7 @@ bool SpoolLock::takeDotLock() {
     std::string dir = directoryOf(m_path);
     if (::access(dir.c_str(), W_OK) != 0) {
         m_viaHelper = true;
-        m_haveDotLock = runDotlockProgram(m_path, "-l") == 0;
+        m_haveDotLock = runDotlockProgram("-l") == 0;
         return m_haveDotLock;
     }
     std::string mine = formatString("%s.%d.%ld", m_lockPath.c_str(), static_cast<int>(::getpid()),
@@ -80,15 +79,15 @@ bool SpoolLock::takeDotLock() {
 void SpoolLock::dropDotLock() {
     if (!m_haveDotLock) return;
     if (m_viaHelper) {
-        runDotlockProgram(m_path, "-u");
+        runDotlockProgram("-u");
     } else {
         ::unlink(m_lockPath.c_str());
     }
     m_haveDotLock = false;
 }
 
-std::unique_ptr<SpoolLock> SpoolLock::tryLock(const std::string& spool) {
-    std::unique_ptr<SpoolLock> lock(new SpoolLock);
+std::unique_ptr<SpoolLock> SpoolLock::tryLock(const std::string& spool, ProcessLauncher& launcher) {
+    std::unique_ptr<SpoolLock> lock(new SpoolLock(launcher));
     lock->m_path = spool;
     lock->m_lockPath = spool + ".lock";
     if (!lock->takeDotLock()) return nullptr;
@@ -98,11 +97,12 @@ std::unique_ptr<SpoolLock> SpoolLock::tryLock(const std::string& spool) {
 }
 
 std::unique_ptr<SpoolLock> SpoolLock::lock(const std::string& spool,
-                                           std::chrono::milliseconds patience) {
+                                           std::chrono::milliseconds patience,
+                                           ProcessLauncher& launcher) {
     auto deadline = std::chrono::steady_clock::now() + patience;
     std::chrono::milliseconds pause{50};
     for (;;) {
-        if (auto lock = tryLock(spool)) return lock;
+        if (auto lock = tryLock(spool, launcher)) return lock;
         if (std::chrono::steady_clock::now() + pause > deadline) return nullptr;
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::milliseconds(2000));

@@ -13,14 +13,18 @@
 
 namespace quill {
 
+class ProcessLauncher;
+
 class SpoolLock {
   public:
     // One attempt; nullptr when another program holds either lock. A missing
-    // spool is created empty so that its lock can be held.
-    static std::unique_ptr<SpoolLock> tryLock(const std::string& spool);
+    // spool is created empty so that its lock can be held. The dot-lock
+    // helper, when needed, is started through `launcher`.
+    static std::unique_ptr<SpoolLock> tryLock(const std::string& spool, ProcessLauncher& launcher);
     // Tries until `patience` has passed, sleeping a little longer each time.
     static std::unique_ptr<SpoolLock> lock(const std::string& spool,
-                                           std::chrono::milliseconds patience);
+                                           std::chrono::milliseconds patience,
+                                           ProcessLauncher& launcher);
     // The program that locks spools in directories we may not write.
     static void setDotlockProgram(std::string path);
 
@@ -33,9 +37,13 @@ class SpoolLock {
     const std::string& path() const { return m_path; }
 
   private:
-    SpoolLock() = default;
+    explicit SpoolLock(ProcessLauncher& launcher) : m_launcher(launcher) {}
     bool takeDotLock();
     void dropDotLock();
+    // The helper is told the spool through MAIL and locks "$MAIL.lock".
+    int runDotlockProgram(const char* option);
+
+    ProcessLauncher& m_launcher;
 
     std::string m_path;
     std::string m_lockPath;

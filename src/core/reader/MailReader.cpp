@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "addressbook/Alias.h"
 #include "base/ByteSink.h"
@@ -22,6 +23,7 @@
 #include "platform/Localized.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
+#include "platform/UserInfo.h"
 #include "platform/Workspace.h"
 #include "process/ProcessLauncher.h"
 #include "reader/MessageRenderer.h"
@@ -675,6 +677,20 @@ void MailReader::addPrivateUser() {
                !Alias::shared().privateAliases().savePrivateUsers()) {
         runAlert("Saving Aliases", "Unable to save private users", "OK", nullptr, nullptr);
     }
+}
+
+std::unique_ptr<MailMessage> MailReader::draftToRestore(bool fromCommand) {
+    std::string name = expandTilde(m_defaults.draftsMailbox());
+    std::string drafts = name.starts_with('/') ? name : m_defaults.mailDirectory() + "/" + name;
+    std::error_code error;
+    const bool isDrafts = std::filesystem::equivalent(drafts, m_path, error);
+    if (!fromCommand || (isDrafts && m_curMsg >= 0))
+        return m_curMsg >= 0 ? m_mailbox->loadMessageAt(m_curMsg, false) : nullptr;
+    MailBox* box = MailBox::newTempMailBox(drafts, m_mailbox->context());
+    if (!box) return nullptr;
+    for (int i = static_cast<int>(box->toc().length()) - 1; i >= 0; --i)
+        if (!box->getStateForMsg(i).isDeleted()) return box->loadMessageAt(i, false);
+    return nullptr;
 }
 
 void MailReader::openAttachment(const std::string& path) {

@@ -62,21 +62,22 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
         ShowFirstAlternative,
         ShowAllAlternatives,
         ToggleFixedFont,
-        // Carried out by the window itself (panels, printing, closing).
+        // Carried out by the window itself (panels, printing, closing,
+        // compose windows).
         OpenMailbox,
         Print,
         Preferences,
         CloseWindow,
         Quit,
-        // Commands whose components (compaction, composing, transfer, find,
-        // the mailbox browser) this build does not have yet: listed, and
-        // never enabled; the address book's two are enabled.
         NewMessage,
         Reply,
         ReplyAll,
         Forward,
         WrapAndReply,
         RestoreDraft,
+        // Commands whose components (compaction, transfer, find, the mailbox
+        // browser) this build does not have yet: listed, and never enabled;
+        // the address book's two are enabled.
         Transfer,
         AddPrivateUser,
         Find,
@@ -192,6 +193,10 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
     // Add Private User: the shown message's sender into "Private Users",
     // saved at once unless the address-book window is the active window.
     void addPrivateUser();
+    // The draft Restore Draft fills a compose window from: from a menu or
+    // button, unless this window is the drafts mailbox showing a message, the
+    // last undeleted message of "DraftsMailbox"; otherwise the shown message.
+    std::unique_ptr<MailMessage> draftToRestore(bool fromCommand);
     // Hands an attachment to the desktop; says so when no program opens it.
     void openAttachment(const std::string& path);
 

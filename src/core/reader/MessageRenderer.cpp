@@ -1,10 +1,18 @@
 #include "reader/MessageRenderer.h"
 
 #include "formats/SunMessage.h"
+#include "formats/ZellMessage.h"
 #include "message/headertext.h"
 #include "settings/Defaults.h"
 
 namespace quill {
+
+void registerMessageClasses() {
+    MailMessage::registerMailClass(MailMessage::mailClass());
+    registerMimeMessageClass();
+    registerZellMessageClass();
+    registerSunMessageClass();
+}
 
 std::shared_ptr<const MailHeaders> filteredHeadersFrom(Defaults& defaults) {
     auto filter = std::make_shared<MailHeaders>();
@@ -42,6 +50,8 @@ std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::str
     if (auto* mime = dynamic_cast<MimeMessage*>(message.get())) {
         // MIME bodies go straight into the view so attachments become icons.
         mime->replaceSelWithBodyInView(view, options);
+    } else if (auto* zell = dynamic_cast<ZellMessage*>(message.get())) {
+        zell->replaceSelWithBodyInView(view);
     } else if (auto* sun = dynamic_cast<SunMessage*>(message.get())) {
         sun->replaceSelWithBodyInView(view);
     } else {

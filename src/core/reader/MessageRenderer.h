@@ -15,6 +15,10 @@ namespace quill {
 
 class Defaults;
 
+// Registers the message classes a message is read by, in the order that
+// settles ties: plain mail, MIME, the native format, then Sun attachments.
+void registerMessageClasses();
+
 // The filter block of the "MailFilter" setting plus the envelope line.
 std::shared_ptr<const MailHeaders> filteredHeadersFrom(Defaults& defaults);
 

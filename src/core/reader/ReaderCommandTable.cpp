@@ -53,7 +53,7 @@ void showAlternative(MailReader& r, bool) {
 
 std::vector<ReaderCommandTable::Row> mailboxMenu() {
     return {
-        notBuilt(C::NewMessage, "Mailbox", "New Message", "Ctrl+N", false),
+        byWindow(C::NewMessage, "Mailbox", "New Message", "Ctrl+N", false),
         byWindow(C::OpenMailbox, "Mailbox", "Open...", "Ctrl+O", false),
         notBuilt(C::Mailboxes, "Mailbox", "Mailboxes", "Ctrl+Shift+M", false),
         byReader(C::CheckNewMail, "Mailbox", nullptr, "Check for New Mail", "Ctrl+Shift+N", false,
@@ -76,11 +76,11 @@ std::vector<ReaderCommandTable::Row> messageMenu() {
                  [](MailReader& r, bool) { r.previousMsg(); }),
         byReader(C::FindUnread, "Message", nullptr, "Next Unread", "N", false,
                  [](MailReader& r, bool) { r.findUnread(); }),
-        notBuilt(C::Reply, "Message", "Reply", "Ctrl+R", true),
-        notBuilt(C::ReplyAll, "Message", "Reply to All", "Ctrl+Shift+R", false),
-        notBuilt(C::Forward, "Message", "Forward", "Ctrl+L", false),
-        notBuilt(C::WrapAndReply, "Message", "Wrap and Reply", "", false),
-        notBuilt(C::RestoreDraft, "Message", "Restore Draft", "", false),
+        byWindow(C::Reply, "Message", "Reply", "Ctrl+R", true),
+        byWindow(C::ReplyAll, "Message", "Reply to All", "Ctrl+Shift+R", false),
+        byWindow(C::Forward, "Message", "Forward", "Ctrl+L", false),
+        byWindow(C::WrapAndReply, "Message", "Wrap and Reply", "", false),
+        byWindow(C::RestoreDraft, "Message", "Restore Draft", "", false),
         notBuilt(C::Transfer, "Message", "Transfer...", "", false),
         byReader(C::AddPrivateUser, "Message", nullptr, "Add Private User", "", false,
                  [](MailReader& r, bool) { r.addPrivateUser(); }),

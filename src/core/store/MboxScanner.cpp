@@ -91,8 +91,10 @@ constexpr std::size_t kWindowSize = 4 << 20;
 
 MboxWindow::MboxWindow(std::string_view bytes) : m_size(bytes.size()), m_view(bytes) {}
 
+// A small mailbox gets a buffer of its own size: the scan of a short file
+// should not pay for clearing megabytes it never reads.
 MboxWindow::MboxWindow(int fd, std::size_t size)
-    : m_fd(fd), m_size(size), m_buffer(new char[kWindowSize]) {}
+    : m_fd(fd), m_size(size), m_buffer(new char[std::min(kWindowSize, size)]) {}
 
 std::unique_ptr<MboxWindow> MboxWindow::twin() const {
     return m_fd < 0 ? std::make_unique<MboxWindow>(m_view)

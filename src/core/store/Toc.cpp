@@ -49,15 +49,21 @@ constexpr std::int32_t kMaxRecordLength = 32767;
 // small buffer, so loading never holds the whole file in memory.
 class PieceReader {
   public:
+    // A short index gets a buffer of its own size.
     explicit PieceReader(int fd)
-        : m_fd(fd), m_pos(::lseek(fd, 0, SEEK_CUR)), m_buffer(new char[kReadPiece]) {}
+        : m_fd(fd),
+          m_pos(::lseek(fd, 0, SEEK_CUR)),
+          m_capacity(std::min<std::int64_t>(
+              kReadPiece,
+              std::max<std::int64_t>(static_cast<std::int64_t>(fileSize(fd)) - m_pos, 0))),
+          m_buffer(new char[m_capacity]) {}
     // At least n bytes at the read position, or nullptr when the file ends first.
     const char* need(std::size_t n) {
         if (m_end - m_begin >= n) return m_buffer.get() + m_begin;
         std::memmove(m_buffer.get(), m_buffer.get() + m_begin, m_end - m_begin);
         m_end -= m_begin;
         m_begin = 0;
-        m_end += readAt(m_fd, m_buffer.get() + m_end, kReadPiece - m_end,
+        m_end += readAt(m_fd, m_buffer.get() + m_end, m_capacity - m_end,
                         m_pos + static_cast<off_t>(m_end));
         return m_end >= n ? m_buffer.get() : nullptr;
     }
@@ -70,6 +76,7 @@ class PieceReader {
   private:
     int m_fd;
     off_t m_pos;  // file position of m_buffer + m_begin
+    std::size_t m_capacity;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_begin = 0, m_end = 0;
 };

@@ -37,6 +37,7 @@
 #include "reader/ReaderCommandTable.h"
 #include "settings/Defaults.h"
 #include "ui/app/QtApplicationShell.h"
+#include "ui/compose/ComposeWindow.h"
 #include "ui/links/LinkButtonClicks.h"
 #include "ui/links/X11BrowserRemote.h"
 #include "ui/platform/QtText.h"
@@ -177,6 +178,14 @@ void MailReaderWindow::performWindowCommand(Command command) {
             return;
         case Command::Quit:
             return MailDriver::shared().terminate();
+        case Command::NewMessage:
+        case Command::Reply:
+        case Command::ReplyAll:
+        case Command::Forward:
+        case Command::WrapAndReply:
+        case Command::RestoreDraft:
+            ComposeWindow::perform(m_reader, command);
+            return;
         default:
             return;
     }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "addressbook/Alias.h"
 #include "app/MailDriver.h"
 #include "platform/PollRunLoop.h"
 #include "platform/RunLoop.h"
@@ -330,6 +331,18 @@ TEST_F(MailDriverTest, QuitWaitsForADeliveryStillRunning) {
     driver.realQuit();
     EXPECT_THAT(forgotten, ElementsAre(std::make_pair(child, 0)));
     EXPECT_EQ(shell.terminated, 1);
+}
+
+TEST_F(MailDriverTest, QuitSavesChangedPrivateEntries) {
+    Alias::resetShared();
+    AliasSources sources;
+    sources.privateFile = tmp() + "/mailalias";
+    Alias::shared().forkedInitialize(sources);
+    Alias::shared().initialize();
+    ASSERT_TRUE(Alias::shared().privateAliases().addPrivateName("Ann <ann@example.com>"));
+    driver.realQuit();
+    EXPECT_NE(test::slurp(sources.privateFile).find("ann@example.com"), std::string::npos);
+    Alias::resetShared();
 }
 
 TEST(ResourcesTest, ShortNamesDropTheFolderAndExtension) {

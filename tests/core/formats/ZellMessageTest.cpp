@@ -82,6 +82,15 @@ class ZellMessageTest : public test::QuillTest {
         EXPECT_TRUE(message->readFromStream(stream));
         return message;
     }
+    // The rich message "Notes" written into a new mailbox; answers its path.
+    std::string storeNotes(ZellMessage& message, ByteSink& sink) {
+        std::string mailbox = tmp() + "/Mail/In.mbox";
+        fs::create_directories(mailbox);
+        message.setHeaderKey("Subject", "Notes");
+        message.setRichText(document(), true);
+        EXPECT_TRUE(message.writeToStreamMailbox(sink, mailbox));
+        return mailbox;
+    }
     bool logged(const std::string& text) const {
         for (const std::string& line : logLines)
             if (line.find(text) != std::string::npos) return true;
@@ -231,13 +240,9 @@ TEST_F(ZellMessageTest, BrokenWireBodies) {
 }
 
 TEST_F(ZellMessageTest, StoredBesideTheMailbox) {
-    std::string mailbox = tmp() + "/Mail/In.mbox";
-    fs::create_directories(mailbox);
     ZellMessage message;
-    message.setHeaderKey("Subject", "Notes");
-    message.setRichText(document(), true);
     ByteSink sink;
-    ASSERT_TRUE(message.writeToStreamMailbox(sink, mailbox));
+    std::string mailbox = storeNotes(message, sink);
     std::string dir = *message.attachmentPath();
     EXPECT_EQ(dir, mailbox + "/Notes.attach");
     EXPECT_FALSE(message.ownsAttachmentDirectory());
@@ -251,6 +256,18 @@ TEST_F(ZellMessageTest, StoredBesideTheMailbox) {
     ASSERT_TRUE(message.writeToStreamMailbox(again, mailbox));
     EXPECT_EQ(*message.attachmentPath(), dir);
     EXPECT_FALSE(fs::exists(mailbox + "/Notes-" + std::to_string(::getpid()) + "-1.attach"));
+}
+
+// What the writer stores in a mailbox is read back by the native class, chosen
+// among all the application's classes, and shown with its document.
+TEST_F(ZellMessageTest, StoredMessageIsShownWithItsDocument) {
+    ZellMessage message;
+    ByteSink sink;
+    std::string mailbox = storeNotes(message, sink);
+    test::spit(mailbox + "/mbox", sink.bytes());
+    EXPECT_EQ(
+        test::commandOutput(std::string(QUILL_BIN_DIR) + "/quilltool show " + mailbox + " 0 2>&1"),
+        "Subject: Notes\n\nSee the chart:\n[attachment: chart.gif]\n");
 }
 
 }  // namespace

@@ -29,7 +29,11 @@ TEST(URLFilterScan, FindsWhatATableOfTextsHolds) {
         {"\"gopher://g.example\"", {"gopher://g.example"}},
         {"xhttp://glued.example/ no", {}},
         {"2http://digit.example/ yes", {"http://digit.example/"}},
+        // Only ":/" marks a URL: a scheme followed by a bare colon is text.
         {"mail mailto:someone@example.com now", {}},
+        {"<mailto:someone@example.com>", {}},
+        {"read news:comp.mail.misc daily", {}},
+        {"open file:/etc/motd.", {"file:/etc/motd"}},
         {"mail mailto:/someone@example.com now", {"mailto:/someone@example.com"}},
         {"HTTP://upper.example/ is not a known scheme", {}},
         {"ends at the end http://end.example/x?q=1", {"http://end.example/x?q=1"}},

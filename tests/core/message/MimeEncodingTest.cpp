@@ -14,6 +14,7 @@
 #include "richtext/DocumentDirectory.h"
 #include "richtext/TextView.h"
 #include "support/QuillTest.h"
+#include "support/Rows.h"
 
 namespace quill {
 namespace {
@@ -157,12 +158,15 @@ TEST_F(MimeEncodingTest, EncodingAndCharsetChoice) {
 }
 
 TEST_F(MimeEncodingTest, ParameterQuoting) {
-    EXPECT_EQ(quotedMimeString("report.pdf"), "report.pdf");
-    EXPECT_EQ(quotedMimeString("my report.pdf"), "\"my report.pdf\"");
-    EXPECT_EQ(quotedMimeString("a\"b\\c"), "\"a\\\"b\\\\c\"");
-    EXPECT_EQ(quotedMimeString("x=y"), "\"x=y\"");
-    EXPECT_EQ(quotedMimeString("caf\xE9"), "\"caf\xE9\"");
-    EXPECT_EQ(quotedMimeString(""), "\"\"");
+    test::expectRows([](std::string_view in) { return quotedMimeString(in); },
+                     {
+                         {"report.pdf", "report.pdf"},
+                         {"my report.pdf", "\"my report.pdf\""},
+                         {"a\"b\\c", "\"a\\\"b\\\\c\""},
+                         {"x=y", "\"x=y\""},
+                         {"caf\xE9", "\"caf\xE9\""},
+                         {"", "\"\""},
+                     });
 }
 
 TEST_F(MimeEncodingTest, MultipartWithHeadersInOrderAndBoundaries) {

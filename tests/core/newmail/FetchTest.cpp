@@ -153,7 +153,7 @@ TEST_F(FetchTest, WaitsForABusySpoolAndTakesOnlyWhatItCopied) {
     deliver(0, 2);
     pid_t pid;
     {
-        auto held = SpoolLock::tryLock(spool());
+        auto held = SpoolLock::tryLock(spool(), processLauncher());
         ASSERT_TRUE(held);
         pid = startFetch("NoPort");
         std::this_thread::sleep_for(300ms);
@@ -219,7 +219,7 @@ TEST_F(FetchTest, ASpoolDirectoryWeCannotWriteIsLockedThroughTheHelper) {
     if (pid == 0) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(3);
         SpoolLock::setDotlockProgram(helper);
-        bool locked = SpoolLock::tryLock(spool()) != nullptr;
+        bool locked = SpoolLock::tryLock(spool(), processLauncher()) != nullptr;
         _exit(locked ? 0 : 1);
     }
     int status = 0;

@@ -247,7 +247,7 @@ TEST_F(IncorporationTest, DirectPathJoinsBlankEndedLinesOnlyForPlatformMail) {
     auto box = MailBox::newMailBox(activeDir(), mailContext());
     ASSERT_TRUE(box);
     bool atStart = true;
-    ASSERT_TRUE(Incorporation::getNewMail(*box, &atStart, spool()));
+    ASSERT_TRUE(Incorporation::getNewMail(*box, &atStart, spool(), processLauncher()));
     EXPECT_EQ(slurp(activeDir() + "/mbox"),
               "From a@example.com Sun Dec  6 04:00:00 2026\nReceived: by Zell.Mailer\n"
               "Subject: joined\n\nline oneline two\nkept\n" +
@@ -290,7 +290,7 @@ TEST_F(IncorporationTest, DirectPathWithAnEmptySpoolSaysSo) {
     ASSERT_TRUE(box);
     panels->answer(0);
     bool atStart = false;
-    EXPECT_EQ(Incorporation::getNewMail(*box, &atStart, spool()), nullptr);
+    EXPECT_EQ(Incorporation::getNewMail(*box, &atStart, spool(), processLauncher()), nullptr);
     ASSERT_EQ(panels->alerts().size(), 1u);
     EXPECT_EQ(panels->alerts()[0].title, "New Mail");
     EXPECT_EQ(panels->alerts()[0].message, "No new mail.");
@@ -326,7 +326,7 @@ TEST_F(IncorporationTest, NativeAttachmentsAreStoredAlikeByBothPaths) {
     auto other = MailBox::newMailBox(otherDir, mailContext());
     ASSERT_TRUE(other);
     bool atStart = false;
-    ASSERT_TRUE(Incorporation::getNewMail(*other, &atStart, spool()));
+    ASSERT_TRUE(Incorporation::getNewMail(*other, &atStart, spool(), processLauncher()));
 
     std::string stored = slurp(activeDir() + "/mbox");
     EXPECT_EQ(stored,

@@ -41,7 +41,7 @@ std::string NewMailTest::message(int n) {
 }
 
 void NewMailTest::deliver(int first, int last) {
-    auto lock = SpoolLock::lock(spool(), std::chrono::seconds(60));
+    auto lock = SpoolLock::lock(spool(), std::chrono::seconds(60), processLauncher());
     ASSERT_TRUE(lock);
     std::string bytes;
     for (int n = first; n < last; ++n) bytes += message(n);

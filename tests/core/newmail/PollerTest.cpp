@@ -53,7 +53,7 @@ class PollerTest : public NewMailTest {
             if (onIncorporate) onIncorporate();
         };
         hooks.activeWindowShown = [this] { return windowShown; };
-        poller = std::make_unique<MailPoller>(hooks, processLauncher());
+        poller = std::make_unique<MailPoller>(hooks, mailContext(), processLauncher());
         poller->initMailInfo();
         poller->setFetchProgram(program);
         poller->setClock([this] { return now.load(); });
@@ -177,6 +177,19 @@ TEST_F(PollerTest, AFailedFetchReportsTheFileErrorOnTheActiveMailbox) {
     poller->handleMsg({kFetchDoneMsg, NameService::words(3, 0)});
     EXPECT_EQ(panels->alerts().size(), 1u);
     EXPECT_EQ(incorporated, 0);
+}
+
+// The poller reads the settings it is handed, not the program's own.
+TEST_F(PollerTest, SettingsComeFromTheHandedContext) {
+    auto ownStore = std::make_shared<MemoryDefaultsStore>();
+    ownStore->set("MailDir", tmp() + "/elsewhere");
+    ownStore->set("AutoFetch", "NO");
+    Defaults own;
+    own.setStore(ownStore);
+    MailPoller other({}, MailContext{own, *panels, runLoop(), nullptr, nullptr}, processLauncher());
+    other.initMailInfo();
+    EXPECT_EQ(other.context().mailDir, tmp() + "/elsewhere");
+    EXPECT_FALSE(other.context().autoFetch);
 }
 
 // The whole road: the thread starts the real fetch program, whose reports come

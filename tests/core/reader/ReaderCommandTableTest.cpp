@@ -45,7 +45,7 @@ struct Availability {
 // and after the first is selected and shown.
 const std::map<C, Availability>& expected() {
     static const std::map<C, Availability> table = {
-        {C::NewMessage, {false, false}},
+        {C::NewMessage, {true, true}},
         {C::OpenMailbox, {true, true}},
         {C::Mailboxes, {false, false}},
         {C::CheckNewMail, {true, true}},
@@ -59,11 +59,11 @@ const std::map<C, Availability>& expected() {
         {C::NextMsg, {true, true}},
         {C::PreviousMsg, {true, true}},
         {C::FindUnread, {true, true}},
-        {C::Reply, {false, false}},
-        {C::ReplyAll, {false, false}},
-        {C::Forward, {false, false}},
-        {C::WrapAndReply, {false, false}},
-        {C::RestoreDraft, {false, false}},
+        {C::Reply, {true, true}},
+        {C::ReplyAll, {true, true}},
+        {C::Forward, {true, true}},
+        {C::WrapAndReply, {true, true}},
+        {C::RestoreDraft, {true, true}},
         {C::Transfer, {false, false}},
         {C::AddPrivateUser, {true, true}},
         {C::DeleteMsg, {true, true}},

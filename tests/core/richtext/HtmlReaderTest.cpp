@@ -5,70 +5,55 @@
 #include <string>
 
 #include "richtext/HtmlReader.h"
+#include "support/Rows.h"
 
 namespace quill {
 namespace {
 
-std::string described(const std::string& html) {
+std::string described(std::string_view html) {
     return HtmlReader::read(html, CharFormat()).describe();
 }
 
-std::string text(const std::string& html) {
-    return HtmlReader::read(html, CharFormat()).plainText();
-}
-
-struct Row {
-    const char* name;
-    std::string html;
-    std::string expected;
-};
+std::string text(std::string_view html) { return HtmlReader::read(html, CharFormat()).plainText(); }
 
 TEST(HtmlReaderTest, KeepsWhatReadingNeeds) {
-    const Row rows[] = {
-        {"paragraphs", "<p>one</p><p>two</p>", "one\n\ntwo\n"},
-        {"white_space_collapses", "  a \n\t b  ", "a b\n"},
-        {"line_break", "a<br>b<br/>c", "a\nb\nc\n"},
-        {"entities", "&lt;&amp;&gt; &eacute;&#233;&#xE9; &euro; &bogus; &",
-         "<&> \u00e9\u00e9\u00e9 "
-         "\u20ac &bogus; &\n"},
-        {"bad_number_reference", "&#0;&#xD800;&#99999999;", "\ufffd\ufffd\ufffd\n"},
-        {"unordered_list", "<ul><li>a<li>b</ul>", "\u2022 a\n\u2022 b\n"},
-        {"ordered_list", "<ol><li>a</li><li>b</li></ol>", "1. a\n2. b\n"},
-        {"table_cells", "<table><tr><th>k</th><td>v</td></tr><tr><td>1</td><td>2</td></tr></table>",
-         "k\tv\n1\t2\n"},
-        {"link_target_shown", "<a href=\"https://x.org/?a=1&amp;b=2\">site</a>",
-         "site <https://x.org/?a=1&b=2>\n"},
-        {"link_that_says_its_target", "<a href='https://x.org'>https://x.org</a>",
-         "https://x.org\n"},
-        {"mailto_link", "<a href=\"mailto:a@x\">a@x</a>", "a@x\n"},
-        {"image_alt_text", "<img src=x alt=\"Logo\">", "[Logo]\n"},
-        {"preformatted", "<pre>a  b\n c</pre>", "a  b\n c\n"},
-        {"comment_and_doctype", "<!DOCTYPE html><!-- hidden -->shown", "shown\n"},
-        {"stray_less_than", "a < b <3", "a < b <3\n"},
-        {"unterminated_tag_dropped", "a<b", "a\n"},
-        {"upper_case_tags", "<P><B>x</B></P>", "x\n"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(text(row.html), row.expected);
-    }
+    test::expectRows(
+        text,
+        {
+            {"<p>one</p><p>two</p>", "one\n\ntwo\n"},
+            {"  a \n\t b  ", "a b\n"},
+            {"a<br>b<br/>c", "a\nb\nc\n"},
+            {"&lt;&amp;&gt; &eacute;&#233;&#xE9; &euro; &bogus; &",
+             "<&> \u00e9\u00e9\u00e9 "
+             "\u20ac &bogus; &\n"},
+            {"&#0;&#xD800;&#99999999;", "\ufffd\ufffd\ufffd\n"},
+            {"<ul><li>a<li>b</ul>", "\u2022 a\n\u2022 b\n"},
+            {"<ol><li>a</li><li>b</li></ol>", "1. a\n2. b\n"},
+            {"<table><tr><th>k</th><td>v</td></tr><tr><td>1</td><td>2</td></tr></table>",
+             "k\tv\n1\t2\n"},
+            {"<a href=\"https://x.org/?a=1&amp;b=2\">site</a>", "site <https://x.org/?a=1&b=2>\n"},
+            {"<a href='https://x.org'>https://x.org</a>", "https://x.org\n"},
+            {"<a href=\"mailto:a@x\">a@x</a>", "a@x\n"},
+            {"<img src=x alt=\"Logo\">", "[Logo]\n"},
+            {"<pre>a  b\n c</pre>", "a  b\n c\n"},
+            {"<!DOCTYPE html><!-- hidden -->shown", "shown\n"},
+            {"a < b <3", "a < b <3\n"},
+            {"a<b", "a\n"},
+            {"<P><B>x</B></P>", "x\n"},
+        });
 }
 
 TEST(HtmlReaderTest, FormatsFollowTheMarkup) {
-    const Row rows[] = {
-        {"bold_and_italic", "<b>a<i>b</i></b>c", "{b|a}{b i|b}c\n"},
-        {"misnested_tags_close", "<b><i>a</b>b</i>c", "{b i|a}{i|b}c\n"},
-        {"heading", "<h1>T</h1>x", "{b s16|T}\n\nx\n"},
-        {"code", "<code>x</code>", "{f=Courier|x}\n"},
-        {"nested_list_indent", "<ul><li>a<ul><li>b</ul></ul>",
-         "<left fi24 li24>\u2022 a\n<left fi48 li48>\u2022 b\n"},
-        {"link_underlined", "<a href=\"https://x\">y</a>", "{u|y} <https://x>\n"},
-        {"anchor_without_target_plain", "<a name=\"top\">y</a>", "y\n"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(described(row.html), row.expected);
-    }
+    test::expectRows(described, {
+                                    {"<b>a<i>b</i></b>c", "{b|a}{b i|b}c\n"},
+                                    {"<b><i>a</b>b</i>c", "{b i|a}{i|b}c\n"},
+                                    {"<h1>T</h1>x", "{b s16|T}\n\nx\n"},
+                                    {"<code>x</code>", "{f=Courier|x}\n"},
+                                    {"<ul><li>a<ul><li>b</ul></ul>",
+                                     "<left fi24 li24>\u2022 a\n<left fi48 li48>\u2022 b\n"},
+                                    {"<a href=\"https://x\">y</a>", "{u|y} <https://x>\n"},
+                                    {"<a name=\"top\">y</a>", "y\n"},
+                                });
 }
 
 // Each input must read without a crash into plain text with no cell, so

@@ -5,6 +5,7 @@
 
 #include "richtext/RTFEnrichedConverter.h"
 #include "richtext/TextView.h"
+#include "support/Rows.h"
 
 namespace quill {
 namespace {
@@ -18,42 +19,34 @@ std::string enriched(std::string_view rtf, RTFEnrichedConverter::Delegate* deleg
     return out;
 }
 
-TEST(RTFEnrichedConverterTest, CommandsFollowTheText) {
-    EXPECT_EQ(enriched("{\\b bold\\b0  word}"), "<bold>bold</bold> word");
-    EXPECT_EQ(enriched("{a <b> c}"), "a <<b> c");
-    EXPECT_EQ(enriched("{\\i a\\b b\\i0 c}"), "<italic>a<bold>b</bold></italic><bold>c</bold>");
-    EXPECT_EQ(enriched("{\\ul u\\ulnone  v}"), "<underline>u</underline> v");
-    EXPECT_EQ(enriched("{\\b a{\\i b}c}"), "<bold>a<italic>b</italic>c</bold>");
-    EXPECT_EQ(enriched("no group"), "");
-}
-
-TEST(RTFEnrichedConverterTest, SizesInStepsOfTwoPoints) {
-    EXPECT_EQ(enriched("{\\fs28 x}"), "<bigger>x</bigger>");
-    EXPECT_EQ(enriched("{\\fs26 x}"), "x");
-    EXPECT_EQ(enriched("{\\fs20 x}"), "<smaller>x</smaller>");
-    EXPECT_EQ(enriched("{\\fs32 a\\fs24 b}"), "<bigger><bigger>a</bigger></bigger>b");
-    EXPECT_EQ(enriched("{\\fs16 a\\fs28 b}"),
-              "<smaller><smaller>a</smaller></smaller><bigger>b</bigger>");
-}
-
-TEST(RTFEnrichedConverterTest, AlignmentAndParagraphReset) {
-    EXPECT_EQ(enriched("{\\qc one\\\n\\qr two}"),
-              "<center>one\n\n</center><flushright>two</flushright>");
-    EXPECT_EQ(enriched("{\\b\\i\\ul\\fs28\\qc a\\pard b}"),
-              "<center><bold><italic><underline><bigger>a</bigger></underline></italic></bold>"
-              "</center>b");
-}
-
-TEST(RTFEnrichedConverterTest, LineBreaks) {
-    EXPECT_EQ(enriched("{a\\\n\\\nb}"), "a\n\n\nb");
-    EXPECT_EQ(enriched("{\n\nx}"), "x");
-    EXPECT_EQ(enriched("{\\\nx}"), "\nx");
-    EXPECT_EQ(enriched("{a\n\nb}"), "a\nb");
-}
-
-TEST(RTFEnrichedConverterTest, TablesSkippedAndEscapesKept) {
-    EXPECT_EQ(enriched("{\\rtf1\\ansi{\\fonttbl\\f0\\fswiss Helvetica;}\\f0\\fs24 x}"), "x");
-    EXPECT_EQ(enriched("{caf\\'e9 \\{1\\} a\\\\b \\u150?x}"), "caf\xE9 {1} a\\b \x96x");
+// Commands follow the text; sizes step by two points; alignment and its
+// reset; line breaks; tables skipped and escapes kept.
+TEST(RTFEnrichedConverterTest, Conversions) {
+    test::expectRows(
+        [](std::string_view rtf) { return enriched(rtf); },
+        {
+            {"{\\b bold\\b0  word}", "<bold>bold</bold> word"},
+            {"{a <b> c}", "a <<b> c"},
+            {"{\\i a\\b b\\i0 c}", "<italic>a<bold>b</bold></italic><bold>c</bold>"},
+            {"{\\ul u\\ulnone  v}", "<underline>u</underline> v"},
+            {"{\\b a{\\i b}c}", "<bold>a<italic>b</italic>c</bold>"},
+            {"no group", ""},
+            {"{\\fs28 x}", "<bigger>x</bigger>"},
+            {"{\\fs26 x}", "x"},
+            {"{\\fs20 x}", "<smaller>x</smaller>"},
+            {"{\\fs32 a\\fs24 b}", "<bigger><bigger>a</bigger></bigger>b"},
+            {"{\\fs16 a\\fs28 b}", "<smaller><smaller>a</smaller></smaller><bigger>b</bigger>"},
+            {"{\\qc one\\\n\\qr two}", "<center>one\n\n</center><flushright>two</flushright>"},
+            {"{\\b\\i\\ul\\fs28\\qc a\\pard b}",
+             "<center><bold><italic><underline><bigger>a</bigger></underline>"
+             "</italic></bold></center>b"},
+            {"{a\\\n\\\nb}", "a\n\n\nb"},
+            {"{\n\nx}", "x"},
+            {"{\\\nx}", "\nx"},
+            {"{a\n\nb}", "a\nb"},
+            {"{\\rtf1\\ansi{\\fonttbl\\f0\\fswiss Helvetica;}\\f0\\fs24 x}", "x"},
+            {"{caf\\'e9 \\{1\\} a\\\\b \\u150?x}", "caf\xE9 {1} a\\b \x96x"},
+        });
 }
 
 TEST(RTFEnrichedConverterTest, WholeDocumentFromTheWriter) {

@@ -47,6 +47,22 @@ class TocTest : public StoreTest {
         EXPECT_TRUE(box);
         return box;
     }
+    // The index the small mailbox gets, its "mbox" time kept for openWithIndex.
+    std::string goodIndex() {
+        openSmall().reset();
+        struct stat st;
+        ::stat((boxPath() + "/mbox").c_str(), &st);
+        m_mboxTime = st.st_mtime;
+        return tocBytes();
+    }
+    // Opens the mailbox over these index bytes, dated like "mbox" so they are trusted.
+    std::unique_ptr<MailBox> openWithIndex(const std::string& toc) {
+        spit(tocPath(), toc);
+        touchMbox(m_mboxTime);
+        logLines.clear();
+        return open();
+    }
+    time_t m_mboxTime = 0;
 };
 
 TEST_F(TocTest, IndexOfSmallMailboxMatchesGoldenBytes) {
@@ -188,18 +204,11 @@ TEST_F(TocTest, CancelledRebuildFailsTheOpening) {
 // Every byte of a good index flipped, and the file cut at every length: the
 // mailbox still opens, and a rejected index is rebuilt once with two log lines.
 TEST_F(TocTest, CorruptIndexNeverCrashesAndRebuildsOnce) {
-    auto box = openSmall();
-    box.reset();
+    const std::string good = goodIndex();
     ::mkdir((boxPath() + "/Notes.attach").c_str(), 0755);  // so a rebuild logs only its two lines
-    const std::string good = tocBytes();
-    struct stat st;
-    ::stat((boxPath() + "/mbox").c_str(), &st);
     auto tryOpen = [&](const std::string& toc, const std::string& what) {
         SCOPED_TRACE(what);
-        spit(tocPath(), toc);
-        touchMbox(st.st_mtime);
-        logLines.clear();
-        auto b = open();
+        auto b = openWithIndex(toc);
         ASSERT_TRUE(b);
         EXPECT_EQ(b->toc().length(), 4u);
         int rebuilt = static_cast<int>(std::count(
@@ -222,10 +231,7 @@ TEST_F(TocTest, CorruptIndexNeverCrashesAndRebuildsOnce) {
 }
 
 TEST_F(TocTest, ImpossibleDatesAndOffsetsAreRejected) {
-    openSmall().reset();
-    const std::string good = tocBytes();
-    struct stat st;
-    ::stat((boxPath() + "/mbox").c_str(), &st);
+    const std::string good = goodIndex();
     auto dateOf = [](int y, int m, int d) {
         return static_cast<std::uint32_t>(y * 512 + m * 32 + d);
     };
@@ -243,20 +249,14 @@ TEST_F(TocTest, ImpossibleDatesAndOffsetsAreRejected) {
         SCOPED_TRACE(row.name);
         std::string bad = good;
         putU32(bad.data() + kHeaderSize + row.field, row.value);
-        spit(tocPath(), bad);
-        touchMbox(st.st_mtime);
-        logLines.clear();
-        ASSERT_TRUE(open());
+        ASSERT_TRUE(openWithIndex(bad));
         EXPECT_EQ(logCount("Date of message corrupt"), 1);
         EXPECT_EQ(masked(tocBytes()), masked(good));
     }
 }
 
 TEST_F(TocTest, CountsTheRecordsCannotHoldAreRebuiltNotReserved) {
-    openSmall().reset();
-    const std::string good = tocBytes();
-    struct stat st;
-    ::stat((boxPath() + "/mbox").c_str(), &st);
+    const std::string good = goodIndex();
     struct Row {
         const char* name;
         std::uint32_t count;
@@ -270,10 +270,7 @@ TEST_F(TocTest, CountsTheRecordsCannotHoldAreRebuiltNotReserved) {
         SCOPED_TRACE(row.name);
         std::string bad = good;
         putU32(bad.data() + kCountOffset, row.count);
-        spit(tocPath(), bad);
-        touchMbox(st.st_mtime);
-        logLines.clear();
-        auto box = open();
+        auto box = openWithIndex(bad);
         ASSERT_TRUE(box);
         EXPECT_EQ(box->toc().length(), 4u);
         EXPECT_EQ(logCount(row.reason), 1);
@@ -285,10 +282,7 @@ TEST_F(TocTest, CountsTheRecordsCannotHoldAreRebuiltNotReserved) {
 }
 
 TEST_F(TocTest, AttachmentSizesSaturateAndMailboxTotalsDoNotOverflow) {
-    openSmall().reset();
-    std::string toc = tocBytes();
-    struct stat st;
-    ::stat((boxPath() + "/mbox").c_str(), &st);
+    std::string toc = goodIndex();
     // The attachment word of every record set to the largest and the smallest size.
     std::size_t at = kHeaderSize;
     for (int i = 0; at < toc.size(); ++i) {
@@ -296,9 +290,7 @@ TEST_F(TocTest, AttachmentSizesSaturateAndMailboxTotalsDoNotOverflow) {
         putU32(toc.data() + at + length - 12, i % 2 ? 0x80000000u : 0x7fffffffu);
         at += static_cast<std::size_t>(length);
     }
-    spit(tocPath(), toc);
-    touchMbox(st.st_mtime);
-    auto box = open();
+    auto box = openWithIndex(toc);
     ASSERT_TRUE(box);
     EXPECT_EQ(box->toc().entry(0).size, INT32_MAX);
     EXPECT_EQ(box->toc().entry(1).size, box->toc().entry(1).length);
@@ -324,15 +316,11 @@ std::string oldIndex(const std::string& good, std::int32_t time) {
 }
 
 TEST_F(TocTest, OlderRecordsLoadAndAreUpgraded) {
-    openSmall().reset();
-    struct stat st;
-    ::stat((boxPath() + "/mbox").c_str(), &st);
+    const std::string good = goodIndex();
     ::mkdir((boxPath() + "/Notes.attach").c_str(), 0755);
     spit(boxPath() + "/Notes.attach/index.rtf", "{\\rtf1 notes}");
-    std::string old = oldIndex(tocBytes(), static_cast<std::int32_t>(st.st_mtime));
-    spit(tocPath(), old);
-    touchMbox(st.st_mtime);
-    auto box = open();
+    std::string old = oldIndex(good, static_cast<std::int32_t>(m_mboxTime));
+    auto box = openWithIndex(old);
     ASSERT_TRUE(box);
     // Loaded as written, then upgraded: only the "r" record gains its words.
     std::string now = tocBytes();

@@ -1,0 +1,48 @@
+// ComposeTextEdit: the body of a compose window. It shows a core TextView and
+// writes every edit the user makes back into it, position for position (each
+// character of the document is one byte of the text, an attachment icon its
+// cell), so the core always holds what will be delivered. Files dropped or
+// pasted go in as attachment icons when the format takes them.
+#pragma once
+
+#include <QTextEdit>
+#include <functional>
+
+namespace quill {
+
+class TextView;
+
+class ComposeTextEdit : public QTextEdit {
+    Q_OBJECT
+  public:
+    ComposeTextEdit(TextView& text, QWidget* parent = nullptr);
+
+    // Shows the core text again, with its selection (after the core changed it).
+    void reload();
+    // Hands the cursor's selection to the core text before a core edit.
+    void syncSelectionToCore();
+    // Whether pasted files become attachments (not in the plain format).
+    void setFilesAccepted(std::function<bool()> accepted) { m_filesAccepted = std::move(accepted); }
+
+  signals:
+    // The user changed the text; the core text holds the change.
+    void textEdited();
+    // Files went in as attachments.
+    void filesPasted();
+
+  protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+  private:
+    void contentsChanged(int position, int removed, int added);
+    bool sameCharacters(int position, int count) const;
+    void copyRangeToCore(int from, int to);
+    void insertPiece(const QString& piece, const QTextCharFormat& format);
+
+    TextView& m_text;
+    std::function<bool()> m_filesAccepted;
+    bool m_loading = false;
+};
+
+}  // namespace quill
