@@ -22,6 +22,7 @@
 #include "platform/RunLoop.h"
 #include "process/ChildWatch.h"
 #include "process/PosixProcessLauncher.h"
+#include "reader/MessageRenderer.h"
 #include "reader/StatusAlerts.h"
 #include "settings/Defaults.h"
 
@@ -130,9 +131,7 @@ int runSend(const Args& args) {
     if (!readBody(o.bodyFile, body)) return 1;
     Defaults& defaults = Defaults::shared();
     installPanels(std::make_shared<ConsolePanels>(true));
-    MailMessage::registerMailClass(MailMessage::mailClass());
-    registerMimeMessageClass();
-    registerZellMessageClass();
+    registerMessageClasses();
     applyWireSettings(defaults);
     char work[] = "/tmp/quilltool-send-XXXXXX";
     if (!::mkdtemp(work)) return 1;
