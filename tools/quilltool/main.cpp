@@ -41,6 +41,7 @@ constexpr Command kCommands[] = {
     {"alias", "alias [--expand] NAME...", quill::tool::runAlias},
     {"complete", "complete PREFIX", quill::tool::runComplete},
     {"find", "find MAILBOX TEXT [--regex] [--case] [--summaries]", quill::tool::runFind},
+    {"service", "service METHOD [TEXT] [HANDLE]", quill::tool::runService},
 };
 
 int usage() {
