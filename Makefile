@@ -5,9 +5,10 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
+PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc)
 
-.PHONY: all build deps run test test-core test-asan fuzz bench format clean
+.PHONY: all build deps run test test-core test-asan fuzz bench format clean install
 
 all: build
 
@@ -51,6 +52,11 @@ fuzz: deps
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
 	@echo "== mailbox window"; BUILD=$(BUILD) scripts/measure-window
+
+# Programs, helpers, resources, desktop file, icon and manual page under PREFIX
+# (DESTDIR stages them elsewhere, as packagers do).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 format:
 	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

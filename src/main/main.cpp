@@ -1,26 +1,37 @@
 // Quill: start-up of the graphical mail client.
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
+#include "BuildInfo.h"
 #include "addressbook/Alias.h"
 #include "app/MailDriver.h"
+#include "app/MailListener.h"
+#include "app/SendDemo.h"
+#include "app/StartArguments.h"
 #include "app/terminationsignals.h"
 #include "links/URLFilter.h"
 #include "message/MailMessage.h"
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "platform/UserInfo.h"
+#include "platform/resources.h"
 #include "process/ChildWatch.h"
 #include "process/PosixProcessLauncher.h"
+#include "qtcore/DBusMailListener.h"
 #include "qtcore/QSettingsDefaultsStore.h"
+#include "qtcore/SingleInstance.h"
 #include "reader/MailReader.h"
 #include "reader/MessageRenderer.h"
 #include "reader/TextDisplayFilters.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
 #include "ui/app/QtApplicationShell.h"
+#include "ui/app/ServiceComposerFactory.h"
 #include "ui/app/StartupMeasure.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/platform/QtRunLoop.h"
@@ -45,9 +56,49 @@ void installServices(quill::ProcessLauncher& launcher) {
     quill::installWorkspace(std::make_shared<quill::QtWorkspace>(launcher));
 }
 
+bool versionRequested(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--version") return true;
+    return false;
+}
+
+// The version, and where this Quill takes its resources from.
+void printVersion() {
+    std::string resource = quill::getResourceDir("MimeFileTypes");
+    std::printf("Quill %s\nResources: %s\n", quill::buildinfo::kVersion,
+                resource.substr(0, resource.rfind('/')).c_str());
+}
+
+// Mailboxes to open and compose windows to fill, from this start's command
+// line or from a later start's.
+void openRequested(const quill::StartArguments& start) {
+    for (const std::string& file : start.files) quill::MailDriver::shared().openFile(file);
+    for (const quill::MailtoURL& link : start.composeRequests())
+        quill::SendDemo::shared().compose(link);
+}
+
+// A later start of Quill on this display: what it asks for, or the mailbox window brought forward.
+void openHandedOver(const std::vector<std::string>& words) {
+    quill::StartArguments start = quill::StartArguments::parse(words, "");
+    if (!start.files.empty() || start.wantsCompose()) return openRequested(start);
+    if (quill::MailWindowController* window = quill::MailDriver::shared().activeMailboxWindow())
+        window->orderFront();
+}
+
+// Other programs fill and deliver compose windows through the mail service;
+// without a session bus Quill runs on without it.
+void offerMailService(quill::DBusMailListener& service) {
+    if (!service.registerOn(QDBusConnection::sessionBus()))
+        std::fputs("Quill: could not register the mail service\n", stderr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (versionRequested(argc, argv)) {
+        printVersion();
+        return 0;
+    }
     if (!displayAvailable()) {
         std::fputs(
             "Quill: no display is available. Set DISPLAY (or WAYLAND_DISPLAY) to the "
@@ -59,6 +110,17 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quill");
     QApplication::setQuitOnLastWindowClosed(true);
+    quill::StartArguments start = quill::StartArguments::parse(
+        std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
+    quill::SendDemo& sendDemo = quill::SendDemo::shared();
+    quill::ServiceComposerFactory composers(sendDemo);
+    sendDemo.setFactory(&composers);
+    quill::SingleInstance instance(openHandedOver);
+    if (!instance.claim() && quill::SingleInstance::handOver(start.words())) return 0;
+    // The handle-less service calls start a new composer once the user has been elsewhere.
+    QObject::connect(&app, &QGuiApplication::applicationStateChanged, [&sendDemo](auto state) {
+        if (state != Qt::ApplicationActive) sendDemo.resetTheComposer();
+    });
     // The one launcher every program is started through; code not yet handed it finds it installed.
     quill::ChildWatch childWatch;
     auto launcher = std::make_shared<quill::PosixProcessLauncher>(childWatch);
@@ -75,6 +137,10 @@ int main(int argc, char** argv) {
     childWatch.start();
     if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) driver.setTemporaryRoot(tmp);
     if (!driver.startUp()) return 0;
+    sendDemo.setIncorporate([&driver] { driver.checkNewMail(false); });
+    quill::MailListener listener(&sendDemo);
+    quill::DBusMailListener mailService(listener);
+    offerMailService(mailService);
     // The address book loads on its own thread while the windows open.
     quill::Alias::shared().forkedInitialize();
     // Attachments shown or decoded go to the private per-user directory.
@@ -96,7 +162,7 @@ int main(int argc, char** argv) {
     });
     driver.loadBundles();
 
-    for (int i = 1; i < argc; ++i) driver.openFile(argv[i]);
+    openRequested(start);
     driver.applicationDidFinishLaunching();
     driver.startPolling();
     QTimer::singleShot(0, [&driver] { driver.initialCheck(); });

@@ -13,6 +13,7 @@
 #include "settings/Defaults.h"
 #include "ui/app/LauncherWindow.h"
 #include "ui/app/QtApplicationShell.h"
+#include "ui/browser/MailboxBrowserWindow.h"
 
 class TestApplicationShell : public QObject {
     Q_OBJECT
@@ -46,7 +47,14 @@ class TestApplicationShell : public QObject {
             if (auto* l = qobject_cast<quill::LauncherWindow*>(w)) launcher = l;
         }
         QVERIFY(launcher && launcher->isVisible());
-        QCOMPARE(launcher->findChildren<QPushButton*>().size(), qsizetype(4));
+        QCOMPARE(launcher->findChildren<QPushButton*>().size(), qsizetype(5));
+        // Its Mailboxes button opens the mailbox browser.
+        for (QPushButton* b : launcher->findChildren<QPushButton*>())
+            if (b->text() == "Mailboxes") b->click();
+        bool browser = false;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            browser |= qobject_cast<quill::MailboxBrowserWindow*>(w) && w->isVisible();
+        QVERIFY(browser);
         QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY(screen.contains(launcher->geometry()));
         QCOMPARE(launcher->geometry().center().x(), screen.center().x());

@@ -50,6 +50,10 @@ int runSend(const Args& args);
 int runAlias(const Args& args);
 // complete PREFIX
 int runComplete(const Args& args);
+// find MAILBOX TEXT [--regex] [--case] [--summaries]
+int runFind(const Args& args);
+// service METHOD [TEXT] [HANDLE]
+int runService(const Args& args);
 
 // A MAILBOX argument: a path when it names something here or is absolute,
 // else a mailbox name inside the mail directory ("MailDir"), as in Quill.

@@ -44,6 +44,8 @@ constexpr Command kCommands[] = {
      quill::tool::runSend},
     {"alias", "alias [--expand] NAME...", quill::tool::runAlias},
     {"complete", "complete PREFIX", quill::tool::runComplete},
+    {"find", "find MAILBOX TEXT [--regex] [--case] [--summaries]", quill::tool::runFind},
+    {"service", "service METHOD [TEXT] [HANDLE]", quill::tool::runService},
 };
 
 int usage() {

@@ -23,6 +23,7 @@ std::string getResourceDir(const std::string& name) {
     std::string bin = programDirectory();
     if (!bin.empty()) {
         dirs.push_back(bin + "/../share/quill");
+        dirs.push_back(bin + "/../libexec/quill");
         dirs.push_back(bin);
     }
     dirs.push_back(buildinfo::kSourceResourceDir);

@@ -7,9 +7,9 @@
 namespace quill {
 
 // The path of a resource (a data file or a helper program) named name. Looked
-// for in $QUILL_RESOURCE_DIR, then the installed "share/quill" beside the
-// program, then the program's own directory (helpers built beside it), then the
-// source tree's "resources". Answers the first candidate when none exists.
+// for in $QUILL_RESOURCE_DIR, then the installed "share/quill" and
+// "libexec/quill" beside the program, then the program's own directory (helpers built beside it),
+// then the source tree's "resources". Answers the first candidate when none exists.
 std::string getResourceDir(const std::string& name);
 
 // The directory the running program was started from ("" when unknown).

@@ -478,6 +478,10 @@ std::optional<std::string> MailReader::attachDir() const {
     return m_message ? m_message->attachmentPath() : std::nullopt;
 }
 
+void MailReader::scrollToRow(int row) {
+    if (m_view) m_view->scrollToRow(row);
+}
+
 void MailReader::emptyMsg() {
     m_text.clear();
     m_shownHeader.cleanList();

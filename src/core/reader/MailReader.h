@@ -53,6 +53,7 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
         ExtractAttachment,
         CombinePartialMessages,
         FindUnread,
+        FindAllUnread,
         CheckNewMail,
         SortByNumber,
         SortByDate,
@@ -75,19 +76,19 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
         // in the window, which then calls transferTo or pasteText.
         Transfer,
         Paste,
+        Find,
+        FindNext,
+        FindPrevious,
+        Mailboxes,
         NewMessage,
         Reply,
         ReplyAll,
         Forward,
         WrapAndReply,
         RestoreDraft,
-        // Commands whose components (find, the mailbox browser) this build
-        // does not have yet: listed, and never enabled; the address book's
-        // two are enabled.
+        // The address book's two are enabled.
         AddPrivateUser,
-        Find,
         AddressBook,
-        Mailboxes,
     };
     struct ItemState {
         bool enabled = true;
@@ -189,6 +190,10 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
 
     void loadMessage(int index);
     void emptyMsg();
+    // Brings a row of the list into view.
+    void scrollToRow(int row);
+    // The list's rows or selection changed behind the reader's back (find).
+    void matrixChanged() { redisplay(); }
     void updateStatus();
     // Decode Foreign Attachment: every uuencoded section of the shown message
     // into a fresh directory, which the desktop then opens.

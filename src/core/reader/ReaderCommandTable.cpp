@@ -1,6 +1,7 @@
 #include "reader/ReaderCommandTable.h"
 
 #include "platform/Localized.h"
+#include "reader/MailFinder.h"
 #include "settings/Defaults.h"
 
 namespace quill {
@@ -36,11 +37,6 @@ ReaderCommandTable::Row byWindow(C command, const char* menu, const char* title,
     return {command, menu, nullptr, title, key, separator, P::Window, nullptr, nullptr};
 }
 
-ReaderCommandTable::Row notBuilt(C command, const char* menu, const char* title, const char* key,
-                                 bool separator) {
-    return {command, menu, nullptr, title, key, separator, P::NotBuilt, nullptr, nullptr};
-}
-
 template <K key>
 void sortBy(MailReader& r, bool) {
     r.matrix().sortBy(key);
@@ -55,10 +51,12 @@ std::vector<ReaderCommandTable::Row> mailboxMenu() {
     return {
         byWindow(C::NewMessage, "Mailbox", "New Message", "Ctrl+N", false),
         byWindow(C::OpenMailbox, "Mailbox", "Open...", "Ctrl+O", false),
-        notBuilt(C::Mailboxes, "Mailbox", "Mailboxes", "Ctrl+Shift+M", false),
+        byWindow(C::Mailboxes, "Mailbox", "Mailboxes", "Ctrl+Shift+M", false),
         byReader(C::CheckNewMail, "Mailbox", nullptr, "Check for New Mail", "Ctrl+Shift+N", false,
                  [](MailReader& r, bool) { r.checkNewMail(); }),
-        notBuilt(C::Find, "Mailbox", "Find...", "Ctrl+F", true),
+        byWindow(C::Find, "Mailbox", "Find...", "Ctrl+F", true),
+        byWindow(C::FindNext, "Mailbox", "Find Next", "Ctrl+G", false),
+        byWindow(C::FindPrevious, "Mailbox", "Find Previous", "Ctrl+Shift+G", false),
         byWindow(C::AddressBook, "Mailbox", "Address Book", "Ctrl+Shift+B", false),
         byReader(C::Compact, "Mailbox", nullptr, "Compact", "", true,
                  [](MailReader& r, bool) { r.compact(); }),
@@ -77,6 +75,8 @@ std::vector<ReaderCommandTable::Row> messageMenu() {
                  [](MailReader& r, bool) { r.previousMsg(); }),
         byReader(C::FindUnread, "Message", nullptr, "Next Unread", "N", false,
                  [](MailReader& r, bool) { r.findUnread(); }),
+        byReader(C::FindAllUnread, "Message", nullptr, "Select All Unread", "", false,
+                 [](MailReader& r, bool) { MailFinder::findUnread(r, true); }),
         byWindow(C::Reply, "Message", "Reply", "Ctrl+R", true),
         byWindow(C::ReplyAll, "Message", "Reply to All", "Ctrl+Shift+R", false),
         byWindow(C::Forward, "Message", "Forward", "Ctrl+L", false),

@@ -1,6 +1,7 @@
 #include "ui/addressbook/AddressBookColumnModel.h"
 
 #include "base/utf8.h"
+#include "ui/addressbook/BrowserArrowDelegate.h"
 
 namespace quill {
 
@@ -27,7 +28,9 @@ int AddressBookColumnModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant AddressBookColumnModel::data(const QModelIndex& index, int role) const {
-    if (!m_browser || !index.isValid() || role != Qt::DisplayRole) return {};
+    if (!m_browser || !index.isValid()) return {};
+    if (role == BrowserArrowDelegate::kLeadsFurtherRole) return leadsFurther();
+    if (role != Qt::DisplayRole) return {};
     return display(m_browser->rowText(m_column, index.row()));
 }
 

@@ -3,15 +3,12 @@
 #include <QApplication>
 #include <QPainter>
 
-#include "ui/addressbook/AddressBookColumnModel.h"
-
 namespace quill {
 
 void BrowserArrowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                  const QModelIndex& index) const {
     QStyledItemDelegate::paint(painter, option, index);
-    auto* model = qobject_cast<const AddressBookColumnModel*>(index.model());
-    if (!model || !model->leadsFurther()) return;
+    if (!index.data(kLeadsFurtherRole).toBool()) return;
     QStyleOption arrow;
     arrow.rect = QRect(option.rect.right() - option.rect.height(), option.rect.top(),
                        option.rect.height(), option.rect.height())

@@ -15,6 +15,7 @@ LauncherWindow::LauncherWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     const std::pair<QString, void (LauncherWindow::*)()> buttons[] = {
         {tr("Open Active Mailbox"), &LauncherWindow::openActiveRequested},
         {tr("Open..."), &LauncherWindow::openOtherRequested},
+        {tr("Mailboxes"), &LauncherWindow::mailboxesRequested},
         {tr("Preferences..."), &LauncherWindow::preferencesRequested},
         {tr("Quit"), &LauncherWindow::quitRequested}};
     for (const auto& [title, signal] : buttons) {

@@ -15,6 +15,7 @@ class LauncherWindow : public QWidget {
   signals:
     void openActiveRequested();
     void openOtherRequested();
+    void mailboxesRequested();
     void preferencesRequested();
     void quitRequested();
 };

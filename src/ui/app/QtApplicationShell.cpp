@@ -16,6 +16,7 @@
 #include "settings/Defaults.h"
 #include "ui/addressbook/AddressBookWindow.h"
 #include "ui/app/LauncherWindow.h"
+#include "ui/browser/MailboxBrowserWindow.h"
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/settings/PreferencesWindow.h"
 
@@ -111,6 +112,8 @@ std::shared_ptr<MailWindowController> QtApplicationShell::openMailboxWindow(
             &QtApplicationShell::chooseMailboxToOpen);
     connect(window, &MailReaderWindow::addressBookRequested, this,
             &QtApplicationShell::showAddressBook);
+    connect(window, &MailReaderWindow::mailboxesRequested, this,
+            &QtApplicationShell::showMailboxes);
     window->show();
     return reader;
 }
@@ -132,6 +135,14 @@ void QtApplicationShell::showAddressBook() {
     m_addressBook->show();
     m_addressBook->raise();
     m_addressBook->activateWindow();
+}
+
+void QtApplicationShell::showMailboxes() {
+    if (!m_mailboxes) {
+        m_mailboxes = new MailboxBrowserWindow(MailDriver::shared().workingDir(), m_browserHost);
+        centreOn(m_mailboxes, QApplication::activeWindow());
+    }
+    m_mailboxes->showPanel();
 }
 
 void QtApplicationShell::centreOn(QWidget* window, const QWidget* parent) {
@@ -179,6 +190,8 @@ void QtApplicationShell::showLauncher() {
                 &QtApplicationShell::chooseMailboxToOpen);
         connect(m_launcher, &LauncherWindow::preferencesRequested, this,
                 &QtApplicationShell::showPreferences);
+        connect(m_launcher, &LauncherWindow::mailboxesRequested, this,
+                &QtApplicationShell::showMailboxes);
         connect(m_launcher, &LauncherWindow::quitRequested, this,
                 [] { MailDriver::shared().terminate(); });
         m_launcher->adjustSize();

@@ -10,6 +10,7 @@
 
 #include "app/ApplicationShell.h"
 #include "process/ProcessLauncher.h"
+#include "ui/browser/QtMailboxBrowserHost.h"
 
 class QSystemTrayIcon;
 class QWidget;
@@ -18,6 +19,7 @@ namespace quill {
 
 class AddressBookWindow;
 class LauncherWindow;
+class MailboxBrowserWindow;
 class PreferencesWindow;
 
 class QtApplicationShell : public QObject, public ApplicationShell {
@@ -44,6 +46,8 @@ class QtApplicationShell : public QObject, public ApplicationShell {
 
     void showPreferences();
     void showAddressBook();
+    // The mailbox browser panel, made on first use.
+    void showMailboxes();
     // Places a window centred on its parent (or the screen), wholly on the screen.
     static void centreOn(QWidget* window, const QWidget* parent);
     void chooseMailboxToOpen();
@@ -61,6 +65,8 @@ class QtApplicationShell : public QObject, public ApplicationShell {
     QPointer<PreferencesWindow> m_preferences;
     QPointer<AddressBookWindow> m_addressBook;
     QPointer<LauncherWindow> m_launcher;
+    QtMailboxBrowserHost m_browserHost;
+    QPointer<MailboxBrowserWindow> m_mailboxes;
 };
 
 }  // namespace quill

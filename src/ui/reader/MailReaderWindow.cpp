@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -30,6 +31,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "app/MailDriver.h"
 #include "platform/Localized.h"
@@ -42,6 +44,8 @@
 #include "ui/links/LinkButtonClicks.h"
 #include "ui/links/X11BrowserRemote.h"
 #include "ui/platform/QtText.h"
+#include "ui/reader/FindPanel.h"
+#include "ui/reader/ListFindRunner.h"
 #include "ui/reader/TocMatrixModel.h"
 #include "ui/richtext/RichTextDocument.h"
 
@@ -52,7 +56,14 @@ using Command = MailReader::Command;
 namespace {
 // Room between the text pane's edge and the text.
 constexpr int kTextMargin = 14;
+
+QPointer<MailReaderWindow>& lastActive() {
+    static QPointer<MailReaderWindow> window;
+    return window;
+}
 }  // namespace
+
+MailReaderWindow* MailReaderWindow::mainWindow() { return lastActive(); }
 
 MailReaderWindow::MailReaderWindow(std::shared_ptr<MailReader> reader, QWidget* parent)
     : QMainWindow(parent), m_reader(std::move(reader)) {
@@ -101,9 +112,30 @@ MailReaderWindow::MailReaderWindow(std::shared_ptr<MailReader> reader, QWidget* 
     m_list->setColumnHidden(TocMatrixModel::Priority, Defaults::shared().priorityHeader().empty());
     placeWindow();
     scrollToRow(m_reader->matrix().rowCount() - 1);
+    m_finder = new ListFindRunner(*m_reader, this);
+    connect(m_finder, &ListFindRunner::progress, this,
+            [](double fraction) { FindPanel::shared().searchProgress(fraction); });
+    connect(m_finder, &ListFindRunner::finished, this, [](const QString& status, bool failed) {
+        FindPanel::shared().searchEnded(status, failed);
+    });
+    if (!lastActive()) lastActive() = this;
 }
 
-MailReaderWindow::~MailReaderWindow() { m_reader->setView(nullptr); }
+void MailReaderWindow::find(const FindOptions& options, bool forward, bool all, bool focusHeld) {
+    m_finder->start(options, forward, all, focusHeld);
+}
+
+void MailReaderWindow::interruptFind() { m_finder->interrupt(); }
+
+void MailReaderWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) lastActive() = this;
+    QMainWindow::changeEvent(event);
+}
+
+MailReaderWindow::~MailReaderWindow() {
+    delete m_finder;  // it works on the reader, which may go with this window
+    m_reader->setView(nullptr);
+}
 
 void MailReaderWindow::buildList() {
     m_model = new TocMatrixModel(m_reader->matrix(), this);
@@ -179,6 +211,18 @@ void MailReaderWindow::performWindowCommand(Command command) {
         case Command::Paste:
             return m_reader->pasteText(
                 QGuiApplication::clipboard()->text().toLatin1().toStdString());
+        case Command::Mailboxes:
+            return emit mailboxesRequested();
+        case Command::Find:
+            lastActive() = this;
+            FindPanel::shared().showPanel(std::exchange(m_findByKey, false));
+            return;
+        case Command::FindNext:
+            lastActive() = this;
+            return FindPanel::shared().performFind();
+        case Command::FindPrevious:
+            lastActive() = this;
+            return FindPanel::shared().performBackFind();
         case Command::CloseWindow:
             close();
             return;
@@ -226,6 +270,7 @@ void MailReaderWindow::buildMenus() {
         Command command = row.command;
         connect(a, &QAction::triggered, this, [this, command] { performFromMenu(command); });
         m_actions[command] = a;
+        if (command == Command::Find) a->installEventFilter(this);
     }
     for (auto& [name, submenu] : submenus) m_submenus.push_back(submenu);
 }
@@ -408,6 +453,8 @@ bool MailReaderWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    // Find... from its key (not the menu) lets a successful Return hide the panel.
+    if (watched == action(Command::Find) && event->type() == QEvent::Shortcut) m_findByKey = true;
     return QMainWindow::eventFilter(watched, event);
 }
 

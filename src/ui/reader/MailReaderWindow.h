@@ -21,7 +21,9 @@ class QSplitter;
 
 namespace quill {
 
+class ListFindRunner;
 class TocMatrixModel;
+struct FindOptions;
 
 class MailReaderWindow : public QMainWindow, public MailReaderView {
     Q_OBJECT
@@ -60,13 +62,22 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     // Brings every action's title and enabling up to date.
     void validateActions();
 
+    // The mailbox window last active: where find and transfer act.
+    static MailReaderWindow* mainWindow();
+    // Runs a find in the message list (see ListFindRunner).
+    void find(const FindOptions& options, bool forward, bool all, bool focusHeld);
+    void interruptFind();
+    ListFindRunner* finder() const { return m_finder; }
+
   signals:
     void preferencesRequested();
     void addressBookRequested();
     void openMailboxRequested();
+    void mailboxesRequested();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -91,6 +102,8 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     std::map<MailReader::Command, QAction*> m_actions;
     std::vector<QMenu*> m_submenus;
     bool m_syncing = false;
+    ListFindRunner* m_finder = nullptr;
+    bool m_findByKey = false;
 };
 
 }  // namespace quill

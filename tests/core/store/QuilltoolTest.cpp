@@ -45,6 +45,16 @@ TEST_F(QuilltoolTest, TocListsOneLinePerMessage) {
     EXPECT_EQ(run("toc --count --rebuild " + boxPath()), "4\n");
 }
 
+TEST_F(QuilltoolTest, FindPrintsTheCountAndTheMatchingIndexes) {
+    makeBox(smallMbox());
+    EXPECT_EQ(run("find " + boxPath() + " lunch"), "2\n0\n2\n");
+    EXPECT_EQ(run("find " + boxPath() + " lunch --case"), "0\n");
+    EXPECT_EQ(run("find " + boxPath() + " '^Re:' --regex --summaries"), "1\n2\n");
+    int status = 0;
+    run("find " + boxPath() + " '[' --regex", &status);
+    EXPECT_EQ(status, 1);
+}
+
 TEST_F(QuilltoolTest, PlainMboxFileIsListedWithoutLeavingFiles) {
     std::string file = writeFile("plain.mbox", smallMbox());
     EXPECT_EQ(run("toc --count " + file), "4\n");
