@@ -825,13 +825,13 @@ void MailReader::compactionCopied(const Status& copied) {
     if (std::exchange(m_incorporateAfterCompaction, false)) incorporateMail();
 }
 
-void MailReader::transferTo(const std::string& path) {
-    if (path.empty() || m_compaction) return;
+bool MailReader::transferTo(const std::string& path) {
+    if (path.empty() || m_compaction) return false;
     std::vector<int> ids = m_matrix.getSelection();
     if (ids.empty()) {
         runAlert(m_panels, "Transfer", "%s", "OK", nullptr, nullptr,
                  localized(kAlertsTable, "No messages selected for transfer.").c_str());
-        return;
+        return false;
     }
     if (m_view) {
         const char* format =
@@ -840,13 +840,16 @@ void MailReader::transferTo(const std::string& path) {
                                            static_cast<int>(ids.size()), path.c_str()));
     }
     MailBox* target = MailBox::newTempMailBox(path, m_mailbox->context());
-    if (!target || target == m_mailbox.get()) return;
+    if (!target || target == m_mailbox.get()) return false;
     if (target->readOnly()) {
         runAlert(m_panels, "Transfer", "%s", "OK", nullptr, nullptr,
                  localized(kAlertsTable, "Unable to transfer to this read-only mailbox").c_str());
-        return;
+        return false;
     }
-    if (!m_mailbox->transfer(ids, *target)) return updateStatus();
+    if (!m_mailbox->transfer(ids, *target)) {
+        updateStatus();
+        return false;
+    }
     m_matrix.deleteSelection();
     if (std::find(ids.begin(), ids.end(), m_curMsg) != ids.end()) {
         emptyMsg();
@@ -855,6 +858,7 @@ void MailReader::transferTo(const std::string& path) {
     }
     if (m_view) m_view->setTitle(title());
     updateStatus();
+    return true;
 }
 
 void MailReader::pasteText(const std::string& text) {

@@ -175,8 +175,9 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
     // Mailboxes at least this large are compacted in the background.
     static void setBackgroundCompactionSize(long long bytes);
     // Moves the selected messages to the mailbox at `path` (nothing when it
-    // is empty). The mailbox browser and the window's chooser both call this.
-    void transferTo(const std::string& path);
+    // is empty). The mailbox browser and the window's chooser both call this;
+    // true when the messages moved.
+    bool transferTo(const std::string& path);
     // Appends pasted text as a new message and shows it.
     void pasteText(const std::string& text);
     // Which alternative of a multipart/alternative body is shown; the current

@@ -19,7 +19,7 @@
 #include "store/AppendJournal.h"
 #include "store/Compaction.h"
 #include "store/MailBoxWindow.h"
-#include "store/MessageTransfer.h"
+#include "store/MessageMove.h"
 #include "store/diskusage.h"
 #include "store/durable.h"
 #include "store/locking.h"
@@ -494,7 +494,7 @@ void MailBox::removeAttachmentDirectories(const std::vector<std::string>& names)
 }
 
 bool MailBox::transfer(const std::vector<int>& list, MailBox& target) {
-    return MessageTransfer::run(*this, list, target);
+    return MessageMove::run(*this, list, target);
 }
 
 const MsgList* MailBox::pasteMail(std::string_view text) {

@@ -1,4 +1,4 @@
-// MessageTransfer: moves messages, with their attachment directories, from
+// MessageMove: moves messages, with their attachment directories, from
 // one open mailbox to the end of another. The directories are copied first
 // under names unique in the target (the messages' "Zell-Reference:" lines
 // follow a rename); then the append and the deletion marks in the source run
@@ -12,7 +12,7 @@ namespace quill {
 
 class MailBox;
 
-class MessageTransfer {
+class MessageMove {
   public:
     // Moves the listed messages of `source` into `target`. Failures go to the
     // source's context; false when the messages stayed where they were. A

@@ -1,4 +1,4 @@
-#include "store/MessageTransfer.h"
+#include "store/MessageMove.h"
 
 #include <sys/stat.h>
 
@@ -13,8 +13,8 @@ namespace quill {
 
 namespace fs = std::filesystem;
 
-void MessageTransfer::copyAttachment(MailBox& source, int index, MailBox& target,
-                                     std::string& message) {
+void MessageMove::copyAttachment(MailBox& source, int index, MailBox& target,
+                                 std::string& message) {
     std::string name = source.toc().loadAttach(index);
     if (name.empty()) {
         logRaw("found empty toc attachment\n");
@@ -39,7 +39,7 @@ void MessageTransfer::copyAttachment(MailBox& source, int index, MailBox& target
     }
 }
 
-bool MessageTransfer::run(MailBox& source, const std::vector<int>& list, MailBox& target) {
+bool MessageMove::run(MailBox& source, const std::vector<int>& list, MailBox& target) {
     if (&source == &target || list.empty()) return false;
     std::string bytes;
     std::vector<AppendJournal::Moved> moved;
