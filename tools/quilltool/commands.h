@@ -8,7 +8,6 @@
 #include <vector>
 
 namespace quill {
-class Defaults;
 class TextView;
 }  // namespace quill
 
@@ -54,9 +53,6 @@ std::string mailboxPath(const std::string& argument);
 // status in `status`.
 std::optional<std::string> readFileArgument(const Args& args, const char* command, int& status);
 
-// The settings that shape outgoing bytes (line length, alternatives, 8-bit
-// text, the native format's programs), applied as Quill applies them.
-void applyWireSettings(Defaults& defaults);
 // One attachment icon per file, each on a line of its own after the text.
 void appendAttachments(TextView& view, const std::vector<std::string>& files);
 
