@@ -9,7 +9,6 @@
 #include <vector>
 
 namespace quill {
-class Defaults;
 class MailBox;
 class TextView;
 }  // namespace quill
@@ -70,9 +69,6 @@ std::unique_ptr<MailBox> openWritableMailbox(const std::string& argument);
 // Message numbers (from 0) below `count`; nothing after saying which is wrong.
 std::optional<std::vector<int>> messageIndexes(const Args& args, std::size_t first,
                                                std::uint32_t count);
-// The settings that shape outgoing bytes (line length, alternatives, 8-bit
-// text, the native format's programs), applied as Quill applies them.
-void applyWireSettings(Defaults& defaults);
 // One attachment icon per file, each on a line of its own after the text.
 void appendAttachments(TextView& view, const std::vector<std::string>& files);
 

@@ -11,6 +11,7 @@
 
 #include "base/FileHandles.h"
 #include "commands.h"
+#include "compose/outgoingsettings.h"
 #include "formats/ZellMessage.h"
 #include "message/MimeBodyBuilder.h"
 #include "message/MimeEncoder.h"
@@ -98,7 +99,7 @@ int runEncode(const Args& args) {
             stderr);
         return kUsageError;
     }
-    applyWireSettings(Defaults::shared());
+    applyOutgoingSettings(Defaults::shared());
     TextView view;
     if (!composeText(options, view)) return 1;
     // A native message packs its document in a directory of its own, gone afterwards.

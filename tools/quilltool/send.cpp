@@ -15,6 +15,7 @@
 #include "base/FileHandles.h"
 #include "base/utf8.h"
 #include "commands.h"
+#include "compose/outgoingsettings.h"
 #include "formats/ZellMessage.h"
 #include "message/MimeMessage.h"
 #include "platform/ConsolePanels.h"
@@ -132,7 +133,7 @@ int runSend(const Args& args) {
     Defaults& defaults = Defaults::shared();
     installPanels(std::make_shared<ConsolePanels>(true));
     registerMessageClasses();
-    applyWireSettings(defaults);
+    applyOutgoingSettings(defaults);
     char work[] = "/tmp/quilltool-send-XXXXXX";
     if (!::mkdtemp(work)) return 1;
     MailMessage::setDefaultAttachmentDirectory(std::string(work));

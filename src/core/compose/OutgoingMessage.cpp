@@ -8,6 +8,7 @@
 
 #include "base/Diagnostics.h"
 #include "compose/Send.h"
+#include "compose/outgoingsettings.h"
 #include "formats/ZellMessage.h"
 #include "message/MailMessage.h"
 #include "message/MimeBodyBuilder.h"
@@ -48,6 +49,7 @@ std::unique_ptr<MailMessage> OutgoingMessage::build() {
     const auto& classes = MailMessage::mailClasses();
     int format = m_send.sendFormat();
     if (classes.empty()) return nullptr;
+    applyOutgoingSettings(m_send.services().mail.defaults);
     const MailClass& cls = *classes[format >= 0 && format < int(classes.size()) ? format : 0];
     std::unique_ptr<MailMessage> message = cls.create();
     if (!message) return nullptr;
