@@ -14,6 +14,7 @@
 #include "app/SendDemo.h"
 #include "app/StartArguments.h"
 #include "app/terminationsignals.h"
+#include "browser/MessageTransfer.h"
 #include "links/URLFilter.h"
 #include "message/MailMessage.h"
 #include "platform/Panels.h"
@@ -147,6 +148,10 @@ int main(int argc, char** argv) {
     quill::MailMessage::setDefaultAttachmentDirectory(driver.tempDir());
     quill::MailReader::setAttachmentRoot(driver.tempDir());
     quill::registerMessageClasses();
+    // The browser's Transfer moves the selection as the window's own Transfer does.
+    quill::MessageTransfer::install([](quill::MailReader& source, const std::string& target) {
+        return source.transferTo(target);
+    });
     quill::TextDisplayFilters::add(quill::URLFilter::willDisplayText);
     std::vector<std::string> classNames;
     for (const quill::MailClass* cls : quill::MailMessage::mailClasses())

@@ -153,7 +153,6 @@ class TestMailReaderWindow : public QObject {
             QCOMPARE(a->isEnabled(), state.enabled);
             QCOMPARE(a->shortcut(), QKeySequence(QString(row.key), QKeySequence::PortableText));
         }
-        QVERIFY(!window->action(MailReader::Command::Compact)->isEnabled());
         QCOMPARE(window->action(MailReader::Command::Find)->shortcut(), QKeySequence("Ctrl+F"));
         QVERIFY(window->action(MailReader::Command::SortByPriority)->isVisible());
         QVERIFY(!window->listView()->isColumnHidden(quill::TocMatrixModel::Priority));

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace quill {
+class MailBox;
 class TextView;
 }  // namespace quill
 
@@ -31,6 +33,14 @@ int runEncode(const Args& args);
 // show MAILBOX INDEX [--all-headers]
 int runShow(const Args& args);
 
+// compact MAILBOX
+int runCompact(const Args& args);
+// delete MAILBOX INDEX...
+int runDelete(const Args& args);
+// transfer FROM TO INDEX...
+int runTransfer(const Args& args);
+// paste MAILBOX (the text on standard input)
+int runPaste(const Args& args);
 // send [--to A]... [--cc A]... [--bcc A]... --subject S [--attach FILE]...
 //      [--format mime|native|plain] [BODYFILE|-]
 int runSend(const Args& args);
@@ -53,6 +63,12 @@ std::string mailboxPath(const std::string& argument);
 // status in `status`.
 std::optional<std::string> readFileArgument(const Args& args, const char* command, int& status);
 
+// Opens a MAILBOX argument with console panels, telling failures on stderr;
+// nothing when it cannot be opened or only for reading.
+std::unique_ptr<MailBox> openWritableMailbox(const std::string& argument);
+// Message numbers (from 0) below `count`; nothing after saying which is wrong.
+std::optional<std::vector<int>> messageIndexes(const Args& args, std::size_t first,
+                                               std::uint32_t count);
 // One attachment icon per file, each on a line of its own after the text.
 void appendAttachments(TextView& view, const std::vector<std::string>& files);
 

@@ -34,6 +34,10 @@ constexpr Command kCommands[] = {
      "TEXTFILE",
      quill::tool::runEncode},
     {"show", "show MAILBOX INDEX [--all-headers] [--latin1]", quill::tool::runShow},
+    {"compact", "compact MAILBOX", quill::tool::runCompact},
+    {"delete", "delete MAILBOX INDEX...", quill::tool::runDelete},
+    {"transfer", "transfer FROM TO INDEX...", quill::tool::runTransfer},
+    {"paste", "paste MAILBOX  (text on standard input)", quill::tool::runPaste},
     {"send",
      "send [--to A]... [--cc A]... [--bcc A]... --subject S [--attach FILE]... "
      "[--format mime|native|plain] [BODYFILE|-]",

@@ -24,6 +24,12 @@ const char* conditionText(Status::Kind kind) {
             return "no new mail";
         case Status::kOpenedReadOnly:
             return "opened read-only";
+        case Status::kCancelled:
+            return "cancelled";
+        case Status::kMailboxChanged:
+            return "changed while compacting";
+        case Status::kNotCopied:
+            return "attachment not copied";
         default:
             return "";
     }

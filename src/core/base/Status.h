@@ -36,6 +36,9 @@ class Status {
         kIndexNotUpgraded,  // the index of mailbox `path` kept its old records
         kNoNewMail,         // the spool `path` was empty
         kOpenedReadOnly,    // not a failure: mailbox `path` could be opened for reading only
+        kCancelled,         // the user stopped the work on `path`; nothing changed
+        kMailboxChanged,    // "mbox" at `path` changed while it was being compacted
+        kNotCopied,         // the attachment directory `path` could not be copied
     };
 
     Status() = default;

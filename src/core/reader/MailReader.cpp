@@ -26,10 +26,12 @@
 #include "platform/UserInfo.h"
 #include "platform/Workspace.h"
 #include "process/ProcessLauncher.h"
+#include "reader/BackgroundCompaction.h"
 #include "reader/MessageRenderer.h"
 #include "reader/ReaderCommandTable.h"
 #include "reader/TextDisplayFilters.h"
 #include "settings/Defaults.h"
+#include "store/Compaction.h"
 
 namespace quill {
 namespace {
@@ -82,6 +84,10 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMa
 }
 
 MailReader::~MailReader() {
+    if (m_background) {
+        m_background.reset();
+        m_compaction->abandon();
+    }
     if (m_mailbox) {
         m_mailbox->setMailReader(nullptr);
         m_mailbox->removeLock();
@@ -145,6 +151,11 @@ void MailReader::closeWindow() {
 }
 
 void MailReader::incorporateMail() {
+    // New mail waits until the compacted "mbox" is in place.
+    if (m_compaction) {
+        m_incorporateAfterCompaction = true;
+        return;
+    }
     bool atStart = false;
     int before = m_mailbox->getMailboxStatus().count;
     const MsgList* list = Incorporation::incorporateMailAtStart(*m_mailbox, &atStart);
@@ -198,11 +209,12 @@ void MailReader::updateStatus() {
 }
 
 MailReader::ItemState MailReader::validateItem(Command command) const {
+    if (m_compaction) return {false, {}};
     return ReaderCommandTable::stateOf(*this, command);
 }
 
 void MailReader::perform(Command command, bool controlHeld) {
-    if (!ReaderCommandTable::perform(*this, command, controlHeld)) m_panels.beep();
+    if (m_compaction || !ReaderCommandTable::perform(*this, command, controlHeld)) m_panels.beep();
 }
 
 bool MailReader::showsMimeMessage() const {
@@ -746,6 +758,121 @@ void MailReader::insertDelimiter(TextView& text) {
     size_t at = text.selStart();
     if (at > 0 && text.plainText()[at - 1] != '\n') text.replaceSel("\n");
     text.replaceSel("-----\n");
+}
+
+}  // namespace quill
+
+namespace quill {
+namespace {
+
+long long& backgroundCompactionSize() {
+    static long long bytes = 16ll << 20;
+    return bytes;
+}
+
+}  // namespace
+
+void MailReader::setBackgroundCompactionSize(long long bytes) {
+    backgroundCompactionSize() = bytes;
+}
+
+void MailReader::showStep(const char* text) {
+    if (m_view) m_view->setStatusText(localized(kUITable, text));
+}
+
+void MailReader::compact() {
+    if (refuseReadOnly("Compact", "Unable to compact this read-only mailbox") || m_compaction)
+        return;
+    m_mailbox->setCurMsg(m_curMsg);
+    showStep("Compacting mailbox file");
+    m_compaction = m_mailbox->planCompaction();
+    if (m_compaction->newSize() < backgroundCompactionSize()) {
+        compactionCopied(m_compaction->writeMailFile(nullptr));
+        return;
+    }
+    m_background = std::make_unique<BackgroundCompaction>(
+        *m_compaction, m_panels, m_mailbox->context().runLoop,
+        [this](const Status& copied) { compactionCopied(copied); });
+}
+
+void MailReader::compactionCopied(const Status& copied) {
+    std::unique_ptr<Compaction> compaction = std::move(m_compaction);
+    m_mailbox->context().runLoop.releaseLater(
+        std::shared_ptr<BackgroundCompaction>(std::move(m_background)));
+    bool finished = false;
+    int selected = -1;
+    if (!copied.ok()) {
+        compaction->abandon();
+        if (copied.kind() != Status::kCancelled) m_mailbox->context().fail(copied);
+    } else {
+        showStep("Compacting index file");
+        finished = m_mailbox->finishCompaction(*compaction, selected);
+    }
+    // A mailbox that could not be reopened has been handed to the window to close.
+    if (!m_mailbox->mailFile()) return;
+    std::size_t removed = finished ? compaction->deletedAttachments().size() : 0;
+    m_undo.clear();
+    emptyMsg();
+    m_matrix.loadToc(&m_mailbox->getMsgList(), true);
+    if (selected >= 0) showRow(m_matrix.rowForMsgId(selected));
+    if (m_view) m_view->setTitle(title());
+    updateStatus();
+    if (removed > 0 && m_view) {
+        const char* format = removed == 1 ? "Removing %d attachment" : "Removing %d attachments";
+        m_view->setStatusText(
+            formatString(localized(kUITable, format).c_str(), static_cast<int>(removed)));
+    }
+    if (std::exchange(m_incorporateAfterCompaction, false)) incorporateMail();
+}
+
+bool MailReader::transferTo(const std::string& path) {
+    if (path.empty() || m_compaction) return false;
+    std::vector<int> ids = m_matrix.getSelection();
+    if (ids.empty()) {
+        runAlert(m_panels, "Transfer", "%s", "OK", nullptr, nullptr,
+                 localized(kAlertsTable, "No messages selected for transfer.").c_str());
+        return false;
+    }
+    if (m_view) {
+        const char* format =
+            ids.size() == 1 ? "Moving %d message to %s" : "Moving %d messages to %s";
+        m_view->setStatusText(formatString(localized(kUITable, format).c_str(),
+                                           static_cast<int>(ids.size()), path.c_str()));
+    }
+    MailBox* target = MailBox::newTempMailBox(path, m_mailbox->context());
+    if (!target || target == m_mailbox.get()) return false;
+    if (target->readOnly()) {
+        runAlert(m_panels, "Transfer", "%s", "OK", nullptr, nullptr,
+                 localized(kAlertsTable, "Unable to transfer to this read-only mailbox").c_str());
+        return false;
+    }
+    if (!m_mailbox->transfer(ids, *target)) {
+        updateStatus();
+        return false;
+    }
+    m_matrix.deleteSelection();
+    if (std::find(ids.begin(), ids.end(), m_curMsg) != ids.end()) {
+        emptyMsg();
+    } else {
+        redisplay();
+    }
+    if (m_view) m_view->setTitle(title());
+    updateStatus();
+    return true;
+}
+
+void MailReader::pasteText(const std::string& text) {
+    if (refuseReadOnly("Paste", "Unable to paste in this read-only mailbox") || m_compaction)
+        return;
+    if (text.empty()) {
+        m_panels.beep();
+        return;
+    }
+    const MsgList* list = m_mailbox->pasteMail(text);
+    if (!list) return;
+    m_matrix.loadToc(list, m_mailbox->toc().atStart());
+    if (m_view && m_matrix.rowCount() > 0) m_view->scrollToRow(m_matrix.rowCount() - 1);
+    updateStatus();
 }
 
 }  // namespace quill

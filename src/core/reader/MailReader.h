@@ -28,6 +28,8 @@
 
 namespace quill {
 
+class BackgroundCompaction;
+class Compaction;
 class MailHeaders;
 class MailMessage;
 
@@ -70,6 +72,10 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
         Preferences,
         CloseWindow,
         Quit,
+        // Transfer asks for the target mailbox and Paste reads the pasteboard
+        // in the window, which then calls transferTo or pasteText.
+        Transfer,
+        Paste,
         Find,
         FindNext,
         FindPrevious,
@@ -80,9 +86,7 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
         Forward,
         WrapAndReply,
         RestoreDraft,
-        // Transfer waits for its component: listed, never enabled. The
-        // address book's two are enabled.
-        Transfer,
+        // The address book's two are enabled.
         AddPrivateUser,
         AddressBook,
     };
@@ -163,6 +167,19 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
     void toggleShowingAllHeaders();
     void showPlainMessage();
     void findUnread();
+    // Compact: the deleted messages leave "mbox" and the index, their
+    // attachment directories go. A large mailbox is copied on a worker
+    // thread; meanwhile every command is unavailable.
+    void compact();
+    bool compacting() const { return m_compaction != nullptr; }
+    // Mailboxes at least this large are compacted in the background.
+    static void setBackgroundCompactionSize(long long bytes);
+    // Moves the selected messages to the mailbox at `path` (nothing when it
+    // is empty). The mailbox browser and the window's chooser both call this;
+    // true when the messages moved.
+    bool transferTo(const std::string& path);
+    // Appends pasted text as a new message and shows it.
+    void pasteText(const std::string& text);
     // Which alternative of a multipart/alternative body is shown; the current
     // message is shown again.
     void selectMimeAlternative(AlternativeChoice choice);
@@ -211,6 +228,8 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
 
   private:
     MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMailNotice& newMail);
+    void compactionCopied(const Status& copied);
+    void showStep(const char* text);
     void reloadList();
     void showRow(int row);
     void loadNextMsg(bool clear);
@@ -224,6 +243,9 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
     void showSummary();
 
     std::unique_ptr<MailBox> m_mailbox;
+    std::unique_ptr<Compaction> m_compaction;  // while a compaction runs
+    std::unique_ptr<BackgroundCompaction> m_background;
+    bool m_incorporateAfterCompaction = false;
     Defaults& m_defaults;  // the mailbox's
     Panels& m_panels;      // the mailbox's
     std::string m_path;

@@ -37,11 +37,6 @@ ReaderCommandTable::Row byWindow(C command, const char* menu, const char* title,
     return {command, menu, nullptr, title, key, separator, P::Window, nullptr, nullptr};
 }
 
-ReaderCommandTable::Row notBuilt(C command, const char* menu, const char* title, const char* key,
-                                 bool separator) {
-    return {command, menu, nullptr, title, key, separator, P::NotBuilt, nullptr, nullptr};
-}
-
 template <K key>
 void sortBy(MailReader& r, bool) {
     r.matrix().sortBy(key);
@@ -63,7 +58,8 @@ std::vector<ReaderCommandTable::Row> mailboxMenu() {
         byWindow(C::FindNext, "Mailbox", "Find Next", "Ctrl+G", false),
         byWindow(C::FindPrevious, "Mailbox", "Find Previous", "Ctrl+Shift+G", false),
         byWindow(C::AddressBook, "Mailbox", "Address Book", "Ctrl+Shift+B", false),
-        notBuilt(C::Compact, "Mailbox", "Compact", "", true),
+        byReader(C::Compact, "Mailbox", nullptr, "Compact", "", true,
+                 [](MailReader& r, bool) { r.compact(); }),
         byWindow(C::Print, "Mailbox", "Print...", "Ctrl+P", false),
         byWindow(C::Preferences, "Mailbox", "Preferences...", "Ctrl+,", true),
         byWindow(C::CloseWindow, "Mailbox", "Close", "Ctrl+W", false),
@@ -86,7 +82,9 @@ std::vector<ReaderCommandTable::Row> messageMenu() {
         byWindow(C::Forward, "Message", "Forward", "Ctrl+L", false),
         byWindow(C::WrapAndReply, "Message", "Wrap and Reply", "", false),
         byWindow(C::RestoreDraft, "Message", "Restore Draft", "", false),
-        notBuilt(C::Transfer, "Message", "Transfer...", "", false),
+        {C::Transfer, "Message", nullptr, "Transfer...", "", false, P::Window, nullptr,
+         whenSelected},
+        byWindow(C::Paste, "Message", "Paste Message", "", false),
         byReader(C::AddPrivateUser, "Message", nullptr, "Add Private User", "", false,
                  [](MailReader& r, bool) { r.addPrivateUser(); }),
         byReader(C::DeleteMsg, "Message", nullptr, "Delete", "Del", true,

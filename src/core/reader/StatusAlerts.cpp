@@ -34,6 +34,16 @@ void tellUser(Panels& panels, const Status& status) {
         case Status::kNoNewMail:
             runAlert(panels, "New Mail", "No new mail.", "OK", nullptr, nullptr);
             return;
+        case Status::kCancelled:
+            return;
+        case Status::kMailboxChanged:
+            runAlert(panels, "Compact",
+                     "The mailbox changed while it was being compacted; it was left as it was.",
+                     "OK", nullptr, nullptr);
+            return;
+        case Status::kNotCopied:
+            runAlert(panels, "Transfer", "Unable to transfer %s", "OK", nullptr, nullptr, path);
+            return;
         case Status::kOpenedReadOnly:
             runAlert(panels, "Open",
                      "This mailbox is being opened in read-only mode. If another user alters this "

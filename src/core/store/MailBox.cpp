@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 
 #include "base/ByteSink.h"
 #include "base/ByteSource.h"
@@ -14,9 +16,14 @@
 #include "platform/RunLoop.h"
 #include "process/DisplayFilter.h"
 #include "settings/Defaults.h"
+#include "store/AppendJournal.h"
+#include "store/Compaction.h"
 #include "store/MailBoxWindow.h"
+#include "store/MessageMove.h"
 #include "store/diskusage.h"
+#include "store/durable.h"
 #include "store/locking.h"
+#include "store/pastetext.h"
 
 namespace quill {
 namespace {
@@ -124,6 +131,7 @@ MailBox* MailBox::initMailBox(const std::string& path) {
         return nullptr;
     }
     if (!lockMailbox(path, m_haveLock, m_context)) return nullptr;
+    recoverInterruptedWork(path);
     m_lockPath = path + "/.lock";
     struct stat st;
     m_mailLength = ::stat(mbox.c_str(), &st) == 0 ? static_cast<std::int32_t>(st.st_size) : 0;
@@ -269,10 +277,12 @@ const MsgList* MailBox::getMail(std::string_view bytes) {
         fileError(kFileClose);
         return fatal();
     }
-    if (!openMbox("a+")) return fatal();
-    if (std::fwrite(bytes.data(), 1, bytes.size(), m_mailFile.get()) != bytes.size() ||
-        std::fflush(m_mailFile.get()) != 0) {
-        fileError(kFileWrite);
+    if (!m_toc->markUnmatched() || !openMbox("a+")) return fatal();
+    int fd = ::fileno(m_mailFile.get());
+    Status written = durable::write(fd, bytes, m_mailFileName);
+    if (written.ok()) written = durable::sync(fd, m_mailFileName);
+    if (!written.ok()) {
+        m_context.fail(written);
         return fatal();
     }
     const MsgList* list = repairTocFile(m_mailLength);
@@ -420,6 +430,90 @@ int MailBox::appendMessage(MailMessage& message) {
     ByteSink sink;
     if (!message.writeToStreamMailbox(sink, dirname())) return 0;
     return getMail(sink.bytes()) ? 1 : 0;
+}
+
+}  // namespace quill
+
+namespace quill {
+
+void MailBox::recoverInterruptedWork(const std::string& path) {
+    for (const Status& status : {Compaction::recover(path), AppendJournal::recover(path)}) {
+        if (!status.ok()) m_context.fail(status);
+    }
+}
+
+std::unique_ptr<Compaction> MailBox::planCompaction() {
+    return std::make_unique<Compaction>(m_dirname, *m_toc);
+}
+
+bool MailBox::compactMail(int& selected) {
+    std::unique_ptr<Compaction> compaction = planCompaction();
+    Status written = compaction->writeMailFile(nullptr);
+    if (!written.ok()) {
+        m_context.fail(written);
+        return false;
+    }
+    return finishCompaction(*compaction, selected);
+}
+
+bool MailBox::finishCompaction(Compaction& compaction, int& selected) {
+    Status status = compaction.commit(*m_toc);
+    if (!status.ok()) {
+        if (status.kind() != Status::kCancelled) m_context.fail(status);
+        // Past the rename of "mbox" the index on disk is the compacted one.
+        if (!durable::exists(durable::sidePath(m_mailFileName)) && !reloadCompacted()) fatal();
+        return false;
+    }
+    if (!reloadCompacted()) {
+        fatal();
+        return false;
+    }
+    removeAttachmentDirectories(compaction.deletedAttachments());
+    ::unlink((m_mailFileName + "~").c_str());
+    selected = m_toc->selectedMsg();
+    return true;
+}
+
+bool MailBox::reloadCompacted() {
+    if (m_mailFile.close() != 0) fileError(kFileClose);
+    if (!openMbox("r")) return false;
+    struct stat st;
+    m_mailLength =
+        ::fstat(::fileno(m_mailFile.get()), &st) == 0 ? static_cast<std::int32_t>(st.st_size) : 0;
+    return m_toc->safeLoadToc(*this) && m_toc->setAppendMode();
+}
+
+// Only plain names inside this mailbox are removed, whatever the index says.
+void MailBox::removeAttachmentDirectories(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+            continue;
+        std::error_code error;
+        std::filesystem::remove_all(m_dirname + "/" + name, error);
+    }
+}
+
+bool MailBox::transfer(const std::vector<int>& list, MailBox& target) {
+    return MessageMove::run(*this, list, target);
+}
+
+const MsgList* MailBox::pasteMail(std::string_view text) {
+    std::string bytes = pastedMessage(text, currentUser(), std::time(nullptr));
+    struct stat st;
+    if (::stat(m_mailFileName.c_str(), &st) != 0) {
+        fileError(kFileStat);
+        return nullptr;
+    }
+    Status status = AppendJournal::begin(m_dirname, st.st_size,
+                                         st.st_size + static_cast<off_t>(bytes.size()), "", {});
+    if (!status.ok()) {
+        m_context.fail(status);
+        return nullptr;
+    }
+    const MsgList* list = getMail(bytes);
+    status = list ? AppendJournal::end(m_dirname, "") : AppendJournal::recover(m_dirname);
+    if (!status.ok()) m_context.fail(status);
+    return list;
 }
 
 }  // namespace quill

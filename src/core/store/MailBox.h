@@ -26,6 +26,7 @@
 
 namespace quill {
 
+class Compaction;
 class MailBoxWindow;
 class MailMessage;
 
@@ -94,6 +95,22 @@ class MailBox {
     const MsgList* getMail(std::string_view bytes);
     const MsgList* repairTocFile(std::int32_t oldLength);
 
+    // Compaction in one go; false after the failure went to the context's
+    // report (a user's cancel is not reported). `selected` receives the
+    // current message of the compacted index. The list is getMsgList().
+    bool compactMail(int& selected);
+    // The same in two halves, for a window that copies "mbox" on another
+    // thread: the plan, whose writeMailFile may run anywhere, and then, on
+    // the main thread, the renames and the reload. Unless finished, the
+    // compaction must be abandoned.
+    std::unique_ptr<Compaction> planCompaction();
+    bool finishCompaction(Compaction& compaction, int& selected);
+    // Moves the listed messages to the end of `target` with their attachment
+    // directories; they are marked deleted here. False when they stayed.
+    bool transfer(const std::vector<int>& list, MailBox& target);
+    // Appends pasted text as a message (pastetext.h); nullptr on failure.
+    const MsgList* pasteMail(std::string_view text);
+
     MessageStatus setState(MessageStatus state, int forMsg, bool flush) {
         return m_toc->setState(state, forMsg, flush);
     }
@@ -143,6 +160,11 @@ class MailBox {
     void leaveCache();
     // Opens "mbox" with its record lock; false after reporting why not.
     bool openMbox(const char* mode);
+    // Puts right what a crash left half done in this directory.
+    void recoverInterruptedWork(const std::string& path);
+    // Opens the replaced "mbox" and its index after a compaction.
+    bool reloadCompacted();
+    void removeAttachmentDirectories(const std::vector<std::string>& names);
     bool readAt(off_t offset, std::size_t count, char* into) const;
 
     MailContext m_context;

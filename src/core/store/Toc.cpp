@@ -25,6 +25,7 @@
 #include "store/MboxScanner.h"
 #include "store/SplitScan.h"
 #include "store/diskusage.h"
+#include "store/durable.h"
 
 namespace quill {
 
@@ -231,7 +232,7 @@ bool Toc::reopen(int flags, int errorCode) {
 }
 
 bool Toc::writeAt(std::int64_t position, const char* bytes, std::size_t n) {
-    return writeAllAt(m_tocFile.get(), {bytes, n}, position);
+    return durable::writeAt(m_tocFile.get(), {bytes, n}, position, m_tocName).ok();
 }
 
 void Toc::writeField(std::int64_t position, const char* bytes, std::size_t n, bool sync) {
@@ -433,6 +434,15 @@ Toc* Toc::safeLoadToc(MailBox& mailbox) {
     return nullptr;
 }
 
+Toc* Toc::markUnmatched() {
+    char zero[4] = {};
+    if (!writeAt(kTimeOffset, zero, sizeof zero)) {
+        fileError(kFileWrite);
+        return nullptr;
+    }
+    return flushFile();
+}
+
 Toc* Toc::setAppendMode() {
     if (m_tocFile && m_tocFile.close() != 0) {
         fileError(kFileClose);
@@ -487,7 +497,7 @@ Toc* Toc::loadAppended(MailBox& mailbox, int added, off_t oldSize) {
 }
 
 Toc* Toc::flushFile() {
-    if (::fsync(m_tocFile.get()) != 0) {
+    if (!durable::sync(m_tocFile.get(), m_tocName).ok()) {
         fileError(kFileSync);
         return nullptr;
     }

@@ -105,6 +105,10 @@ class Toc {
     // Opens, rebuilds when needed and loads, surviving one corrupt index.
     Toc* safeLoadToc(MailBox& mailbox);
     Toc* setAppendMode();
+    // Clears the header's time until the records are brought up to date, so
+    // that mail appended within the second the index last matched is not
+    // taken as indexed if the process dies before that.
+    Toc* markUnmatched();
     // Indexes the messages appended to "mbox" from the mailbox stream's
     // position, where the old end is.
     Toc* repairToc(MailBox& mailbox);
@@ -150,6 +154,7 @@ class Toc {
     // New mail prepared by the fetch program enters through here.
     friend class Incorporation;
     void ensureLength(std::uint32_t needed);
+
     bool reopen(int flags, int errorCode);
     std::string readRecord(int index) const;
     std::uint8_t flagsOf(const TocEntry& e) const;

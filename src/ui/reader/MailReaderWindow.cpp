@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -205,6 +206,11 @@ void MailReaderWindow::performWindowCommand(Command command) {
             return emit preferencesRequested();
         case Command::AddressBook:
             return emit addressBookRequested();
+        case Command::Transfer:
+            return transferPanel();
+        case Command::Paste:
+            return m_reader->pasteText(
+                QGuiApplication::clipboard()->text().toLatin1().toStdString());
         case Command::Mailboxes:
             return emit mailboxesRequested();
         case Command::Find:
@@ -233,6 +239,13 @@ void MailReaderWindow::performWindowCommand(Command command) {
         default:
             return;
     }
+}
+
+// A plain directory chooser until the mailbox browser offers its own.
+void MailReaderWindow::transferPanel() {
+    QString dir = QFileDialog::getExistingDirectory(
+        this, tr("Transfer"), latin1Text(m_reader->defaults().mailDirectory()));
+    if (!dir.isEmpty()) m_reader->transferTo(QFile::encodeName(dir).toStdString());
 }
 
 void MailReaderWindow::buildMenus() {

@@ -55,6 +55,7 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     // false when the user interrupted it.
     bool printTo(QPrinter& printer, PrintScope scope);
     void printPanel();
+    void transferPanel();
     // The attachment file shown at a point of the text view, or "".
     std::string attachmentAt(const QPoint& viewportPos) const;
 

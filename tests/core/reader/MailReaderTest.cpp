@@ -6,6 +6,7 @@
 #include "app/MailDriver.h"
 #include "formats/uuencode.h"
 #include "message/MimeMessage.h"
+#include "platform/RunLoop.h"
 #include "platform/Workspace.h"
 #include "reader/MailReader.h"
 #include "settings/Defaults.h"
@@ -198,7 +199,6 @@ TEST_F(MailReaderTest, FocusNarrowsTheListAndUnfocusRestoresIt) {
     select({1, 3});
     reader->focus();
     EXPECT_THAT(reader->matrix().getAll(), ElementsAre(1, 3));
-    EXPECT_FALSE(reader->validateItem(MailReader::Command::Compact).enabled);
     reader->unfocus();
     EXPECT_THAT(reader->matrix().getAll(), ElementsAre(0, 1, 2, 3));
     EXPECT_THAT(reader->matrix().getSelection(), ElementsAre(1, 3));
@@ -452,6 +452,61 @@ TEST_F(AttachmentIconTest, AnIconsFileIsWrittenOnlyWhenAskedFor) {
     EXPECT_EQ(test::slurp(file), "%PDF\n");
     reader.reset();
     MailMessage::setDefaultAttachmentDirectory(std::nullopt);
+}
+
+}  // namespace
+}  // namespace quill
+
+namespace quill {
+namespace {
+
+// Compact, Transfer and Paste from the window, with the copy of "mbox" in
+// the background as for a large mailbox.
+class OrganizeTest : public MailReaderTest {
+  protected:
+    void TearDown() override {
+        MailReader::setBackgroundCompactionSize(16ll << 20);
+        MailReaderTest::TearDown();
+    }
+    void compactInBackground() {
+        MailReader::setBackgroundCompactionSize(0);
+        reader->compact();
+        EXPECT_TRUE(reader->compacting());
+        EXPECT_FALSE(reader->validateItem(MailReader::Command::NextMsg).enabled);
+        runLoop().runUntil([&] { return !reader->compacting(); }, std::chrono::seconds(10));
+    }
+};
+
+TEST_F(OrganizeTest, CompactionInTheBackgroundCanBeCancelled) {
+    select({1, 2});
+    reader->deleteMsg();
+    std::string before = test::slurp(path + "/mbox");
+    panels->cancelProgressAfter(0);
+    compactInBackground();
+    EXPECT_EQ(test::slurp(path + "/mbox"), before);
+    EXPECT_EQ(reader->matrix().rowCount(), 2);
+
+    compactInBackground();
+    EXPECT_EQ(reader->mailbox().toc().length(), 2u);
+    EXPECT_EQ(test::slurp(path + "/mbox"), message(0, "bob@y.org") + message(3, "ann@x.org"));
+    EXPECT_THAT(view.status, ::testing::StartsWith("2 messages"));
+}
+
+TEST_F(OrganizeTest, TransferMovesTheSelectionAndPasteAddsAMessage) {
+    panels->answer(0);
+    reader->transferTo(mailDir() + "/Other.mbox");  // nothing selected
+    ASSERT_EQ(panels->alerts().size(), 1u);
+    EXPECT_EQ(panels->alerts()[0].message, "No messages selected for transfer.");
+    select({0, 3});
+    reader->transferTo(mailDir() + "/Other.mbox");
+    EXPECT_EQ(test::slurp(mailDir() + "/Other.mbox/mbox"),
+              message(0, "bob@y.org") + message(3, "ann@x.org"));
+    EXPECT_EQ(reader->matrix().rowCount(), 2);
+    EXPECT_TRUE(reader->mailbox().getStateForMsg(3).isDeleted());
+
+    reader->pasteText("A pasted line");
+    EXPECT_EQ(reader->mailbox().toc().length(), 5u);
+    EXPECT_EQ(view.scrolled, reader->matrix().rowCount() - 1);
 }
 
 }  // namespace
