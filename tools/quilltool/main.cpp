@@ -40,7 +40,7 @@ constexpr Command kCommands[] = {
     {"paste", "paste MAILBOX  (text on standard input)", quill::tool::runPaste},
     {"send",
      "send [--to A]... [--cc A]... [--bcc A]... --subject S [--attach FILE]... "
-     "[--format mime|native|plain] [BODYFILE|-]",
+     "[--format mime|native|plain] [--rich FILE.rtf] [BODYFILE|-]",
      quill::tool::runSend},
     {"alias", "alias [--expand] NAME...", quill::tool::runAlias},
     {"complete", "complete PREFIX", quill::tool::runComplete},

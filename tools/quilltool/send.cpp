@@ -37,6 +37,7 @@ struct SendOptions {
     std::optional<std::string> subject;
     std::string format = "mime";
     std::string bodyFile = "-";
+    std::string rich;
 };
 
 bool parseSendOptions(const Args& args, SendOptions& o) {
@@ -56,6 +57,8 @@ bool parseSendOptions(const Args& args, SendOptions& o) {
             o.subject = args[++i];
         else if (arg == "--format" && hasValue)
             o.format = args[++i];
+        else if (arg == "--rich" && hasValue)
+            o.rich = args[++i];
         else if (!haveBody && (arg == "-" || !arg.starts_with("--")))
             o.bodyFile = arg, haveBody = true;
         else
@@ -100,7 +103,16 @@ class ToolSendView : public SendView {
     bool failed = false;
 };
 
-void fill(Send& send, const SendOptions& o, const std::string& body) {
+// The text of a rich body follows the plain one, as a window's text would.
+bool appendRich(TextView& text, const std::string& file) {
+    std::string bytes;
+    if (file.empty()) return true;
+    if (readFile(file, bytes) && text.replaceSelWithRTF(bytes)) return true;
+    std::fprintf(stderr, "quilltool: %s is not RTF\n", file.c_str());
+    return false;
+}
+
+bool fill(Send& send, const SendOptions& o, const std::string& body) {
     send.setField(kFieldTo, joined(o.to));
     send.setField(kFieldCc, joined(o.cc));
     send.setField(kFieldBcc, joined(o.bcc));
@@ -108,7 +120,9 @@ void fill(Send& send, const SendOptions& o, const std::string& body) {
     // The format first, so a plain body keeps its 8-bit characters as given.
     send.setSendFormat(formatIndex(o.format));
     send.text().replaceSel(body);
+    if (!appendRich(send.text(), o.rich)) return false;
     appendAttachments(send.text(), o.attachments);
+    return true;
 }
 
 int deliver(Send& send, ToolSendView& view) {
@@ -125,7 +139,7 @@ int runSend(const Args& args) {
     if (!parseSendOptions(args, o)) {
         std::fputs(
             "usage: quilltool send [--to A]... [--cc A]... [--bcc A]... --subject S "
-            "[--attach FILE]... [--format mime|native|plain] [BODYFILE|-]\n",
+            "[--attach FILE]... [--format mime|native|plain] [--rich FILE.rtf] [BODYFILE|-]\n",
             stderr);
         return kUsageError;
     }
@@ -147,8 +161,7 @@ int runSend(const Args& args) {
                    &Alias::shared().book()});
         ToolSendView view;
         send.setView(&view);
-        fill(send, o, body);
-        status = deliver(send, view);
+        status = fill(send, o, body) ? deliver(send, view) : 1;
     }
     watch.end();
     ::rmdir(work);
