@@ -133,7 +133,12 @@ bool ComposeTextEdit::canInsertFromMimeData(const QMimeData* source) const {
 
 void ComposeTextEdit::insertFromMimeData(const QMimeData* source) {
     const QStringList files = localFiles(source);
-    if (files.isEmpty() || !m_filesAccepted || !m_filesAccepted()) {
+    const bool attach = m_filesAccepted && m_filesAccepted();
+    if (!files.isEmpty() && !attach && m_filesAsText) {
+        insertFilesAsText(files);
+        return;
+    }
+    if (files.isEmpty() || !attach) {
         insertPlainText(source->text());
         return;
     }
@@ -141,6 +146,15 @@ void ComposeTextEdit::insertFromMimeData(const QMimeData* source) {
     for (const QString& file : files) m_text.replaceSelWithFile(file.toStdString());
     reload();
     emit filesPasted();
+}
+
+void ComposeTextEdit::insertFilesAsText(const QStringList& files) {
+    std::vector<std::string> paths;
+    for (const QString& file : files) paths.push_back(file.toStdString());
+    syncSelectionToCore();
+    if (!m_filesAsText(paths)) return;
+    reload();
+    emit textEdited();
 }
 
 }  // namespace quill

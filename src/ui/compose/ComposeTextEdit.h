@@ -2,11 +2,14 @@
 // writes every edit the user makes back into it, position for position (each
 // character of the document is one byte of the text, an attachment icon its
 // cell), so the core always holds what will be delivered. Files dropped or
-// pasted go in as attachment icons when the format takes them.
+// pasted go in as attachment icons when the format takes them, and are
+// otherwise handed on to become text.
 #pragma once
 
 #include <QTextEdit>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace quill {
 
@@ -23,6 +26,10 @@ class ComposeTextEdit : public QTextEdit {
     void syncSelectionToCore();
     // Whether pasted files become attachments (not in the plain format).
     void setFilesAccepted(std::function<bool()> accepted) { m_filesAccepted = std::move(accepted); }
+    // Where files go that the format does not take as attachments; it edits
+    // the core text at its selection and answers whether anything changed.
+    using FilesAsText = std::function<bool(const std::vector<std::string>&)>;
+    void setFilesAsText(FilesAsText handler) { m_filesAsText = std::move(handler); }
 
   signals:
     // The user changed the text; the core text holds the change.
@@ -39,9 +46,11 @@ class ComposeTextEdit : public QTextEdit {
     bool sameCharacters(int position, int count) const;
     void copyRangeToCore(int from, int to);
     void insertPiece(const QString& piece, const QTextCharFormat& format);
+    void insertFilesAsText(const QStringList& files);
 
     TextView& m_text;
     std::function<bool()> m_filesAccepted;
+    FilesAsText m_filesAsText;
     bool m_loading = false;
 };
 

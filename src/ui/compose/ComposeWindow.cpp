@@ -19,6 +19,7 @@
 #include "app/MailDriver.h"
 #include "compose/AddressFieldAppend.h"
 #include "compose/ComposeClosing.h"
+#include "compose/MediaText.h"
 #include "compose/ReplyEngine.h"
 #include "message/MailClass.h"
 #include "message/MailMessage.h"
@@ -62,6 +63,9 @@ ComposeWindow::ComposeWindow(std::shared_ptr<MailReader> reader, QWidget* parent
     m_target = std::make_unique<ComposeReplyTarget>(*m_send, *this);
     m_text = new ComposeTextEdit(m_send->text(), this);
     m_text->setFilesAccepted([this] { return m_send->sendFormat() != kPlainFormat; });
+    m_text->setFilesAsText([this](const std::vector<std::string>& files) {
+        return MediaText(m_send->text(), m_send->services()).addFileList(files);
+    });
     connect(m_text, &ComposeTextEdit::textEdited, this, &ComposeWindow::textEdited);
     connect(m_text, &ComposeTextEdit::filesPasted, this, [this] { m_target->textDidPaste(); });
     auto* layout = new QVBoxLayout(this);
