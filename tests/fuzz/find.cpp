@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::size_t newline = input.find('\n');
     if (newline == std::string_view::npos) return 0;
     std::string text(input.substr(0, newline));
-    std::string_view message = input.substr(newline + 1);
+    std::string message(input.substr(newline + 1));
     std::string needle = literalNeedle(text, fold);
     if (findLiteral(message, needle, fold) != plainFind(message, needle, fold)) std::abort();
     if (auto expression = FindExpression::compile({text, fold, regExpr, true}))

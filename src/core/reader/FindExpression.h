@@ -36,7 +36,9 @@ class FindExpression {
     FindExpression& operator=(const FindExpression&) = delete;
     ~FindExpression();
 
-    // Whether any line of `bytes` matches.
+    // Whether any line of `bytes` matches. The bytes must lie in a buffer
+    // with a NUL somewhere after them (a std::string's): the matcher keeps to
+    // the view, but sanitizer builds measure it as a C string.
     bool matches(std::string_view bytes) const;
 
   private:
