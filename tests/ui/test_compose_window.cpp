@@ -83,7 +83,8 @@ class TestComposeWindow : public QObject {
                  {"SendFormat", "MailMessage"},
                  {"ReadReceipt", "NO"},
                  {"ComposeStatusLine", "YES"},
-                 {"UseSignatureFile", "NO"}})
+                 {"UseSignatureFile", "NO"},
+                 {"Debug", "NO"}})
             store->set(key, value.toStdString());
         m_panels = std::make_shared<quill::ScriptedPanels>();
         quill::installPanels(m_panels);
