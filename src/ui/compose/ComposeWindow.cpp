@@ -1,5 +1,6 @@
 #include "ui/compose/ComposeWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -154,6 +155,21 @@ void ComposeWindow::buildForm() {
     static_cast<QVBoxLayout*>(layout())->addLayout(form);
 }
 
+void ComposeWindow::addStyleKeys() {
+    const std::pair<QKeySequence::StandardKey, unsigned> keys[] = {
+        {QKeySequence::Bold, kBoldTrait},
+        {QKeySequence::Italic, kItalicTrait},
+        {QKeySequence::Underline, kUnderlineTrait}};
+    for (const auto& [key, trait] : keys) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, m_text,
+                [this, trait] { m_text->toggleTraits(trait); });
+        addAction(action);
+    }
+}
+
 void ComposeWindow::buildButtons() {
     auto* row = new QHBoxLayout;
     m_deliver = new QPushButton(uiText("Deliver"), this);
@@ -181,6 +197,7 @@ void ComposeWindow::buildButtons() {
     connect(m_format, &QToolButton::clicked, this, &ComposeWindow::cycleFormat);
     connect(m_receipt, &QToolButton::toggled, this,
             [this](bool on) { m_send->setReadReceipt(on); });
+    addStyleKeys();
     connect(m_options, &QPushButton::clicked, this, [this] {
         SendOptionsPanel::shared().setCurSender(this);
         SendOptionsPanel::shared().show();
