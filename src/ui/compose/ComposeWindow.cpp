@@ -58,8 +58,9 @@ std::string fieldText(const QLineEdit* edit) { return edit->text().toLatin1().to
 ComposeWindow::ComposeWindow(std::shared_ptr<MailReader> reader, QWidget* parent)
     : QWidget(parent, Qt::Window),
       m_reader(std::move(reader)),
-      m_send(std::make_unique<Send>(SendServices(MailDriver::shared().mailContext(),
-                                                 processLauncher(), &Alias::shared().book()))) {
+      m_send(
+          std::make_unique<Send>(SendServices(MailDriver::shared().mailContext(), processLauncher(),
+                                              [] { return &Alias::shared().book(); }))) {
     setAttribute(Qt::WA_DeleteOnClose);
     m_target = std::make_unique<ComposeReplyTarget>(*m_send, *this);
     m_text = new ComposeTextEdit(m_send->text(), this);
