@@ -51,21 +51,41 @@ void compress(std::array<uint32_t, 8>& h, const char* block) {
     for (int i = 0; i < 8; ++i) h[i] += v[i];
 }
 
-std::string sha256Hex(std::string_view data) {
+// A digest taken over pieces as they come: whole blocks are compressed where
+// they lie, only a block's worth is ever held.
+struct Sha256 {
     std::array<uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                  0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    std::string padded(data);
-    uint64_t bits = uint64_t(data.size()) * 8;
-    padded.push_back('\x80');
-    while (padded.size() % 64 != 56) padded.push_back('\0');
-    char length[8];
-    putU64(length, bits);
-    padded.append(length, sizeof length);
-    for (size_t at = 0; at < padded.size(); at += 64) compress(h, padded.data() + at);
-    std::string hex;
-    for (uint32_t word : h) hex += formatString("%08x", word);
-    return hex;
-}
+    std::string partial;
+    uint64_t length = 0;
+
+    void add(std::string_view data) {
+        length += data.size();
+        if (!partial.empty()) {
+            size_t take = std::min(data.size(), 64 - partial.size());
+            partial.append(data.substr(0, take));
+            data.remove_prefix(take);
+            if (partial.size() < 64) return;
+            compress(h, partial.data());
+            partial.clear();
+        }
+        for (; data.size() >= 64; data.remove_prefix(64)) compress(h, data.data());
+        partial.assign(data);
+    }
+
+    std::string hex() {
+        uint64_t bits = length * 8;
+        std::string tail = partial + '\x80';
+        while (tail.size() % 64 != 56) tail.push_back('\0');
+        char size[8];
+        putU64(size, bits);
+        tail.append(size, sizeof size);
+        for (size_t at = 0; at < tail.size(); at += 64) compress(h, tail.data() + at);
+        std::string out;
+        for (uint32_t word : h) out += formatString("%08x", word);
+        return out;
+    }
+};
 
 // ---- JSON ----
 
@@ -92,6 +112,17 @@ std::string jsonValue(const std::optional<std::string>& value) {
     return value ? jsonString(*value) : "null";
 }
 
+// The decoded body's length and digest, read a piece at a time.
+std::string bodyFields(const MailMessage& message) {
+    Sha256 digest;
+    message.writeBodyPieces([&digest](std::string_view piece) {
+        digest.add(piece);
+        return true;
+    });
+    return ", \"body_length\": " + std::to_string(digest.length) +
+           ", \"body_sha256\": " + jsonString(digest.hex());
+}
+
 std::string jsonObject(const MailHeaders& pairs) {
     std::string out = "{";
     for (int i = pairs.count() - 1; i >= 0; --i) {
@@ -110,8 +141,7 @@ std::string jsonNode(MimeMessage& node) {
                       ", \"disposition_params\": " + jsonObject(node.mimeDispositionParameters());
     bool multipart = node.mimeType() && *node.mimeType() == "multipart";
     if (!multipart) {
-        out += ", \"body_length\": " + std::to_string(node.bodyLength()) +
-               ", \"body_sha256\": " + jsonString(sha256Hex(node.bodyView()));
+        out += bodyFields(node);
     } else {
         out += ", \"body_length\": null, \"body_sha256\": null, \"parts\": [";
         const MimeMessage::PartList* parts = node.parts();
@@ -129,7 +159,7 @@ int runMime(const Args& args) {
     std::optional<std::string> text = readFileArgument(args, "mime", status);
     if (!text) return status;
     registerMimeMessageClass();
-    ByteSource stream(*text);
+    ByteSource stream(SharedBytes(std::move(*text)));
     std::unique_ptr<MailMessage> message = MailMessage::newFromStream(stream);
     if (!message) {
         std::fprintf(stderr, "%s: not a message\n", args[0].c_str());
@@ -144,9 +174,8 @@ int runMime(const Args& args) {
     } else {
         out +=
             "{\"type\": null, \"subtype\": null, \"params\": {}, \"encoding\": null, "
-            "\"disposition\": null, \"disposition_params\": {}, \"body_length\": " +
-            std::to_string(message->bodyLength()) +
-            ", \"body_sha256\": " + jsonString(sha256Hex(message->bodyView())) + "}";
+            "\"disposition\": null, \"disposition_params\": {}" +
+            bodyFields(*message) + "}";
     }
     std::printf("%s}\n", out.c_str());
     return 0;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/SharedBytes.h"
 #include "commands.h"
 #include "message/MimeMessage.h"
 #include "platform/ConsolePanels.h"
@@ -66,8 +67,9 @@ int runShow(const Args& args) {
     view.setUtf8(!o.latin1);
     std::string shown;
     {
+        // The message reads the mailbox's buffer in place and goes first.
         std::unique_ptr<MailMessage> message =
-            renderMessage(*text, o.mailbox,
+            renderMessage(SharedBytes::borrowed(*text), o.mailbox,
                           o.allHeaders ? nullptr : filteredHeadersFrom(Defaults::shared()), view);
         shown = message ? MimeMessage::textWithAttachmentNames(view) : std::string(*text);
     }

@@ -1,10 +1,13 @@
 // ByteSource: a read position over message bytes held elsewhere (a mapped
 // mailbox, a buffer read from "mbox", a body). Parsers take lines from it and
 // hand the rest to whoever reads the body; the bytes must outlive the source.
+// A source over shared bytes hands the body on as a share of them, not a copy.
 #pragma once
 
 #include <cstddef>
 #include <string_view>
+
+#include "base/SharedBytes.h"
 
 namespace quill {
 
@@ -12,6 +15,7 @@ class ByteSource {
   public:
     ByteSource() = default;
     explicit ByteSource(std::string_view bytes) : m_bytes(bytes) {}
+    explicit ByteSource(SharedBytes bytes) : m_bytes(bytes.view()), m_shared(std::move(bytes)) {}
 
     bool atEnd() const { return m_pos >= m_bytes.size(); }
     size_t position() const { return m_pos; }
@@ -34,9 +38,15 @@ class ByteSource {
         return rest;
     }
     std::string_view remaining() const { return m_bytes.substr(m_pos); }
+    // readRest as a share of the bytes this source was made over, or a copy.
+    SharedBytes readRestShared() {
+        std::string_view rest = readRest();
+        return m_shared.empty() ? SharedBytes::copyOf(rest) : m_shared.sliceFor(rest);
+    }
 
   private:
     std::string_view m_bytes;
+    SharedBytes m_shared;
     size_t m_pos = 0;
 };
 

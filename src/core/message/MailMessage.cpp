@@ -283,8 +283,7 @@ bool MailMessage::readHeadersFromStream(ByteSource& stream) {
 }
 
 bool MailMessage::readBodyFromStream(ByteSource& stream) {
-    resetBody();
-    setBody(stream.readRest());
+    setBody(stream.readRestShared());
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include "base/ByteSource.h"
 #include "base/FileHandles.h"
 #include "base/Status.h"
+#include "message/BodyBytes.h"
 #include "message/MailClass.h"
 #include "message/MailHeaders.h"
 
@@ -80,16 +81,23 @@ class MailMessage : public MailHeaders::LineWriter {
     void setEncrypted(bool flag) { myIsEncrypted = flag; }
 
     // ---- body ----
-    size_t bodyLength() const { return myBody ? myBody->size() : 0; }
-    ByteSource stream() const { return ByteSource(bodyView()); }
+    // A body still in its transfer encoding is decoded (and kept) on first
+    // request; writeBodyPieces streams it without keeping it.
+    size_t bodyLength() const { return bodyView().size(); }
+    ByteSource stream() const { return ByteSource(myBody.shared()); }
     std::string stringBody() const { return std::string(bodyView()); }
-    std::string_view bodyView() const { return myBody ? std::string_view(*myBody) : ""; }
-    void setBody(std::shared_ptr<const std::string> data) { myBody = std::move(data); }
-    void setBody(std::string_view bytes) { myBody = std::make_shared<const std::string>(bytes); }
-    void setBodyNoCopy(std::string&& bytes) {
-        myBody = std::make_shared<const std::string>(std::move(bytes));
+    std::string_view bodyView() const { return myBody.view(); }
+    const SharedBytes& sharedBody() const { return myBody.shared(); }
+    bool writeBodyPieces(const BodyBytes::PieceSink& sink) const {
+        return myBody.forEachPiece(sink);
     }
-    void resetBody() { myBody.reset(); }
+    void setBody(SharedBytes data) { myBody = BodyBytes(std::move(data)); }
+    void setBody(std::string_view bytes) { setBody(SharedBytes::copyOf(bytes)); }
+    void setBodyNoCopy(std::string&& bytes) { setBody(SharedBytes(std::move(bytes))); }
+    void setEncodedBody(SharedBytes encoded, TransferCoding coding) {
+        myBody = BodyBytes(std::move(encoded), coding);
+    }
+    void resetBody() { myBody = BodyBytes(); }
 
     // ---- reading ----
     bool readHeadersFromStream(ByteSource& stream);
@@ -140,7 +148,7 @@ class MailMessage : public MailHeaders::LineWriter {
 
   protected:
     std::unique_ptr<MailHeaders> myHeaders;
-    std::shared_ptr<const std::string> myBody;
+    BodyBytes myBody;
     bool myReadReceipt = false;
     std::optional<std::string> myAttachmentPath;
     bool myIsEncrypted = false;

@@ -114,10 +114,12 @@ std::string_view withoutFinalNewline(std::string_view text) {
     return text;
 }
 
-// A body is never written through a link that took the file's place.
-bool writeBodyFile(const std::string& path, std::string_view bytes) {
+// A body is never written through a link that took the file's place. The
+// bytes come a piece at a time, so a large attachment is never decoded whole.
+bool writeBodyFile(const std::string& path, std::string_view head, const BodyBytes& body) {
     UniqueFd fd = openFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
-    return fd && writeAll(fd.get(), bytes) && fd.close() == 0;
+    auto write = [&fd](std::string_view piece) { return writeAll(fd.get(), piece); };
+    return fd && write(head) && body.forEachPiece(write) && fd.close() == 0;
 }
 
 }  // namespace
@@ -232,11 +234,9 @@ bool MimeMessage::isRichBody() const { return !(isType("text") && isSubtype("pla
 
 bool MimeMessage::readBodyFromStream(ByteSource& stream) {
     if (isKeyEqual(myMimeEncoding, "base64")) {
-        resetBody();
-        setBodyNoCopy(decodeBase64(stream.readRest()));
+        setEncodedBody(stream.readRestShared(), TransferCoding::Base64);
     } else if (isKeyEqual(myMimeEncoding, "quoted-printable")) {
-        resetBody();
-        setBodyNoCopy(decodeQuotedPrintable(stream.readRest()));
+        setEncodedBody(stream.readRestShared(), TransferCoding::QuotedPrintable);
     } else {
         if (myMimeEncoding && !isKeyEqual(myMimeEncoding, "7bit") &&
             !isKeyEqual(myMimeEncoding, "8bit") && !isKeyEqual(myMimeEncoding, "binary"))
@@ -340,7 +340,8 @@ void MimeMessage::fillTextBody(MimeRichText& view, std::string_view body) {
 void MimeMessage::decodeMultipartBody() {
     if (!isSplitMultipart()) return;
     myParts = std::make_unique<PartList>();
-    std::string_view body = bodyView();
+    const SharedBytes& shared = sharedBody();
+    std::string_view body = shared.view();
     std::string boundary;
     if (const std::string* parameter = mimeParameterValueForKey("boundary")) {
         boundary = *parameter;
@@ -363,7 +364,7 @@ void MimeMessage::decodeMultipartBody() {
             logWarning(kWho, "Missing terminating boundary of MIME multipart message");
             if (body.size() > start + 1) text = body.substr(start, body.size() - 1 - start);
         }
-        ByteSource stream(text);
+        ByteSource stream(shared.sliceFor(text));
         if (std::unique_ptr<MimeMessage> part = initFromStream(stream)) {
             part->nestIn(*this);
             myParts->push_back(std::move(part));
@@ -547,7 +548,8 @@ bool MimeMessage::saveBodyToFile(const std::string& path) {
             for (const auto& part : *list) ok = part->saveBodyToFile(part->bodyFileIn(path)) && ok;
     } else {
         const Sound* audio = isType("audio") ? sound() : nullptr;
-        ok = writeBodyFile(path, audio ? std::string_view(audio->data) : bodyView());
+        ok =
+            audio ? writeBodyFile(path, audio->data, BodyBytes()) : writeBodyFile(path, {}, myBody);
     }
     const std::string* mode = mimeParameterValueForKey("x-unix-mode");
     if (ok && mode) {
@@ -569,8 +571,7 @@ bool MimeMessage::saveWholePartToFile(const std::string& path) {
     ByteSink sink;
     MailMessage::writeHeadersToStream(sink);
     sink.write("\n");
-    sink.write(bodyView());
-    return writeBodyFile(path, sink.bytes());
+    return writeBodyFile(path, sink.bytes(), myBody);
 }
 
 void MimeMessage::insertIcon(TextView& view, bool wholePart) {
@@ -697,7 +698,7 @@ void MimeMessage::renderAlternatives(TextView& view, const RenderOptions& option
 
 void MimeMessage::renderEmbeddedMessage(TextView& view, const RenderOptions& options) {
     if (showsWholeWhenTooDeep(view, true)) return;
-    ByteSource stream(bodyView());
+    ByteSource stream(sharedBody());
     std::unique_ptr<MailMessage> message = MailMessage::newFromStream(stream);
     if (!message) {
         view.replaceSel(bodyView());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "base/ascii.h"
 
@@ -85,33 +86,56 @@ void Base64Decoder::feed(std::string_view bytes, std::string& out) {
     out.resize(static_cast<std::size_t>(w - out.data()));
 }
 
-// Plain text between escapes is copied a line piece at a time. Blanks at the
-// end of a piece are taken back: they vanish before a newline and wait for
-// the next byte when the input ends; before "=" they stay.
+// Text is copied a line at a time: memchr finds the line's end and each "=",
+// whole "=XY" escapes and soft breaks are undone in place, and anything else
+// after "=" is left to the state machine. Blanks at the end of a line are
+// taken back (never a decoded "=20"): they vanish before a newline and wait
+// for the next byte when the input ends; before "=" they stay.
 const char* QuotedPrintableDecoder::copyText(const char* p, const char* end, char*& w) {
     while (p < end) {
         if (m_blanks && !settleBlanks(*p, w)) {
             ++p;
             continue;
         }
-        const char* stop = p;
-        for (char c; stop < end && (c = *stop) != '=' && c != '\n'; ++stop) *w++ = c;
-        if (stop == end || *stop == '\n') {
-            const char* blanks = stop;
-            while (blanks > p && blanks[-1] == ' ') --blanks;
-            m_blanks = static_cast<std::size_t>(stop - blanks);
-            w -= m_blanks;
+        const char* lineEnd = find(p, end, '\n');
+        const char* plain = p;  // where the bytes copied as they are begin
+        const char* stop = copyLine(p, lineEnd, plain, w);
+        if (stop < lineEnd && isSoftBreak(stop + 1, lineEnd) && lineEnd < end) {
+            p = lineEnd + 1;
+            continue;
         }
+        if (stop < lineEnd) {
+            m_state = State::Equals;
+            return stop + 1;
+        }
+        const char* blanks = stop;
+        while (blanks > plain && blanks[-1] == ' ') --blanks;
+        m_blanks = static_cast<std::size_t>(stop - blanks);
+        w -= m_blanks;
         p = stop;
         if (p == end) break;
-        if (*p++ == '=') {
-            m_state = State::Equals;
-            return p;
-        }
         m_blanks = 0;
         *w++ = '\n';
+        ++p;
     }
     return p;
+}
+
+// Copies [p, lineEnd) up to the first "=" that does not start a whole hex
+// escape inside the line, decoding the escapes before it; `plain` is left
+// where the text after the last decoded escape begins.
+const char* QuotedPrintableDecoder::copyLine(const char* p, const char* lineEnd, const char*& plain,
+                                             char*& w) {
+    for (;;) {
+        const char* equals = find(p, lineEnd, '=');
+        std::memcpy(w, p, static_cast<std::size_t>(equals - p));
+        w += equals - p;
+        if (equals == lineEnd || lineEnd - equals < 3) return equals;
+        int high = hexValue(equals[1]), low = hexValue(equals[2]);
+        if (high < 0 || low < 0) return equals;
+        *w++ = static_cast<char>(high * 16 + low);
+        p = plain = equals + 3;
+    }
 }
 
 // Blanks held from earlier input meet byte c: another blank joins them (false),
@@ -124,6 +148,16 @@ bool QuotedPrintableDecoder::settleBlanks(char c, char*& w) {
     if (c != '\n') w = std::fill_n(w, m_blanks, ' ');
     m_blanks = 0;
     return true;
+}
+
+// What follows "=" up to the line's end: nothing, or a carriage return.
+bool QuotedPrintableDecoder::isSoftBreak(const char* p, const char* lineEnd) {
+    return p == lineEnd || (p + 1 == lineEnd && *p == '\r');
+}
+
+const char* QuotedPrintableDecoder::find(const char* p, const char* end, char c) {
+    const void* found = std::memchr(p, c, static_cast<std::size_t>(end - p));
+    return found ? static_cast<const char*>(found) : end;
 }
 
 void QuotedPrintableDecoder::put(char c, char*& w) {
@@ -214,6 +248,53 @@ std::string decodeQuotedPrintable(std::string_view bytes) {
     decoder.feed(bytes, out);
     decoder.finish(out);
     return out;
+}
+
+namespace {
+
+// The decoded bytes are handed on a piece of input at a time through one
+// buffer, so a large body is never held decoded whole.
+constexpr std::size_t kPieceBytes = 256 << 10;
+
+template <class Decoder>
+bool decodeInPieces(std::string_view bytes, const std::function<bool(std::string_view)>& sink) {
+    Decoder decoder;
+    std::string out;
+    for (std::size_t at = 0; at < bytes.size(); at += kPieceBytes) {
+        out.clear();
+        decoder.feed(bytes.substr(at, kPieceBytes), out);
+        if (!out.empty() && !sink(out)) return false;
+    }
+    out.clear();
+    decoder.finish(out);
+    return out.empty() || sink(out);
+}
+
+}  // namespace
+
+std::string decodeTransfer(std::string_view bytes, TransferCoding coding) {
+    switch (coding) {
+        case TransferCoding::Base64:
+            return decodeBase64(bytes);
+        case TransferCoding::QuotedPrintable:
+            return decodeQuotedPrintable(bytes);
+        case TransferCoding::Identity:
+            break;
+    }
+    return std::string(bytes);
+}
+
+bool decodeTransferInPieces(std::string_view bytes, TransferCoding coding,
+                            const std::function<bool(std::string_view)>& sink) {
+    switch (coding) {
+        case TransferCoding::Base64:
+            return decodeInPieces<Base64Decoder>(bytes, sink);
+        case TransferCoding::QuotedPrintable:
+            return decodeInPieces<QuotedPrintableDecoder>(bytes, sink);
+        case TransferCoding::Identity:
+            break;
+    }
+    return sink(bytes);
 }
 
 }  // namespace quill

@@ -3,6 +3,7 @@
 // one piece and the same body fed a byte at a time decode alike.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,9 @@ class QuotedPrintableDecoder {
 
   private:
     const char* copyText(const char* p, const char* end, char*& w);
+    static const char* copyLine(const char* p, const char* lineEnd, const char*& plain, char*& w);
+    static const char* find(const char* p, const char* end, char c);
+    static bool isSoftBreak(const char* p, const char* lineEnd);
     bool settleBlanks(char c, char*& w);
     void put(char c, char*& w);
     enum class State { Text, Equals, EqualsCR, EqualsHex };
@@ -42,5 +46,14 @@ class QuotedPrintableDecoder {
 
 std::string decodeBase64(std::string_view bytes);
 std::string decodeQuotedPrintable(std::string_view bytes);
+
+// A body's "Content-Transfer-Encoding", as far as it needs undoing.
+enum class TransferCoding { Identity, Base64, QuotedPrintable };
+
+std::string decodeTransfer(std::string_view bytes, TransferCoding coding);
+// The same handed to sink a piece at a time, in order, the pieces joined
+// being decodeTransfer's result; false as soon as sink answers false.
+bool decodeTransferInPieces(std::string_view bytes, TransferCoding coding,
+                            const std::function<bool(std::string_view)>& sink);
 
 }  // namespace quill

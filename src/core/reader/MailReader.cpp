@@ -429,17 +429,18 @@ void MailReader::showMessage(int index, bool forcePlain) {
     }
     m_text.clear();
     m_text.setUtf8(m_defaults.unicodeDisplay());
+    m_message.reset();
+    // The one copy kept of the shown message: its body and attachments are shares of it.
+    m_shownBytes = SharedBytes::copyOf(*bytes);
     if (forcePlain) {
         MailHeaders::setFilteredHeaders(nullptr);
         m_text.replaceSel(m_text.isUtf8() ? utf8OrLatin1(*bytes) : std::string(*bytes));
-        m_message.reset();
     } else {
-        m_message = renderMessage(*bytes, m_path, hiddenHeaders(), m_text,
+        m_message = renderMessage(m_shownBytes, m_path, hiddenHeaders(), m_text,
                                   MimeMessage::RenderOptions{m_mimeChoice});
         TextDisplayFilters::willDisplayText(m_text);
     }
-    m_shownBytes.assign(bytes->data(), bytes->size());
-    m_shownHeader.readMessage(m_shownBytes);
+    m_shownHeader.readMessage(m_shownBytes.view());
     m_hasForeignAttachment = bytes->find("\nbegin ") != std::string_view::npos;
     m_matrix.msgRead(index);
     showSummary();
@@ -486,7 +487,7 @@ void MailReader::emptyMsg() {
     m_text.clear();
     m_shownHeader.cleanList();
     m_message.reset();
-    m_shownBytes.clear();
+    m_shownBytes = SharedBytes();
     m_curMsg = -1;
     m_hasForeignAttachment = false;
     showSummary();

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/SharedBytes.h"
 #include "compose/ReplySource.h"
 #include "message/AlternativeChoice.h"
 #include "reader/MailReaderView.h"
@@ -254,7 +255,7 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
     TocMatrix m_matrix;
     TextView m_text;
     std::unique_ptr<MailMessage> m_message;
-    std::string m_shownBytes;  // the shown message as stored
+    SharedBytes m_shownBytes;  // the shown message as stored
     Message m_shownHeader;     // its header record
     MailReaderView* m_view = nullptr;
     std::vector<std::vector<int>> m_undo;  // newest deletion last

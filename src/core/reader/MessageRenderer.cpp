@@ -39,8 +39,17 @@ std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::str
                                            std::shared_ptr<const MailHeaders> hidden,
                                            TextView& view,
                                            const MimeMessage::RenderOptions& options) {
+    return renderMessage(SharedBytes::copyOf(text), mailboxPath, std::move(hidden), view, options);
+}
+
+std::unique_ptr<MailMessage> renderMessage(const SharedBytes& shared,
+                                           const std::string& mailboxPath,
+                                           std::shared_ptr<const MailHeaders> hidden,
+                                           TextView& view,
+                                           const MimeMessage::RenderOptions& options) {
     view.clear();
-    ByteSource source(text);
+    std::string_view text = shared.view();
+    ByteSource source(shared);
     std::unique_ptr<MailMessage> message = MailMessage::newFromStream(source, mailboxPath);
     if (!message) return nullptr;
     MailHeaders::setFilteredHeaders(std::move(hidden));

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/SharedBytes.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
 #include "richtext/TextView.h"
@@ -34,5 +35,12 @@ std::unique_ptr<MailMessage> renderMessage(std::string_view text, const std::str
                                            std::shared_ptr<const MailHeaders> hidden,
                                            TextView& view,
                                            const MimeMessage::RenderOptions& options);
+// The same over bytes the caller keeps shared: the message's body and its
+// parts are shares of them, and an attachment stays encoded there until its
+// icon is opened or saved. The text-view forms above read a copy.
+std::unique_ptr<MailMessage> renderMessage(const SharedBytes& text, const std::string& mailboxPath,
+                                           std::shared_ptr<const MailHeaders> hidden,
+                                           TextView& view,
+                                           const MimeMessage::RenderOptions& options = {});
 
 }  // namespace quill

@@ -72,6 +72,10 @@ TEST(QuotedPrintable, SoftBreaksHexBlanksAndWhatIsNotAnEscape) {
                          {"end=4", "end=4"},
                          {"caf=E9 au lait  \nna=EFve =\nsoft  =\r\nend  ",
                           "caf\xe9 au lait\nna\xefve soft  end  "},
+                         {"a=20\n", "a \n"},
+                         {"=20  =41  \nb", "   A\nb"},
+                         {"tab\t \n=41=4", "tab\t\nA=4"},
+                         {"x=\n  =3D\r\n", "x  =\r\n"},
                      });
 }
 
@@ -84,6 +88,38 @@ TEST(QuotedPrintable, BlanksAndEscapesDecodeAlikeHoweverCut) {
                             "a=\r"};
     for (std::string_view input : inputs)
         expectCutsAgree<QuotedPrintableDecoder>(input, decodeQuotedPrintable(input));
+}
+
+// Bodies larger than one decoding piece, with groups, escapes, soft breaks
+// and trailing blanks falling at every offset of the piece boundaries.
+std::string largeEncoded(TransferCoding coding) {
+    const char* base64Lines[] = {"QUJD\r\n", "REVG*R0g=\n", "SUo=\n", "S0xN\n", "Tg\n", "==\n"};
+    const char* qpLines[] = {"caf=E9  \n", "soft =\n", "=3D=\r\n", "x=zz \n", "a=4\n", "end\n"};
+    std::string out;
+    for (std::size_t i = 0; out.size() < (700 << 10); ++i)
+        out += coding == TransferCoding::Base64 ? base64Lines[i * 7 % 6] : qpLines[i * 7 % 6];
+    return out;
+}
+
+TEST(TransferPieces, PiecesJoinedAreTheWholeDecodingAndAFalseSinkStops) {
+    for (TransferCoding coding :
+         {TransferCoding::Identity, TransferCoding::Base64, TransferCoding::QuotedPrintable}) {
+        const std::string input = largeEncoded(coding);
+        std::string joined;
+        int pieces = 0;
+        EXPECT_TRUE(decodeTransferInPieces(input, coding, [&](std::string_view piece) {
+            joined += piece;
+            return ++pieces > 0;
+        }));
+        EXPECT_EQ(joined, decodeTransfer(input, coding));
+        EXPECT_GT(pieces, coding == TransferCoding::Identity ? 0 : 2);
+        pieces = 0;
+        EXPECT_FALSE(decodeTransferInPieces(input, coding, [&](std::string_view) {
+            ++pieces;
+            return false;
+        }));
+        EXPECT_EQ(pieces, 1);
+    }
 }
 
 TEST(MimeToken, EqualityIgnoresCaseAndLeadingX) {

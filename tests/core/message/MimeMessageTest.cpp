@@ -10,6 +10,7 @@
 #include "message/MimeFilter.h"
 #include "message/MimeMessage.h"
 #include "message/mimetypes.h"
+#include "message/mimewrite.h"
 #include "richtext/TextView.h"
 #include "support/QuillTest.h"
 
@@ -264,6 +265,39 @@ TEST_F(MimeMessageTest, OtherTypesBecomeIconsWithMapNames) {
     view.clear();
     m.reset();
     EXPECT_NE(::access(path.c_str(), F_OK), 0);  // gone with the message and its icons
+}
+
+// A message read from shared bytes holds its parts as shares of them: plain
+// parts point into the message's own buffer, encoded ones stay encoded until
+// saved, and the files are the decoded bytes after the reader dropped its
+// share. The attachment spans several decoding pieces.
+TEST_F(MimeMessageTest, PartsShareTheMessageBytesAndSaveDecodedInPieces) {
+    std::string data;
+    for (int i = 0; data.size() < (600 << 10); ++i) data += static_cast<char>(i * 131 % 251);
+    ByteSink base64, quoted;
+    ASSERT_TRUE(writeBase64(data, base64, 76));
+    ASSERT_TRUE(writeQuotedPrintable(data, quoted, 76));
+    auto text = std::make_unique<SharedBytes>(SharedBytes(
+        "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\nplain\n"
+        "--b\nContent-Type: application/x-a; name=a.bin\nContent-Transfer-Encoding: base64\n\n" +
+        base64.bytes() +
+        "\n--b\nContent-Type: application/x-b; name=b.bin\n"
+        "Content-Transfer-Encoding: quoted-printable\n\n" +
+        quoted.bytes() + "\n--b--\n"));
+    ByteSource stream(*text);
+    std::unique_ptr<MimeMessage> message = MimeMessage::initFromStream(stream);
+    ASSERT_TRUE(message);
+    const MimeMessage::PartList* parts = message->parts();
+    ASSERT_TRUE(parts && parts->size() == 3);
+    std::string_view plain = (*parts)[0]->bodyView(), all = text->view();
+    EXPECT_EQ(plain, "plain");
+    EXPECT_TRUE(plain.data() >= all.data() && plain.data() < all.data() + all.size());
+    text.reset();
+    TextView view;
+    message->replaceSelWithBodyInView(view);
+    std::vector<const Attachment*> icons = view.richText().attachments();
+    ASSERT_EQ(icons.size(), 2u);
+    for (const Attachment* icon : icons) EXPECT_EQ(test::slurp(opened(*icon)), data) << icon->name;
 }
 
 TEST_F(MimeMessageTest, IconsOfAMessageThatIsGoneOpenNothing) {

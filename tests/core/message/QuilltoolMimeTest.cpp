@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/utf8.h"
+#include "message/mimewrite.h"
 #include "support/QuillTest.h"
 
 namespace quill {
@@ -106,6 +107,27 @@ TEST_F(QuilltoolMimeTest, PrintsTheTreeOfAKnownMessage) {
               "\"encoding\": \"base64\", \"disposition\": \"attachment\", \"disposition_params\": "
               "{\"filename\": \"x\\\"y\"}, \"body_length\": 2, \"body_sha256\": "
               "\"b413f47d13ee2fe6c845b2ee141af81de858df4ec549a58b7970bb96645bc8d2\"}]}}\n");
+}
+
+// The digest of a body decoded a piece at a time is that of the same bytes
+// sent plain in one piece, for bodies of every length around a digest block.
+TEST_F(QuilltoolMimeTest, DigestsOfDecodedPiecesMatchThePlainBody) {
+    std::string large;
+    for (int i = 0; large.size() < (700 << 10); ++i) large += "line " + std::to_string(i) + "\n";
+    for (std::string data : {std::string("abc"), std::string(63, 'x'), std::string(64, 'y'),
+                             std::string(65, 'z'), large}) {
+        ByteSink base64;
+        ASSERT_TRUE(writeBase64(data, base64, 76));
+        auto digest = [&](const std::string& name, const std::string& encoding,
+                          std::string_view body) {
+            std::string json = quilltool(
+                "mime " + writeFile(name, "Content-Type: text/plain\nContent-Transfer-Encoding: " +
+                                              encoding + "\n\n" + std::string(body)));
+            return json.substr(json.find("\"body_length\""));
+        };
+        EXPECT_EQ(digest("plain.eml", "8bit", data), digest("b64.eml", "base64", base64.bytes()))
+            << data.size() << " bytes";
+    }
 }
 
 TEST_F(QuilltoolMimeTest, EveryCorpusMessageGivesValidJson) {
