@@ -34,6 +34,8 @@ std::string slurp(const std::string& path);
 void spit(const std::string& path, const std::string& bytes);
 // What a shell command writes on its standard output.
 std::string commandOutput(const std::string& command);
+// The names in a directory, sorted, without "." and ".."; none when unreadable.
+std::vector<std::string> dirEntries(const std::string& path);
 // A file of the shared mail corpus, or nothing when the corpus is absent.
 std::optional<std::string> corpusFile(const std::string& relative);
 

@@ -1,8 +1,7 @@
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <set>
+#include <sstream>
 
 #include "formats/SunFileTypes.h"
 #include "formats/SunMessage.h"
@@ -24,17 +23,6 @@ std::vector<std::string> bodies(std::string_view body) {
     std::vector<std::string> out;
     for (const auto& part : SunMessage::splitBody(body)) out.emplace_back(part->bodyView());
     return out;
-}
-
-std::set<std::string> entries(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                names.insert(e->d_name);
-        closedir(d);
-    }
-    return names;
 }
 
 TEST(SunMessageSplit, SeparatorsAndLineCounts) {
@@ -176,8 +164,8 @@ TEST_F(SunMessageTest, HostileNamesWriteOnlyInsideTheAttachmentDirectoryAndRunNo
         EXPECT_EQ(file.rfind(dir + "/", 0), 0u) << file;
         EXPECT_EQ(file.find('/', dir.size() + 1), std::string::npos) << file;
     }
-    EXPECT_EQ(entries(dir).size(), names.size());
-    EXPECT_EQ(entries(tmp()), (std::set<std::string>{"attach", "home", "spool"}));
+    EXPECT_EQ(test::dirEntries(dir).size(), names.size());
+    EXPECT_EQ(test::dirEntries(tmp()), (std::vector<std::string>{"attach", "home", "spool"}));
     EXPECT_NE(access(pwned.c_str(), F_OK), 0);
 }
 

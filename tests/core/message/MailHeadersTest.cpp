@@ -2,6 +2,8 @@
 // envelope line and rendering with the display filter.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "message/MailHeaders.h"
 #include "message/MimeParameters.h"
 #include "support/QuillTest.h"
@@ -40,19 +42,9 @@ class MailHeadersTest : public test::QuillTest {
     }
     // "Thu Mar 13 10:02:07 1997": the 24 characters of a ctime text.
     static bool looksLikeCtime(const std::string& t) {
-        const std::string shape = "Aaa Aaa _9 99:99:99 9999";
-        if (t.size() != shape.size()) return false;
-        for (size_t i = 0; i < t.size(); ++i) {
-            unsigned char c = static_cast<unsigned char>(t[i]);
-            char s = shape[i];
-            bool ok = s == 'A'   ? std::isupper(c)
-                      : s == 'a' ? std::islower(c)
-                      : s == '9' ? std::isdigit(c)
-                      : s == '_' ? c == ' ' || std::isdigit(c)
-                                 : c == static_cast<unsigned char>(s);
-            if (!ok) return false;
-        }
-        return true;
+        static const std::regex shape(
+            "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}");
+        return std::regex_match(t, shape);
     }
     static std::vector<std::string> lines(const std::string& text) {
         std::vector<std::string> out;

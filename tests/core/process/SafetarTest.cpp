@@ -1,7 +1,6 @@
 // safetar, Quill's guard around the system tar: archives from mail unpack only
 // inside their directory. The archives here are written byte by byte, so they
 // can hold what no friendly tar would make.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,18 +55,6 @@ std::string tarArchive(const std::vector<Entry>& entries) {
         out += h + e.data + std::string((512 - e.data.size() % 512) % 512, '\0');
     }
     return out + std::string(1024, '\0');
-}
-
-std::vector<std::string> listDir(const std::string& path) {
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(path.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, ".."))
-                names.push_back(e->d_name);
-        }
-        ::closedir(d);
-    }
-    return names;
 }
 
 class SafetarTest : public test::QuillTest {
@@ -132,8 +119,8 @@ TEST_F(SafetarTest, RefusesArchivesThatReachOutsideAndWritesNothing) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(unpack({innocent, row.bad}), 2);
-        EXPECT_TRUE(listDir(target).empty());
-        EXPECT_EQ(listDir(tmp() + "/box"), std::vector<std::string>{"target"});
+        EXPECT_TRUE(test::dirEntries(target).empty());
+        EXPECT_EQ(test::dirEntries(tmp() + "/box"), std::vector<std::string>{"target"});
     }
     EXPECT_NE(::access("/tmp/quill-safetar-abs", F_OK), 0);
 }
@@ -141,7 +128,7 @@ TEST_F(SafetarTest, RefusesArchivesThatReachOutsideAndWritesNothing) {
 TEST_F(SafetarTest, RefusesWritingThroughALinkTheArchiveMade) {
     EXPECT_EQ(unpack({{"./here", '2', "."}, {"./here/file", '0', "", "x"}}), 2);
     EXPECT_EQ(unpack({{"./d/", '5'}, {"./d/l", '2', ".."}, {"./d/l/x", '0', "", "x"}}), 2);
-    EXPECT_TRUE(listDir(target).empty());
+    EXPECT_TRUE(test::dirEntries(target).empty());
 }
 
 TEST_F(SafetarTest, PacksAndUnpacksThroughStandardStreamsAsTheAttachmentPipelinesDo) {

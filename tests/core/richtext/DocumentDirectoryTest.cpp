@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -84,12 +83,7 @@ TEST_F(DocumentDirectoryTest, BringingUpToDateAddsNewFilesAndDropsForgottenOnes)
     writeFile("doc.attach/old/inner", "gone too");
     TextView view = viewWithAttachment();
     ASSERT_TRUE(DocumentDirectory::bringUpToDate(dir(), view.richText(), {"TXT.rtf", "index.rtf"}));
-    std::vector<std::string> left;
-    for (const auto& entry : std::filesystem::directory_iterator(dir())) {
-        left.push_back(entry.path().filename().string());
-    }
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"TXT.rtf", "chart.tiff"}));
+    EXPECT_EQ(test::dirEntries(dir()), (std::vector<std::string>{"TXT.rtf", "chart.tiff"}));
 }
 
 TEST_F(DocumentDirectoryTest, FailuresSayWhy) {

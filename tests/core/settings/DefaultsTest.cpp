@@ -13,18 +13,21 @@ using test::QuillTest;
 
 class DefaultsTest : public QuillTest {
   protected:
+    // Stores the values, then reads the settings afresh.
+    void stored(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [key, value] : values) store->set(key, value);
+        d.setStore(store);
+    }
     Defaults& d = Defaults::shared();
 };
 
 TEST_F(DefaultsTest, BooleansReadByTheWordThenTheNumberRule) {
     for (const char* yes : {"YES", "y", "yes", "Y", "1", "7", "-2"}) {
-        store->set("ShowSizes", yes);
-        d.setStore(store);
+        stored({{"ShowSizes", yes}});
         EXPECT_TRUE(d.showSizes()) << yes;
     }
     for (const char* no : {"NO", "n", "no", "0", "maybe", ""}) {
-        store->set("ShowSizes", no);
-        d.setStore(store);
+        stored({{"ShowSizes", no}});
         EXPECT_FALSE(d.showSizes()) << no;
     }
     store->remove("ShowSizes");
@@ -36,10 +39,7 @@ TEST_F(DefaultsTest, BooleansReadByTheWordThenTheNumberRule) {
 TEST_F(DefaultsTest, IntegersReadTheLeadingNumberAndDefaultWhenAbsent) {
     EXPECT_EQ(d.pollTime(), 5);
     EXPECT_EQ(d.lineLength(), 70);
-    store->set("SendSizeLimit", "250KB");
-    store->set("FoundDisplayDelay", "-1");
-    store->set("LineLength", "wide");
-    d.setStore(store);
+    stored({{"SendSizeLimit", "250KB"}, {"FoundDisplayDelay", "-1"}, {"LineLength", "wide"}});
     EXPECT_EQ(d.sendSizeLimit(), 250);
     EXPECT_EQ(d.foundDisplayDelay(), -1);
     EXPECT_EQ(d.lineLength(), 0);
@@ -78,10 +78,7 @@ TEST_F(DefaultsTest, ClearedValuesRemoveTheirKeyOrStoreWhatTheKeySays) {
 }
 
 TEST_F(DefaultsTest, EmptyStoredValuesCountAsAbsentOnlyWhereTheKeySaysSo) {
-    store->set("RemoteFetch", "");
-    store->set("Alternates", "");
-    store->set("WebBrowserPath", "");
-    d.setStore(store);
+    stored({{"RemoteFetch", ""}, {"Alternates", ""}, {"WebBrowserPath", ""}});
     EXPECT_EQ(d.remoteFetch(), "NO");
     EXPECT_EQ(d.alternates(), "");
     EXPECT_EQ(d.webBrowserPath(), "xdg-open");
@@ -89,10 +86,7 @@ TEST_F(DefaultsTest, EmptyStoredValuesCountAsAbsentOnlyWhereTheKeySaysSo) {
 
 TEST_F(DefaultsTest, MailFilterIsStoredInNumberedPieces) {
     EXPECT_EQ(d.mailFilter().rfind("Content-Length:Content-Transfer-Encoding", 0), 0u);
-    store->set("MailFilter", "Received");
-    store->set("MailFilter1", "X-Face");
-    store->set("MailFilter2", "Status");
-    d.setStore(store);
+    stored({{"MailFilter", "Received"}, {"MailFilter1", "X-Face"}, {"MailFilter2", "Status"}});
     EXPECT_EQ(d.mailFilter(), "Received:X-Face:Status");
 
     d.setMailFilter("Received:Precedence");
@@ -109,17 +103,13 @@ TEST_F(DefaultsTest, MailFilterIsStoredInNumberedPieces) {
 
 TEST_F(DefaultsTest, SendFormatNamesAClassOfTheRegisteredList) {
     EXPECT_EQ(d.sendFormat(), 1);  // MimeMessage
-    store->set("NonZell", "YES");
-    d.setStore(store);
+    stored({{"NonZell", "YES"}});
     EXPECT_EQ(d.sendFormat(), 0);
-    store->set("SendFormat", "MIME");
-    d.setStore(store);
+    stored({{"SendFormat", "MIME"}});
     EXPECT_EQ(d.sendFormat(), 2);  // the native-format class
-    store->set("SendFormat", "Plain");
-    d.setStore(store);
+    stored({{"SendFormat", "Plain"}});
     EXPECT_EQ(d.sendFormat(), 0);
-    store->set("SendFormat", "PgpMessage");
-    d.setStore(store);
+    stored({{"SendFormat", "PgpMessage"}});
     EXPECT_EQ(d.sendFormat(), 1);
     d.setSendFormat(3);
     EXPECT_EQ(*store->get("SendFormat"), "SunMessage");
@@ -127,14 +117,10 @@ TEST_F(DefaultsTest, SendFormatNamesAClassOfTheRegisteredList) {
 }
 
 TEST_F(DefaultsTest, ChoicesMapWordsToIndexes) {
-    store->set("ReadReceiptOption", "Ask");
-    store->set("Orientation", "LANDSCAPE");
-    d.setStore(store);
+    stored({{"ReadReceiptOption", "Ask"}, {"Orientation", "LANDSCAPE"}});
     EXPECT_EQ(d.readReceiptOption(), 2);
     EXPECT_EQ(d.orientation(), 1);
-    store->set("ReadReceiptOption", "Sometimes");
-    store->set("Orientation", "portrait");
-    d.setStore(store);
+    stored({{"ReadReceiptOption", "Sometimes"}, {"Orientation", "portrait"}});
     EXPECT_EQ(d.readReceiptOption(), 0);
     EXPECT_EQ(d.orientation(), 0);
     d.setOrientation(1);
@@ -144,18 +130,14 @@ TEST_F(DefaultsTest, ChoicesMapWordsToIndexes) {
 }
 
 TEST_F(DefaultsTest, AutoLaunchCountsOnlyWhenHiddenOnAutoLaunch) {
-    store->set("QXAutoLaunch", "YES");
-    d.setStore(store);
+    stored({{"QXAutoLaunch", "YES"}});
     EXPECT_FALSE(d.autoLaunch());
-    store->set("QXHideOnAutoLaunch", "YES");
-    d.setStore(store);
+    stored({{"QXHideOnAutoLaunch", "YES"}});
     EXPECT_TRUE(d.autoLaunch());
 }
 
 TEST_F(DefaultsTest, SpoolFileAndMailerExpandTheHomeDirectory) {
-    store->set("SpoolDir", "~/spool");
-    store->set("Mailer", "~/bin/mailer");
-    d.setStore(store);
+    stored({{"SpoolDir", "~/spool"}, {"Mailer", "~/bin/mailer"}});
     EXPECT_EQ(d.spoolFile(), home() + "/spool/tester");
     EXPECT_EQ(d.mailer(), home() + "/bin/mailer");
     d.setUserKey1("X-Mood", "calm");
@@ -171,8 +153,7 @@ TEST_F(DefaultsTest, FontsFallBackToThePlatformThenBuiltInFaces) {
                         FontDescription{"DejaVu Sans Mono", 13}});
     EXPECT_EQ(d.boldFont(), (FontDescription{"DejaVu Sans-Bold", 11}));
     EXPECT_EQ(d.fixedFont(), (FontDescription{"DejaVu Sans Mono", 10}));
-    store->set("TocFontSize", "9");
-    d.setStore(store);
+    stored({{"TocFontSize", "9"}});
     EXPECT_EQ(d.tocFont(), (FontDescription{"Helvetica", 9}));
     d.setPlatformFonts({});
 }

@@ -1,6 +1,9 @@
 // Every settings key is shown in the Preferences window and can be changed there.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <sstream>
+
 #include "settings/Defaults.h"
 #include "settings/PreferenceKeyTable.h"
 #include "settings/Preferences.h"
@@ -13,85 +16,25 @@ using test::QuillTest;
 using K = PreferenceKeyTable::Kind;
 
 // The keys of the user defaults, written out independently of the key table.
-const char* const kAllKeys[] = {"MailDir",
-                                "SpoolDir",
-                                "Mailer",
-                                "ActiveMailbox",
-                                "OutgoingMailbox",
-                                "DraftsMailbox",
-                                "TemplatesMailbox",
-                                "PollTime",
-                                "AutoFetch",
-                                "RemoteFetch",
-                                "IncAllMailboxes",
-                                "AutoCompact",
-                                "MailSound",
-                                "ShowIconCount",
-                                "QXAutoLaunch",
-                                "QXHideOnAutoLaunch",
-                                "LoadBundles",
-                                "Debug",
-                                "MailFilter",
-                                "DisplayFilter",
-                                "MailMarker",
-                                "ShowDeletions",
-                                "ShowSizes",
-                                "StatusLine",
-                                "DeleteAlwaysSelects",
-                                "DoubleClickRestores",
-                                "RestrictedRestore",
-                                "FoundDisplayDelay",
-                                "ShowURLs",
-                                "WebBrowserPath",
-                                "LineLength",
-                                "IncludePrefix",
-                                "ReplyEmptyLines",
-                                "ReplyTo",
-                                "ReplyToSelf",
-                                "Alternates",
-                                "AutoReplyFormat",
-                                "AutoSelectFont",
-                                "AutoIndent",
-                                "KeyBindings",
-                                "Archive",
-                                "ReadReceipt",
-                                "ReadReceiptOption",
-                                "Encrypt",
-                                "SendFormat",
-                                "NonZell",
-                                "MimeAlternatives",
-                                "Send8BitMime",
-                                "SendRtfEnrichedMime",
-                                "SendSizeLimit",
-                                "SafeSend",
-                                "IgnoreMailerErrors",
-                                "ComposeSizeDelay",
-                                "DelayedComposeUpdateSize",
-                                "ComposeStatusLine",
-                                "ComposeTemplate",
-                                "UseSignatureFile",
-                                "UserKey1",
-                                "UserValue1",
-                                "UserKey2",
-                                "UserValue2",
-                                "PriorityHeader",
-                                "PriorityValues",
-                                "Uuencoder",
-                                "TarCommand",
-                                "CompressCommand",
-                                "UncompressCommand",
-                                "AddressPath",
-                                "ExpandPrivateAliases",
-                                "LoadNISAddresses",
-                                "LoadVexnodeAddresses",
-                                "PeopleDir",
-                                "PagesPerSheet",
-                                "Orientation",
-                                "SpacePages",
-                                "TocFont",
-                                "TocFontSize",
-                                "IconFont",
-                                "IconFontSize"};
+const char kAllKeys[] =
+    "MailDir SpoolDir Mailer ActiveMailbox OutgoingMailbox DraftsMailbox TemplatesMailbox "
+    "PollTime AutoFetch RemoteFetch IncAllMailboxes AutoCompact MailSound ShowIconCount "
+    "QXAutoLaunch QXHideOnAutoLaunch LoadBundles Debug MailFilter DisplayFilter MailMarker "
+    "ShowDeletions ShowSizes StatusLine DeleteAlwaysSelects DoubleClickRestores "
+    "RestrictedRestore FoundDisplayDelay ShowURLs WebBrowserPath LineLength IncludePrefix "
+    "ReplyEmptyLines ReplyTo ReplyToSelf Alternates AutoReplyFormat AutoSelectFont "
+    "AutoIndent KeyBindings Archive ReadReceipt ReadReceiptOption Encrypt SendFormat NonZell "
+    "MimeAlternatives Send8BitMime SendRtfEnrichedMime SendSizeLimit SafeSend "
+    "IgnoreMailerErrors ComposeSizeDelay DelayedComposeUpdateSize ComposeStatusLine "
+    "ComposeTemplate UseSignatureFile UserKey1 UserValue1 UserKey2 UserValue2 PriorityHeader "
+    "PriorityValues Uuencoder TarCommand CompressCommand UncompressCommand AddressPath "
+    "ExpandPrivateAliases LoadNISAddresses LoadVexnodeAddresses PeopleDir PagesPerSheet "
+    "Orientation SpacePages TocFont TocFontSize IconFont IconFontSize ";
+
+std::vector<std::string> allKeys() {
+    std::istringstream words(kAllKeys);
+    return {std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+}
 
 class PreferenceKeyTableTest : public QuillTest {
   protected:
@@ -125,7 +68,9 @@ TEST_F(PreferenceKeyTableTest, EveryKeyIsShownAndCanBeChanged) {
     Defaults::shared().setMessageClassNames({"MailMessage", "MimeMessage"});
     panels->answer(0);  // the note about the mail directory
     Preferences prefs;
-    for (const char* key : kAllKeys) {
+    const std::vector<std::string> keys = allKeys();
+    ASSERT_EQ(keys.size(), 79u);
+    for (const std::string& key : keys) {
         const PreferenceKeyTable::Row* row = PreferenceKeyTable::find(key);
         ASSERT_NE(row, nullptr) << key << " is not in the Preferences window";
         std::string wanted = otherValue(*row);
@@ -133,7 +78,7 @@ TEST_F(PreferenceKeyTableTest, EveryKeyIsShownAndCanBeChanged) {
         EXPECT_TRUE(prefs.hasChanges()) << key;
     }
     EXPECT_TRUE(prefs.apply());
-    for (const char* key : kAllKeys) {
+    for (const std::string& key : keys) {
         EXPECT_TRUE(store->get(key).has_value()) << key << " was not written";
     }
 }
