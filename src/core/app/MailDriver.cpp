@@ -50,7 +50,9 @@ MailDriver::MailDriver() { installDefaultHooks(); }
 MailDriver::~MailDriver() = default;
 
 MailContext MailDriver::mailContext() const {
-    return interactiveMailContext(Defaults::shared(), panels(), runLoop());
+    MailContext context = interactiveMailContext(Defaults::shared(), panels(), runLoop());
+    context.launcher = m_launcher;
+    return context;
 }
 
 void MailDriver::installDefaultHooks() {

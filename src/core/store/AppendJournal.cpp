@@ -1,24 +1,23 @@
 #include "store/AppendJournal.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
 #include <sstream>
 
-#include "base/bigendian.h"
+#include "store/MailboxLock.h"
 #include "store/MessageStatus.h"
-#include "store/TocFormat.h"
+#include "store/Toc.h"
 #include "store/durable.h"
 
 namespace quill {
-
-using namespace tocformat;
 
 namespace {
 
 constexpr const char* kAppendMark = "/Pending_Append";
 constexpr const char* kTransferMark = "/Pending_Transfer";
+constexpr const char* kDeletionMark = "/Pending_Deletions";
 
 struct Pending {
     off_t oldLength = 0;
@@ -27,20 +26,32 @@ struct Pending {
     std::vector<AppendJournal::Moved> moved;
 };
 
-// "old new\nsource\noffset length\n..." (the source line is empty for a paste).
+// "offset length\n" per moved message.
+std::string encodeMoved(const std::vector<AppendJournal::Moved>& moved) {
+    std::ostringstream out;
+    for (const AppendJournal::Moved& m : moved) out << m.offset << ' ' << m.length << '\n';
+    return out.str();
+}
+
+std::vector<AppendJournal::Moved> decodeMoved(std::istream& in) {
+    std::vector<AppendJournal::Moved> moved;
+    AppendJournal::Moved m;
+    while (in >> m.offset >> m.length) moved.push_back(m);
+    return moved;
+}
+
+// "old new\nsource\n" and the moved messages (the source line is empty for a paste).
 std::string encode(const Pending& p) {
     std::ostringstream out;
     out << p.oldLength << ' ' << p.newLength << '\n' << p.source << '\n';
-    for (const AppendJournal::Moved& m : p.moved) out << m.offset << ' ' << m.length << '\n';
-    return out.str();
+    return out.str() + encodeMoved(p.moved);
 }
 
 bool decode(const std::string& text, Pending& p) {
     std::istringstream in(text);
     if (!(in >> p.oldLength >> p.newLength) || in.get() != '\n') return false;
     std::getline(in, p.source);
-    AppendJournal::Moved m;
-    while (in >> m.offset >> m.length) p.moved.push_back(m);
+    p.moved = decodeMoved(in);
     return true;
 }
 
@@ -59,11 +70,8 @@ bool namesTarget(const std::string& sourceDir, const std::string& targetDir) {
     return readFile(sourceDir + kTransferMark, target) && target == targetDir + "\n";
 }
 
-bool isMoved(const std::vector<AppendJournal::Moved>& moved, std::int32_t offset,
-             std::int32_t length) {
-    return std::any_of(moved.begin(), moved.end(), [&](const AppendJournal::Moved& m) {
-        return m.offset == offset && m.length == length;
-    });
+bool earlier(const AppendJournal::Moved& a, const AppendJournal::Moved& b) {
+    return a.offset != b.offset ? a.offset < b.offset : a.length < b.length;
 }
 
 }  // namespace
@@ -96,58 +104,77 @@ Status AppendJournal::recover(const std::string& dir) {
         Pending p;
         // Without the target's mark nothing was appended yet.
         bool ours = readPending(target, p) && p.source == dir;
-        Status s = ours ? recoverAppend(target) : durable::remove(transfer);
+        Status s = ours ? recoverAppend(target, dir) : durable::remove(transfer);
         if (!s.ok()) return s;
     }
-    if (durable::exists(dir + kAppendMark)) return recoverAppend(dir);
+    if (durable::exists(dir + kAppendMark)) return recoverAppend(dir, dir);
     return {};
 }
 
-Status AppendJournal::recoverAppend(const std::string& targetDir) {
+// `opening` is the mailbox whose lock the caller holds; the other one is
+// written only under its own lock, and while another program has it the
+// journal stays for the next opening.
+Status AppendJournal::recoverAppend(const std::string& targetDir, const std::string& opening) {
     Pending p;
     if (!readPending(targetDir, p)) return durable::remove(targetDir + kAppendMark);
     off_t size = mailSize(targetDir);
     bool complete = size == p.newLength;
+    // The source's own mark says its messages are not marked yet; without
+    // it they were, or the source is not this transfer's.
+    bool fromSource = !p.source.empty() && namesTarget(p.source, targetDir);
+    bool marking = complete && fromSource;
+    const std::string& otherDir = opening == targetDir ? p.source : targetDir;
+    std::optional<MailboxLock> other;
+    if (opening != targetDir || marking) {
+        other.emplace(otherDir);
+        if (!other->taken()) return Status::failure(Status::kInUse, otherDir);
+    }
     // Only bytes of the interrupted append are ever cut off.
     if (size > p.oldLength && size < p.newLength) {
         Status s = durable::truncate(targetDir + "/mbox", p.oldLength);
         if (!s.ok()) return s;
     }
-    // The source's own mark says its messages are not marked yet; without
-    // it they were, or the source is not this transfer's.
-    bool fromSource = !p.source.empty() && namesTarget(p.source, targetDir);
-    if (complete && fromSource) {
+    if (marking) {
         Status s = markMoved(p.source, p.moved);
         if (!s.ok()) return s;
     }
-    return end(targetDir, fromSource ? p.source : "");
+    // A source left unlocked keeps its mark; its opening drops it, as the
+    // target's mark is gone by then.
+    return end(targetDir, other && fromSource ? p.source : "");
 }
 
-// Marks the moved messages deleted in the source's index file directly: the
-// source is not open yet, and the marks leave the index matching its "mbox".
+// The marks wait in the source's "Pending_Deletions" until its index is
+// loaded (applyDeletions): an index that is rebuilt at that opening would
+// lose marks written into the file now.
 Status AppendJournal::markMoved(const std::string& sourceDir, const std::vector<Moved>& moved) {
-    std::string path = sourceDir + "/table_of_contents";
-    std::string index;
-    if (!readFile(path, index)) return Status::fileFailure(kFileRead, path);
-    if (index.size() < kHeaderSize || getU32(index.data()) != kMagic) return {};
-    UniqueFd fd = openFile(path, O_WRONLY);
-    if (!fd) return Status::fileFailure(kFileOpen, path);
-    std::int32_t count = getI32(index.data() + kCountOffset);
-    std::size_t at = kHeaderSize;
-    for (std::int32_t i = 0; i < count && at + kFixedSize <= index.size(); ++i) {
-        const char* rec = index.data() + at;
-        std::int32_t recordLength = getI32(rec);
-        if (recordLength < static_cast<std::int32_t>(kFixedSize)) break;
-        if (isMoved(moved, getI32(rec + kOffsetOffset), getI32(rec + kLengthOffset))) {
-            MessageStatus old(rec[kStatusOffset]);
-            char mark = old.isCurrent() ? 'D' : 'd';
-            Status s = durable::writeAt(fd.get(), {&mark, 1},
-                                        static_cast<off_t>(at + kStatusOffset), path);
-            if (!s.ok()) return s;
+    std::string path = sourceDir + kDeletionMark;
+    std::string earlier;
+    readFile(path, earlier);
+    return durable::replaceFile(path, earlier + encodeMoved(moved), 0644);
+}
+
+Status AppendJournal::applyDeletions(const std::string& dir, Toc& toc) {
+    std::string path = dir + kDeletionMark;
+    std::string text;
+    if (!readFile(path, text)) return {};
+    std::istringstream in(text);
+    std::vector<Moved> moved = decodeMoved(in);
+    std::sort(moved.begin(), moved.end(), earlier);
+    bool marked = false;
+    for (std::uint32_t i = 0; i < toc.length(); ++i) {
+        const TocEntry& e = toc.entry(static_cast<int>(i));
+        if (e.status.isDeleted() ||
+            !std::binary_search(moved.begin(), moved.end(), Moved{e.offset, e.length}, earlier)) {
+            continue;
         }
-        at += static_cast<std::size_t>(recordLength);
+        // The current message stays current.
+        MessageStatus mark =
+            e.status.isCurrent() ? MessageStatus::kDeletedCurrent : MessageStatus::kDeleted;
+        toc.setState(mark, static_cast<int>(i), false);
+        marked = true;
     }
-    return durable::sync(fd.get(), path);
+    if (marked && !toc.flushFile()) return Status::fileFailure(kFileSync, toc.tocName());
+    return durable::remove(path);
 }
 
 }  // namespace quill

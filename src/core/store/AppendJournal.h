@@ -10,10 +10,13 @@
 // source, and the marks are removed: "Pending_Transfer" first.
 //
 // Opening either mailbox runs recover(): "mbox" of the target at its new
-// length means the append finished, and the moved messages are marked deleted
-// in the source's index (again, if the crash came after some were); any other
-// length means it did not, and "mbox" is cut back to its old length. So a
-// moved message is afterwards in exactly one of the two mailboxes.
+// length means the append finished, and the moved messages are listed in the
+// source's "Pending_Deletions", whose marks its opening sets once the index is
+// loaded (again, if the crash came after some were, and after a rebuild that
+// lost them); any other length means it did not, and "mbox" is cut back to its
+// old length. So a moved message is afterwards in exactly one of the two
+// mailboxes. Recovery writes to the other mailbox of a transfer only under
+// that mailbox's ".lock"; while another program holds it, nothing is done.
 #pragma once
 
 #include <sys/types.h>
@@ -25,6 +28,8 @@
 #include "base/Status.h"
 
 namespace quill {
+
+class Toc;
 
 class AppendJournal {
   public:
@@ -40,11 +45,16 @@ class AppendJournal {
     // The append and the source's marks are in place: removes the marks.
     static Status end(const std::string& targetDir, const std::string& sourceDir);
     // Finishes or undoes an append a crash interrupted that involves the
-    // mailbox directory `dir`, as target or as source.
+    // mailbox directory `dir` (whose lock the caller holds), as target or as
+    // source. A Status of kind kInUse names the other mailbox when another
+    // program holds it: the journal is left for the next opening.
     static Status recover(const std::string& dir);
+    // Marks deleted the messages of `toc` (the loaded index of mailbox `dir`)
+    // that recovery moved out, and drops the list.
+    static Status applyDeletions(const std::string& dir, Toc& toc);
 
   private:
-    static Status recoverAppend(const std::string& targetDir);
+    static Status recoverAppend(const std::string& targetDir, const std::string& opening);
     static Status markMoved(const std::string& sourceDir, const std::vector<Moved>& moved);
 };
 

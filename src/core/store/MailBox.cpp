@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 
 #include "base/ByteSink.h"
 #include "base/ByteSource.h"
@@ -20,6 +19,7 @@
 #include "store/Compaction.h"
 #include "store/MailBoxWindow.h"
 #include "store/MessageMove.h"
+#include "store/attachmentdirs.h"
 #include "store/diskusage.h"
 #include "store/durable.h"
 #include "store/locking.h"
@@ -131,8 +131,8 @@ MailBox* MailBox::initMailBox(const std::string& path) {
         return nullptr;
     }
     if (!lockMailbox(path, m_haveLock, m_context)) return nullptr;
-    recoverInterruptedWork(path);
     m_lockPath = path + "/.lock";
+    if (!recoverInterruptedWork(path)) return nullptr;
     struct stat st;
     m_mailLength = ::stat(mbox.c_str(), &st) == 0 ? static_cast<std::int32_t>(st.st_size) : 0;
     m_mailFileName = mbox;
@@ -147,6 +147,7 @@ MailBox* MailBox::initMailBox(const std::string& path) {
     }
     if (!m_toc->setAppendMode()) return nullptr;
     maybeUpdateToc();
+    finishInterruptedWork();
     m_nextInCache = cacheHead();
     cacheHead() = this;
     return this;
@@ -261,7 +262,7 @@ std::optional<std::string_view> MailBox::loadMessageTextAt(int index) {
     std::string command = m_context.defaults.displayFilter();
     if (!command.empty()) {
         std::optional<std::string> filtered =
-            runDisplayFilter(processLauncher(), command, raw.view());
+            runDisplayFilter(m_context.processes(), command, raw.view());
         if (filtered && !filtered->empty()) {
             processed().clear();
             processed().append(*filtered);
@@ -436,10 +437,21 @@ int MailBox::appendMessage(MailMessage& message) {
 
 namespace quill {
 
-void MailBox::recoverInterruptedWork(const std::string& path) {
+bool MailBox::recoverInterruptedWork(const std::string& path) {
+    bool usable = true;
     for (const Status& status : {Compaction::recover(path), AppendJournal::recover(path)}) {
-        if (!status.ok()) m_context.fail(status);
+        if (status.ok()) continue;
+        m_context.fail(status);
+        // The other mailbox of an interrupted transfer is another program's:
+        // writing here now could outgrow what the journal says about it.
+        usable = usable && status.kind() != Status::kInUse;
     }
+    return usable;
+}
+
+void MailBox::finishInterruptedWork() {
+    Status status = AppendJournal::applyDeletions(m_dirname, *m_toc);
+    if (!status.ok()) m_context.fail(status);
 }
 
 std::unique_ptr<Compaction> MailBox::planCompaction() {
@@ -468,7 +480,7 @@ bool MailBox::finishCompaction(Compaction& compaction, int& selected) {
         fatal();
         return false;
     }
-    removeAttachmentDirectories(compaction.deletedAttachments());
+    removeAttachmentDirectories(m_context.processes(), m_dirname, compaction.deletedAttachments());
     ::unlink((m_mailFileName + "~").c_str());
     selected = m_toc->selectedMsg();
     return true;
@@ -481,16 +493,6 @@ bool MailBox::reloadCompacted() {
     m_mailLength =
         ::fstat(::fileno(m_mailFile.get()), &st) == 0 ? static_cast<std::int32_t>(st.st_size) : 0;
     return m_toc->safeLoadToc(*this) && m_toc->setAppendMode();
-}
-
-// Only plain names inside this mailbox are removed, whatever the index says.
-void MailBox::removeAttachmentDirectories(const std::vector<std::string>& names) {
-    for (const std::string& name : names) {
-        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-            continue;
-        std::error_code error;
-        std::filesystem::remove_all(m_dirname + "/" + name, error);
-    }
 }
 
 bool MailBox::transfer(const std::vector<int>& list, MailBox& target) {

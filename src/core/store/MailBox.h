@@ -160,11 +160,14 @@ class MailBox {
     void leaveCache();
     // Opens "mbox" with its record lock; false after reporting why not.
     bool openMbox(const char* mode);
-    // Puts right what a crash left half done in this directory.
-    void recoverInterruptedWork(const std::string& path);
+    // Puts right what a crash left half done in this directory; false when
+    // the mailbox must stay closed until another program lets go of the
+    // other mailbox of an interrupted transfer.
+    bool recoverInterruptedWork(const std::string& path);
+    // The deletion marks recovery left for the loaded index.
+    void finishInterruptedWork();
     // Opens the replaced "mbox" and its index after a compaction.
     bool reloadCompacted();
-    void removeAttachmentDirectories(const std::vector<std::string>& names);
     bool readAt(off_t offset, std::size_t count, char* into) const;
 
     MailContext m_context;

@@ -29,12 +29,8 @@ void MessageMove::copyAttachment(MailBox& source, int index, MailBox& target,
                          source.tocInfoAt(index).encrypted == 'e');
     }
     std::error_code error;
-    bool copied =
-        fs::is_directory(from, error) && fs::create_directory(to, error) &&
-        (fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error),
-         !error);
-    if (!copied) {
-        fs::remove_all(to, error);
+    if (!fs::is_directory(from, error) ||
+        !copyAttachmentDirectory(source.context().processes(), from, to)) {
         source.context().fail(Status::failure(Status::kNotCopied, to));
     }
 }
@@ -73,6 +69,7 @@ bool MessageMove::run(MailBox& source, const std::vector<int>& list, MailBox& ta
     if (!target.getMail(bytes) &&
         (::stat(target.mailFileName().c_str(), &st) != 0 || st.st_size != expected)) {
         AppendJournal::recover(target.dirname());
+        AppendJournal::end(target.dirname(), source.dirname());
         return false;
     }
     source.deleteMessages(list);

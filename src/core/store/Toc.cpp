@@ -1,6 +1,7 @@
 #include "store/Toc.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -187,6 +188,49 @@ void measureAttachment(const std::string& dir, std::int32_t& size, std::int32_t&
     }
 }
 
+// A header whose records may be read. A negative count can only come from
+// damage: the index is rebuilt rather than refused.
+bool trusted(const Header& header) { return header.magic == kMagic && header.count >= 0; }
+
+// The header's record count, or -1 when the index must be rebuilt.
+int trustedCount(std::string_view index) {
+    if (index.size() < kHeaderSize) return -1;
+    Header header = decodeHeader(index.data());
+    return trusted(header) ? header.count : -1;
+}
+
+// A file in anonymous memory holding `bytes`, positioned after the header.
+UniqueFd memoryFile(std::string_view bytes) {
+    UniqueFd fd(::memfd_create("table_of_contents", MFD_CLOEXEC));
+    if (fd && (!writeAll(fd.get(), bytes) || ::lseek(fd.get(), kHeaderSize, SEEK_SET) < 0)) {
+        fd.reset();
+    }
+    return fd;
+}
+
+// The index a rebuild makes of `mbox` held in memory: no attachment directory
+// to measure (a failed measure leaves size and time 0), the header's time 0.
+std::string rebuiltIndex(std::string_view mbox, const ScanSettings& settings) {
+    std::string out(kHeaderSize, '\0');
+    int count = 0;
+    SplitScan::Receiver receiver;
+    receiver.message = [&](ScannedMessage& msg) {
+        appendRecord(out, msg.record);
+        return ++count > 0;
+    };
+    receiver.record = [&](std::string_view record) {
+        out.append(record);
+        return ++count > 0;
+    };
+    receiver.progress = [](std::size_t) { return true; };
+    MboxWindow window(mbox);
+    SplitScan(window, settings).run(0, SplitScan::splitPoint(0, mbox.size()), receiver);
+    Header header;
+    header.count = count;
+    encodeHeader(header, out.data());
+    return out;
+}
+
 class Progress {
   public:
     Progress(Panels& panels, bool show, const char* format, const std::string& name,
@@ -259,9 +303,7 @@ int Toc::openTocFor(MailBox& mailbox) {
         // A header cut short is damage like any other and is never decoded.
         bool whole = readAllAt(fd.get(), raw, sizeof raw, 0);
         Header header = whole ? decodeHeader(raw) : Header{};
-        // A negative count can only come from damage: rebuild rather than refuse.
-        if (!whole || header.magic != kMagic || header.time != mtimeOf(mailbox.mailFileName()) ||
-            header.count < 0) {
+        if (!whole || !trusted(header) || header.time != mtimeOf(mailbox.mailFileName())) {
             fd.reset();
             count = writeFileFor(mailbox);
         } else {
@@ -362,6 +404,10 @@ void Toc::ensureLength(std::uint32_t needed) {
 }
 
 void Toc::loadToc(MailBox& mailbox, int count, int start) {
+    loadRecords(mailbox.mailLength(), count, start);
+}
+
+void Toc::loadRecords(std::int64_t mailLength, int count, int start) {
     forgetSummaries();
     if (count < 0 || start < 0 || std::int64_t(start) + count > INT32_MAX)
         throw MailBadTOC("Error reading mailfile");
@@ -370,7 +416,6 @@ void Toc::loadToc(MailBox& mailbox, int count, int start) {
             formatString("Index claims %d messages, more than its records hold", count));
     ensureLength(static_cast<std::uint32_t>(start + count));
     PieceReader in(m_tocFile.get());
-    const std::int64_t mailLength = mailbox.mailLength();
     for (int i = start; i < start + count; ++i) {
         const char* p = in.need(kFixedSize);
         if (!p) throw MailBadTOC("Error reading mailfile");
@@ -432,6 +477,29 @@ Toc* Toc::safeLoadToc(MailBox& mailbox) {
         }
     }
     return nullptr;
+}
+
+Toc* Toc::openInMemory(std::string_view index, std::string_view mbox) {
+    forgetSummaries();
+    std::int64_t mailLength = static_cast<std::int64_t>(mbox.size());
+    if (trustedCount(index) >= 0 && loadFromMemory(index, mailLength)) return this;
+    std::string rebuilt = rebuiltIndex(mbox, scanSettingsFrom(m_context.defaults, false));
+    return loadFromMemory(rebuilt, mailLength) ? this : nullptr;
+}
+
+bool Toc::loadFromMemory(std::string_view index, std::int64_t mailLength) {
+    m_length = 0;
+    m_tocFile = memoryFile(index);
+    if (!m_tocFile) return false;
+    try {
+        loadRecords(mailLength, trustedCount(index), 0);
+        m_loadAtStart = true;
+        return true;
+    } catch (const MailBadTOC& bad) {
+        logWarning("Toc", "%s", bad.what());
+        m_length = 0;
+        return false;
+    }
 }
 
 Toc* Toc::markUnmatched() {

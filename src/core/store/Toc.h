@@ -11,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Buffer.h"
@@ -104,6 +105,13 @@ class Toc {
     void loadToc(MailBox& mailbox, int count, int start);
     // Opens, rebuilds when needed and loads, surviving one corrupt index.
     Toc* safeLoadToc(MailBox& mailbox);
+    // The index of a mailbox held in memory, as a fuzzer hands it over:
+    // `index` is checked and loaded as the file would be, except for the
+    // header's time, which has no "mbox" file to match, and is rebuilt from
+    // `mbox` when it is damaged (attachment directories are not measured).
+    // The index is kept in anonymous memory; nothing touches a file system.
+    // Nullptr when the index cannot be held.
+    Toc* openInMemory(std::string_view index, std::string_view mbox);
     Toc* setAppendMode();
     // Clears the header's time until the records are brought up to date, so
     // that mail appended within the second the index last matched is not
@@ -154,6 +162,10 @@ class Toc {
     // New mail prepared by the fetch program enters through here.
     friend class Incorporation;
     void ensureLength(std::uint32_t needed);
+    // loadToc against a mailbox of `mailLength` bytes.
+    void loadRecords(std::int64_t mailLength, int count, int start);
+    // Loads an index held in memory; false (logged) when it is damaged.
+    bool loadFromMemory(std::string_view index, std::int64_t mailLength);
 
     bool reopen(int flags, int errorCode);
     std::string readRecord(int index) const;

@@ -1,11 +1,19 @@
 #include "store/attachmentdirs.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
 
+#include "base/FileHandles.h"
 #include "base/ascii.h"
+#include "process/ProcessLauncher.h"
 
 namespace quill {
 namespace {
@@ -26,7 +34,79 @@ std::size_t headerEnd(const std::string& message, std::size_t from, std::size_t 
     return blank == std::string::npos || blank >= to ? to : blank + 1;
 }
 
+UniqueFd devNull(int flags) { return UniqueFd(::open("/dev/null", flags | O_CLOEXEC)); }
+
+std::string absolute(const std::string& path) {
+    if (path.starts_with('/')) return path;
+    char cwd[4096];
+    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+}
+
+// A child of the copy in directory `from`; one that cannot enter it ends with 1.
+LaunchRequest copyStage(std::vector<std::string> argv, const std::string& from, int in, int out) {
+    LaunchRequest request;
+    request.argv = std::move(argv);
+    request.directory = from;
+    request.stdio[0] = in;
+    request.stdio[1] = out;
+    request.failureStatus = 1;
+    return request;
+}
+
+bool endedWell(ProcessLauncher& launcher, const LaunchedChild& child) {
+    if (!child.started()) return false;
+    int status = launcher.wait(child.pid);
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// What rm -rf may be given: a name inside the directory, never an option.
+bool plainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
 }  // namespace
+
+bool copyAttachmentDirectory(ProcessLauncher& launcher, const std::string& from,
+                             const std::string& to) {
+    std::string destination = absolute(to);
+    if (::mkdir(destination.c_str(), 0755) != 0) return false;
+    int ends[2];
+    UniqueFd nothing = devNull(O_RDWR);
+    bool copied = false;
+    if (nothing && ::pipe2(ends, O_CLOEXEC) == 0) {
+        UniqueFd readEnd(ends[0]), writeEnd(ends[1]);
+        LaunchedChild cpio = launcher.launch(
+            copyStage({"/usr/bin/cpio", "-pdl", destination}, from, readEnd.get(), nothing.get()));
+        LaunchedChild find = launcher.launch(copyStage({"/usr/bin/find", ".", "-depth", "-print"},
+                                                       from, nothing.get(), writeEnd.get()));
+        // Only the children may hold the pipe, so cpio sees its end.
+        readEnd.reset();
+        writeEnd.reset();
+        if (!find.started() && cpio.started()) launcher.signalGroup(cpio.pid, SIGKILL);
+        bool found = endedWell(launcher, find);
+        copied = endedWell(launcher, cpio) && found;
+    }
+    if (!copied) {
+        std::error_code error;
+        std::filesystem::remove_all(destination, error);
+    }
+    return copied;
+}
+
+void removeAttachmentDirectories(ProcessLauncher& launcher, const std::string& dir,
+                                 const std::vector<std::string>& names) {
+    LaunchRequest request;
+    request.argv = {"/bin/rm", "-rf"};
+    for (const std::string& name : names) {
+        if (plainName(name)) request.argv.push_back(name.starts_with('-') ? "./" + name : name);
+    }
+    if (request.argv.size() == 2) return;
+    UniqueFd nothing = devNull(O_RDONLY);
+    request.directory = dir;
+    request.stdio[0] = nothing.get();
+    LaunchedChild child = launcher.launch(request);
+    if (child.started()) launcher.watchExit(child.pid, nullptr);
+}
 
 std::string_view basename(std::string_view path) {
     std::size_t slash = path.rfind('/');

@@ -79,7 +79,12 @@ bool writeLock(const std::string& lockPath) {
     return fd && writeAll(fd.get(), lockFileContent());
 }
 
-bool checkLock(const std::string& path, const std::string& lockPath, const MailContext& context) {
+namespace {
+
+// Whether the lock file at `lockPath` may be replaced: a stale one is removed,
+// a live holder's only when `mayBreak` agrees.
+template <typename MayBreak>
+bool takeOver(const std::string& path, const std::string& lockPath, MayBreak mayBreak) {
     std::string text;
     if (!readFile(lockPath, text)) return false;
     text = text.substr(0, std::min(text.find('\n'), kMaxLockLine));
@@ -94,17 +99,34 @@ bool checkLock(const std::string& path, const std::string& lockPath, const MailC
         ::unlink(lockPath.c_str());
         return true;
     }
-    if (!context.mayBreakLock({path, user, host})) return false;
+    if (!mayBreak(LockHolder{path, user, host})) return false;
     ::unlink(lockPath.c_str());
     return true;
 }
 
-bool lockMailbox(const std::string& path, bool& wroteLock, const MailContext& context) {
+template <typename MayBreak>
+bool lockWith(const std::string& path, bool& wroteLock, MayBreak mayBreak) {
     std::string lockPath = path + "/.lock";
     wroteLock = false;
-    if (::access(lockPath.c_str(), F_OK) == 0 && !checkLock(path, lockPath, context)) return false;
+    if (::access(lockPath.c_str(), F_OK) == 0 && !takeOver(path, lockPath, mayBreak)) return false;
     wroteLock = writeLock(lockPath);
     return true;
+}
+
+}  // namespace
+
+bool checkLock(const std::string& path, const std::string& lockPath, const MailContext& context) {
+    return takeOver(path, lockPath,
+                    [&](const LockHolder& holder) { return context.mayBreakLock(holder); });
+}
+
+bool lockMailbox(const std::string& path, bool& wroteLock, const MailContext& context) {
+    return lockWith(path, wroteLock,
+                    [&](const LockHolder& holder) { return context.mayBreakLock(holder); });
+}
+
+bool lockMailboxQuietly(const std::string& path, bool& wroteLock) {
+    return lockWith(path, wroteLock, [](const LockHolder&) { return false; });
 }
 
 UniqueFile openMailFile(const std::string& path, const char* mode, Status& status) {

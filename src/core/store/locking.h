@@ -19,6 +19,8 @@ std::string lockFileContent();
 // `wroteLock` tells whether our lock file is in place (a read-only directory
 // cannot hold one) and must be removed at the end.
 bool lockMailbox(const std::string& path, bool& wroteLock, const MailContext& context);
+// The same without asking anybody: false when a live holder has the lock.
+bool lockMailboxQuietly(const std::string& path, bool& wroteLock);
 // Whether an existing lock file may be taken over (a stale one is removed).
 bool checkLock(const std::string& path, const std::string& lockPath, const MailContext& context);
 // Writes the lock file with mode 0666; false when it cannot.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "StoreFixture.h"
 #include "base/FileHandles.h"
@@ -278,6 +279,53 @@ TEST_F(TocTest, CountsTheRecordsCannotHoldAreRebuiltNotReserved) {
         box.reset();
         EXPECT_EQ(masked(tocBytes()), masked(good));
         panels->clear();
+    }
+}
+
+// An index held in memory is checked as the file is, except for the header's
+// time; damage is rebuilt from the "mbox" bytes into the entries a rebuild on
+// disk gives. Record 0 carries a deletion mark only the index knows.
+TEST_F(TocTest, IndexInMemoryIsCheckedAndRebuiltAsOnDisk) {
+    std::string good = goodIndex();
+    auto disk = open();
+    ASSERT_TRUE(disk);
+    good[kHeaderSize + kStatusOffset] = 'd';
+    struct Row {
+        const char* name;
+        std::size_t at;  // where `word` goes; npos: the index is cut to 20 bytes
+        std::uint32_t word;
+        bool rebuilt;
+    } rows[] = {
+        {"as written", kCountOffset, 4, false},
+        {"another time", kTimeOffset, 12345, false},
+        {"bad magic", 0, kMagic ^ 1, true},
+        {"count beyond the records", kCountOffset, 0x7fffffff, true},
+        {"negative count", kCountOffset, 0xffffffff, true},
+        {"message beyond mbox", kHeaderSize + kLengthOffset, 1u << 30, true},
+        {"cut short", std::string::npos, 0, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string index = good;
+        if (row.at == std::string::npos) {
+            index.resize(20);
+        } else {
+            putU32(index.data() + row.at, row.word);
+        }
+        MailContext context = mailContext();
+        Toc memory(context);
+        ASSERT_TRUE(memory.openInMemory(index, smallMbox()));
+        ASSERT_EQ(memory.length(), disk->toc().length());
+        EXPECT_EQ(memory.entry(0).status.isDeleted(), !row.rebuilt);
+        for (int i = 0; i < 4; ++i) {
+            const TocEntry &m = memory.entry(i), &d = disk->tocInfoAt(i);
+            EXPECT_EQ(std::tie(m.offset, m.length, m.date, m.type, m.size, m.priority),
+                      std::tie(d.offset, d.length, d.date, d.type, d.size, d.priority));
+            std::string subject, from, diskSubject, diskFrom;
+            memory.loadSubject(i, subject, from);
+            disk->loadSubject(i, diskSubject, diskFrom);
+            EXPECT_EQ(subject + from, diskSubject + diskFrom);
+        }
     }
 }
 
