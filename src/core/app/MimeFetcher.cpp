@@ -181,8 +181,8 @@ bool MimeFetcher::fetchMailServer(const MimeMessage& part) {
     }
     std::string path = m_tempDir + "/mimefetch";
     UniqueFd file = createUniqueFile(path, 0600);
-    bool written =
-        file && writeAll(file.get(), requestMessage(part)) && ::close(file.release()) == 0;
+    if (!file) return false;
+    bool written = writeAll(file.get(), requestMessage(part)) && ::close(file.release()) == 0;
     StringList recipients;
     recipients.addString(*server);
     bool sent =
