@@ -9,8 +9,10 @@
 
 #include "BuildInfo.h"
 #include "addressbook/Alias.h"
+#include "app/ApplicationWorkspace.h"
 #include "app/MailDriver.h"
 #include "app/MailListener.h"
+#include "app/MimeFetcher.h"
 #include "app/SendDemo.h"
 #include "app/StartArguments.h"
 #include "app/terminationsignals.h"
@@ -31,6 +33,7 @@
 #include "reader/TextDisplayFilters.h"
 #include "settings/Defaults.h"
 #include "store/MailBox.h"
+#include "ui/app/LoginPanelDialog.h"
 #include "ui/app/QtApplicationShell.h"
 #include "ui/app/ServiceComposerFactory.h"
 #include "ui/app/StartupMeasure.h"
@@ -54,7 +57,10 @@ void installServices(quill::ProcessLauncher& launcher) {
     quill::Defaults::shared().setStore(std::make_shared<quill::QSettingsDefaultsStore>());
     quill::installPanels(std::make_shared<quill::QtPanels>());
     quill::installRunLoop(std::make_shared<quill::QtRunLoop>());
-    quill::installWorkspace(std::make_shared<quill::QtWorkspace>(launcher));
+    // External bodies saved from messages come back to Quill to be fetched.
+    quill::installWorkspace(std::make_shared<quill::ApplicationWorkspace>(
+        std::make_shared<quill::QtWorkspace>(launcher),
+        [](const std::string& path) { return quill::MailDriver::shared().openFile(path); }));
 }
 
 bool versionRequested(int argc, char** argv) {
@@ -138,6 +144,7 @@ int main(int argc, char** argv) {
     childWatch.start();
     if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) driver.setTemporaryRoot(tmp);
     if (!driver.startUp()) return 0;
+    driver.mimeFetcher().setLoginPanel(quill::LoginPanelDialog::run);
     sendDemo.setIncorporate([&driver] { driver.checkNewMail(false); });
     quill::MailListener listener(&sendDemo);
     quill::DBusMailListener mailService(listener);

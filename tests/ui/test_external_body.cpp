@@ -1,17 +1,38 @@
-// The question asked before an external body is fetched, as the user sees it,
-// and what answering Cancel does.
+// External bodies as the user meets them: the question asked before one is
+// fetched, the login panel, and a double-click on an external-body icon in a
+// shown message that runs the whole way to the fetch.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QTreeView>
 #include <QtTest>
+#include <csignal>
 
+#include "../support/LocalPort.h"
+#include "ReaderWindows.h"
+#include "app/ApplicationWorkspace.h"
+#include "app/MailDriver.h"
 #include "app/MimeFetcher.h"
+#include "message/MailMessage.h"
+#include "message/MimeMessage.h"
+#include "platform/ScriptedPanels.h"
 #include "platform/UserInfo.h"
+#include "platform/Workspace.h"
 #include "process/ProcessLauncher.h"
+#include "reader/MailReader.h"
+#include "settings/Defaults.h"
+#include "ui/app/LoginPanelDialog.h"
 #include "ui/platform/QtPanels.h"
+#include "ui/reader/MailReaderWindow.h"
 
 namespace {
 
@@ -20,24 +41,100 @@ QString screenshot(const char* name) {
     return QString(QUILL_SCREENSHOT_DIR) + "/" + name;
 }
 
+void writeFile(const QString& path, const QByteArray& bytes, bool executable = false) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.close();
+    if (executable) f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The desktop: keeps what it was asked to open.
+struct RecordingDesktop : quill::Workspace {
+    QStringList opened;
+    bool openFile(const std::string& path) override {
+        opened << QString::fromStdString(path);
+        return true;
+    }
+};
+
+// A message with three external bodies: a local file, a mail-server request and an anon-ftp file.
+QByteArray externalBodyMessage(const QString& localFile) {
+    return QString(
+               "From ann@example.org Tue Mar  5 09:00:00 2024\nFrom: Ann <ann@example.org>\n"
+               "Subject: Where the data is\nMIME-Version: 1.0\n"
+               "Content-Type: multipart/mixed; boundary=b1\n\n--b1\nContent-Type: text/plain\n\n"
+               "Three ways to the data.\n"
+               "--b1\nContent-Type: message/external-body; access-type=local-file; name=\"%1\"\n\n"
+               "Content-Type: text/plain\n\n"
+               "--b1\nContent-Type: message/external-body; access-type=mail-server; "
+               "server=\"archive@example.org\"; subject=\"send data\"\n\n"
+               "Content-Type: text/plain\n\nget data.txt\n"
+               "--b1\nContent-Type: message/external-body; access-type=anon-ftp; site=127.0.0.1; "
+               "directory=pub; name=notes.txt; size=13\n\n"
+               "Content-Type: text/plain\n\n"
+               "--b1--\n\n")
+        .arg(localFile)
+        .toUtf8();
+}
+
+// The centre of the nth attachment icon of the shown text.
+QPoint iconCentre(QTextBrowser* text, int nth) {
+    QString plain = text->toPlainText();
+    int at = -1;
+    for (int i = 0; i <= nth; ++i)
+        at = plain.indexOf(QChar(QChar::ObjectReplacementCharacter), at + 1);
+    QTextCursor cursor(text->document());
+    cursor.setPosition(at);
+    QRect before = text->cursorRect(cursor);
+    cursor.setPosition(at + 1);
+    QRect after = text->cursorRect(cursor);
+    return QPoint((before.left() + after.left()) / 2, after.center().y());
+}
+
 }  // namespace
 
 class TestExternalBody : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
+    quill::LaunchedChild m_server;
+
+    // A local anonymous FTP server serving dir, when python3-pyftpdlib is there.
+    bool startFtpServer(int port, const QString& dir) {
+        quill::LaunchRequest request;
+        request.argv = {"/usr/bin/python3",   "-m", "pyftpdlib",      "-i", "127.0.0.1", "-p",
+                        std::to_string(port), "-d", dir.toStdString()};
+        request.stdio[1] = request.stdio[2] = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        m_server = quill::processLauncher().launch(request);
+        close(request.stdio[1]);
+        for (int i = 0; i < 100 && m_server.started() && !quill::test::accepts(port); ++i)
+            usleep(50000);
+        return m_server.started() && quill::test::accepts(port);
+    }
 
   private slots:
-    void theQuestionNamesTheWayAndTheSize() {
+    void init() {
         quill::setCurrentUser({"tester", (m_dir.path() + "/home").toStdString(), "Test User"});
+    }
+
+    void cleanupTestCase() {
+        if (!m_server.started()) return;
+        quill::processLauncher().signalGroup(m_server.pid, SIGTERM);
+        quill::processLauncher().wait(m_server.pid);
+    }
+
+    void theQuestionNamesTheWayAndTheSize() {
         quill::installPanels(std::make_shared<quill::QtPanels>());
         QString part = m_dir.path() + "/part";
-        QFile f(part);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(
-            "Content-Type: message/external-body; access-type=anon-ftp; "
-            "site=ftp.example.org; name=report.ps; size=250000\n\n"
-            "Content-Type: application/postscript\n\n");
-        f.close();
+        writeFile(part,
+                  "Content-Type: message/external-body; access-type=anon-ftp; "
+                  "site=ftp.example.org; name=report.ps; size=250000\n\n"
+                  "Content-Type: application/postscript\n\n");
         QString shown;
         QTimer::singleShot(100, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -53,6 +150,124 @@ class TestExternalBody : public QObject {
                                 "over the network.  Would you like to get it now?  Its size is "
                                 "245KB."));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"part"});
+    }
+
+    // The panel asks once per site until Quill quits; Cancel gives no login.
+    void theLoginPanelAsksOncePerSite() {
+        quill::MimeFetcher fetcher(quill::processLauncher(), m_dir.path().toStdString());
+        fetcher.setLoginPanel(quill::LoginPanelDialog::run);
+        int shown = 0;
+        QString host, user;
+        bool hidden = false;
+        auto answer = [&](bool ok, const char* picture) {
+            QTimer::singleShot(100, [&, ok, picture] {
+                auto* panel =
+                    qobject_cast<quill::LoginPanelDialog*>(QApplication::activeModalWidget());
+                if (!panel) return;
+                ++shown;
+                host = panel->hostField()->text();
+                user = panel->userField()->selectedText();
+                hidden = panel->passField()->echoMode() == QLineEdit::Password;
+                panel->userField()->setText("ann");
+                panel->passField()->setText("s3cret");
+                if (picture) panel->grab().save(screenshot(picture));
+                ok ? panel->accept() : panel->reject();
+            });
+        };
+        answer(true, "external_body_login.png");
+        QCOMPARE(fetcher.credentialsFor("ftp.example.org"),
+                 std::optional<std::string>("ann s3cret"));
+        QCOMPARE(host, QString("Log in to ftp.example.org"));
+        QCOMPARE(user, QString("tester"));
+        QVERIFY(hidden);
+        QCOMPARE(fetcher.credentialsFor("ftp.example.org"),
+                 std::optional<std::string>("ann s3cret"));
+        QCOMPARE(shown, 1);
+        answer(false, nullptr);
+        QCOMPARE(fetcher.credentialsFor("other.example.org"), std::nullopt);
+        QCOMPARE(shown, 2);
+    }
+
+    // A double-click on an external-body icon opens it as the application
+    // does: the local file at once, the others through the fetcher.
+    void aDoubleClickOnTheIconFetches() {
+        const QString home = m_dir.path() + "/home";
+        QDir(home).mkpath("Mail/Test.mbox");
+        QDir(m_dir.path()).mkpath("served/pub");
+        QDir(m_dir.path()).mkpath("tmp");
+        writeFile(m_dir.path() + "/served/pub/notes.txt", "served bytes\n");
+        writeFile(m_dir.path() + "/data.txt", "local bytes\n");
+        const int port = quill::test::freePort();
+        writeFile(home + "/Mail/Test.mbox/mbox", externalBodyMessage(m_dir.path() + "/data.txt"));
+        writeFile(m_dir.path() + "/sendmail",
+                  "#!/bin/sh\ndir=$(dirname \"$0\")\ncat > \"$dir/request\"\n"
+                  "printf '%s\\n' \"$@\" > \"$dir/args.tmp\"\nmv \"$dir/args.tmp\" \"$dir/args\"\n",
+                  true);
+        // The site is one argument; the server listens on a port of its own.
+        writeFile(m_dir.path() + "/ftp",
+                  QString("#!/bin/sh\nexec /usr/bin/tnftp \"$@\" %1\n").arg(port).toUtf8(), true);
+
+        quill::Defaults::shared().setStore(std::make_shared<quill::MemoryDefaultsStore>());
+        quill::Defaults::shared().setMailer((m_dir.path() + "/sendmail").toStdString());
+        auto panels = std::make_shared<quill::ScriptedPanels>();
+        quill::installPanels(panels);
+        quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
+        quill::registerMimeMessageClass();
+        quill::MailDriver& driver = quill::MailDriver::shared();
+        driver.reset();
+        driver.setTemporaryRoot((m_dir.path() + "/tmp").toStdString());
+        QVERIFY(driver.startUp());
+        quill::MailMessage::setDefaultAttachmentDirectory(driver.tempDir());
+        quill::MailReader::setAttachmentRoot(driver.tempDir());
+        driver.mimeFetcher().setFtpProgram((m_dir.path() + "/ftp").toStdString());
+        auto desktop = std::make_shared<RecordingDesktop>();
+        quill::installWorkspace(std::make_shared<quill::ApplicationWorkspace>(
+            desktop, [&driver](const std::string& path) { return driver.openFile(path); }));
+
+        auto* window = quill::openReaderWindow(home + "/Mail/Test.mbox");
+        QVERIFY(window);
+        window->listView()->setCurrentIndex(window->listView()->model()->index(0, 0));
+        QTextBrowser* text = window->textView();
+        QCOMPARE(text->toPlainText().count(QChar(QChar::ObjectReplacementCharacter)), 3);
+        QVERIFY(window->grab().save(screenshot("external_body_message.png")));
+        auto doubleClick = [&](int icon) {
+            QTest::mouseDClick(text->viewport(), Qt::LeftButton, {}, iconCentre(text, icon));
+        };
+
+        doubleClick(0);
+        QCOMPARE(desktop->opened.size(), 1);
+        QCOMPARE(readFile(desktop->opened[0]), QByteArray("local bytes\n"));
+        QVERIFY(panels->alerts().empty());
+
+        panels->answer("OK");
+        panels->answer("OK");
+        doubleClick(1);
+        QCOMPARE(panels->alerts().size(), size_t(2));
+        QCOMPARE(QString::fromStdString(panels->alerts()[0].message),
+                 QString("This is an external MIME attachment that has to be retrieved by mail.  "
+                         "Would you like to get it now?  "));
+        QCOMPARE(QString::fromStdString(panels->alerts()[1].message),
+                 QString("A request for the document has been sent to archive@example.org.  It "
+                         "will shortly be returned to you by mail."));
+        QTRY_COMPARE(readFile(m_dir.path() + "/args"),
+                     QByteArray("-oi\n-odb\narchive@example.org\n"));
+        // The line end before a boundary belongs to the boundary.
+        QCOMPARE(readFile(m_dir.path() + "/request"),
+                 QByteArray("Subject: send data\nContent-Type: text/plain\n\nget data.txt"));
+        QCOMPARE(desktop->opened.size(), 1);
+
+        if (access("/usr/bin/tnftp", X_OK) != 0 ||
+            !startFtpServer(port, m_dir.path() + "/served")) {
+            window->close();
+            QSKIP("no local FTP server (tnftp, python3-pyftpdlib)");
+        }
+        panels->answer("OK");
+        doubleClick(2);
+        QCOMPARE(desktop->opened.size(), 2);
+        QCOMPARE(desktop->opened[1], QString::fromStdString(driver.tempDir() + "/notes.txt"));
+        QCOMPARE(readFile(desktop->opened[1]), QByteArray("served bytes\n"));
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 };
 

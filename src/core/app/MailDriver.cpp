@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "addressbook/Alias.h"
+#include "app/MimeFetcher.h"
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
 #include "message/MailMessage.h"
@@ -167,6 +168,7 @@ void MailDriver::reset() {
     m_frameInterval = std::chrono::milliseconds(500);
     m_shell = nullptr;
     m_poller.reset();
+    m_fetcher.reset();
     installDefaultHooks();
 }
 
@@ -258,12 +260,18 @@ bool MailDriver::openFile(const std::string& path) {
         size_t n = std::strlen(ext);
         return path.size() >= n && path.compare(path.size() - n, n, ext) == 0;
     };
-    // Voice annotations and external bodies belong to components this build lacks.
-    if (endsWith(".vox") || endsWith(".external-body")) return false;
+    // Voice annotations belong to a component this build lacks.
+    if (endsWith(".vox")) return false;
+    if (endsWith(".external-body")) return mimeFetcher().openExternalBodyForFile(path);
     if (findToc(path, true)) return true;
     if (!openMbox(path)) return false;
     m_lastOpened = path;
     return true;
+}
+
+MimeFetcher& MailDriver::mimeFetcher() {
+    if (!m_fetcher) m_fetcher = std::make_unique<MimeFetcher>(launcher(), m_tempDir);
+    return *m_fetcher;
 }
 
 MailWindowController* MailDriver::activeMailboxWindow() {

@@ -22,6 +22,7 @@
 namespace quill {
 class ChildWatch;
 class MailPoller;
+class MimeFetcher;
 class ProcessLauncher;
 }  // namespace quill
 
@@ -68,8 +69,12 @@ class MailDriver : public NewMailNotice {
     // The window showing path (relative paths are taken from the working directory).
     MailWindowController* findToc(const std::string& path, bool order);
     std::string fullMailboxPath(const std::string& path) const;
-    // application:openFile:
+    // application:openFile: an external body (".external-body") is fetched,
+    // any other path opened as a mailbox.
     bool openFile(const std::string& path);
+    // The one fetcher of external bodies, made on first use after the
+    // temporary directory; its logins last as long as the program.
+    MimeFetcher& mimeFetcher();
     MailWindowController* openMbox(const std::string& path);
     const std::string& lastOpenedMailbox() const { return m_lastOpened; }
     // The window of the "ActiveMailbox", when one is open.
@@ -150,6 +155,7 @@ class MailDriver : public NewMailNotice {
     ProcessLauncher* m_launcher = nullptr;
     ChildWatch* m_watch = nullptr;
     std::unique_ptr<MailPoller> m_poller;
+    std::unique_ptr<MimeFetcher> m_fetcher;
     std::string m_tmpRoot = "/tmp";
     std::string m_tempDir;
     std::string m_workingDir;

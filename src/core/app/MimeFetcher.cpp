@@ -14,10 +14,13 @@
 
 #include "base/Diagnostics.h"
 #include "base/FileHandles.h"
+#include "compose/Mailer.h"
+#include "message/StringList.h"
 #include "message/date.h"
 #include "platform/Panels.h"
 #include "platform/UserInfo.h"
 #include "platform/Workspace.h"
+#include "settings/Defaults.h"
 
 namespace quill {
 
@@ -45,6 +48,14 @@ bool safeSite(const std::string& site) {
     if (site.empty() || site[0] == '-') return false;
     for (unsigned char c : site)
         if (c <= 0x20 || c == 0x7f) return false;
+    return true;
+}
+
+// A request address from mail is one argument of the mailer: never an option.
+bool safeAddress(const std::string& address) {
+    if (address.empty() || address[0] == '-') return false;
+    for (unsigned char c : address)
+        if (c < 0x20 || c == 0x7f) return false;
     return true;
 }
 
@@ -108,6 +119,11 @@ bool MimeFetcher::openExternalBodyForFile(const std::string& path) {
                  nullptr);
         return false;
     }
+    // The data itself comes later as a new message; nothing here is opened.
+    if (byMail) {
+        unlink(fetched->c_str());
+        return true;
+    }
     if (workspace().openFile(*fetched)) return true;
     unlink(fetched->c_str());
     return false;
@@ -131,6 +147,7 @@ bool MimeFetcher::fetchBodyFor(const MimeMessage& part, const std::string& targe
     }
     if (equalsIgnoringCase(*access, "ftp")) return fetchFTP(part, target, false);
     if (equalsIgnoringCase(*access, "anon-ftp")) return fetchFTP(part, target, true);
+    if (equalsIgnoringCase(*access, "mail-server")) return fetchMailServer(part);
     if (equalsIgnoringCase(*access, "local-file")) return fetchLocalFile(part, target);
     std::fprintf(stderr, "MimeFetcher: ACCESS-TYPE %s is not supported\n", access->c_str());
     return false;
@@ -150,6 +167,47 @@ bool MimeFetcher::fetchFTP(const MimeMessage& part, const std::string& target, b
     return ftpFrom(*site, parameter(part, "directory").value_or(""),
                    parameter(part, "name").value_or(""), parameter(part, "mode").value_or(""),
                    userPass, target);
+}
+
+bool MimeFetcher::fetchMailServer(const MimeMessage& part) {
+    std::optional<std::string> server = parameter(part, "server");
+    if (!server) {
+        std::fputs("MimeFetcher: No SERVER in MIME parameters\n", stderr);
+        return false;
+    }
+    if (!safeAddress(*server)) {
+        logWarning("MimeFetcher", "refusing the request address %s", server->c_str());
+        return false;
+    }
+    std::string path = m_tempDir + "/mimefetch";
+    UniqueFd file = createUniqueFile(path, 0600);
+    if (!file) return false;
+    bool written = writeAll(file.get(), requestMessage(part)) && ::close(file.release()) == 0;
+    StringList recipients;
+    recipients.addString(*server);
+    bool sent =
+        written && Mailer::deliverMail(path, recipients, m_launcher, Defaults::shared(), nullptr);
+    unlink(path.c_str());
+    if (!sent) return false;
+    runAlert(m_waitTitle.c_str(),
+             "A request for the document has been sent to %s.  It will shortly be returned to "
+             "you by mail.",
+             "OK", nullptr, nullptr, server->c_str());
+    return true;
+}
+
+std::string MimeFetcher::requestMessage(const MimeMessage& part) {
+    ByteSource body(part.bodyView());
+    std::unique_ptr<MailMessage> request = MailMessage::initFromStream(body);
+    if (!request) return "";
+    if (std::optional<std::string> subject = parameter(part, "Subject");
+        subject && !subject->empty())
+        request->setHeaderKey("Subject", *subject);
+    if (std::string replyTo = Defaults::shared().replyTo(); !replyTo.empty())
+        request->setHeaderKey("Reply-To", replyTo);
+    ByteSink sink;
+    request->writeToStream(sink);
+    return sink.take();
 }
 
 bool MimeFetcher::fetchLocalFile(const MimeMessage& part, const std::string& target) {

@@ -2,9 +2,10 @@
 // the user opens it. It asks first, fetches by ftp with a login the user gives
 // (remembered until Quill quits), by anonymous ftp, or from a local file, into
 // a new file in Quill's temporary directory, and opens the result with the
-// workspace. The ftp client is started directly with the site as one argument
-// and reads its commands from a pipe; values from mail that could end or
-// start an ftp command (line ends, quotes, a leading "!") are refused.
+// workspace; a mail-server body instead sends the request message it carries
+// to the server through the mailer, and the data arrives later as mail. The ftp client is started
+// directly with the site as one argument and reads its commands from a pipe; values from mail that
+// could end or start an ftp command (line ends, quotes, a leading "!") are refused.
 #pragma once
 
 #include <functional>
@@ -55,11 +56,15 @@ class MimeFetcher {
     static std::string ftpScript(const std::string& userPass, const std::string& directory,
                                  const std::string& filename, const std::string& mode,
                                  const std::string& target);
+    // The request a mail-server body sends: the message the part carries,
+    // with the part's "Subject" and the user's "ReplyTo" as "Reply-To".
+    static std::string requestMessage(const MimeMessage& part);
     // The question asked before fetching.
     static std::string questionText(bool byMail, long long size);
 
   private:
     bool fetchFTP(const MimeMessage& part, const std::string& target, bool anonymous);
+    bool fetchMailServer(const MimeMessage& part);
     bool fetchLocalFile(const MimeMessage& part, const std::string& target);
     // Runs the client to its end: 1 done, 2 failed, 3 login refused, 0 cancelled.
     int runTransfer(const std::string& site, const std::string& script, ProgressPanel& wait);

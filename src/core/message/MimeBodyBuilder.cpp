@@ -115,7 +115,7 @@ void setAttachmentParameters(MimeMessage& part, const std::string& name, const s
 
 void MimeBodyBuilder::setBodyFromText(MimeMessage& message, const TextView& view) {
     if (!view.hasFormatting() && !view.hasGraphics()) {
-        message.setBody(view.plainText());
+        message.setBody(plainText(view, std::nullopt));
         message.setMimeType("text", "plain");
         message.setMimeDisposition("inline");
         return;
@@ -131,20 +131,20 @@ void MimeBodyBuilder::setBodyFromText(MimeMessage& message, const TextView& view
 }
 
 std::unique_ptr<MimeMessage> MimeBodyBuilder::plainAlternative(const TextView& view) {
-    const std::optional<std::string>& missing = MimeEncoder::missingAttachmentString();
-    std::string text;
-    for (char c : view.plainText()) {
-        if (c != kAttachmentChar)
-            text += c;
-        else if (missing)
-            text += *missing;
-    }
+    std::string text = plainText(view, MimeEncoder::missingAttachmentString());
     if (text.empty() || text.back() != '\n') text += '\n';
     auto part = std::make_unique<MimeMessage>();
     part->setBodyNoCopy(std::move(text));
     part->setMimeType("text", "plain");
     part->setMimeDisposition("inline");
     return part;
+}
+
+std::string MimeBodyBuilder::plainText(const TextView& view,
+                                       const std::optional<std::string>& missing) {
+    return view.richText().textWithCells([&](std::string& out, const Attachment& cell, size_t) {
+        if (cell.isFile() && missing) out += *missing;
+    });
 }
 
 void MimeBodyBuilder::setBodyFromRichText(MimeMessage& message, const TextView& view) {

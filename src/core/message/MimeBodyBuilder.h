@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "message/MimeMessage.h"
@@ -30,6 +31,9 @@ class MimeBodyBuilder {
     static bool setBodyFromDocumentDirectory(MimeMessage& message, const std::string& path);
 
   private:
+    // The text of view without its cells: a link button gives nothing (its
+    // URL is in the text beside it), an attached file the missing text, if any.
+    static std::string plainText(const TextView& view, const std::optional<std::string>& missing);
     static std::unique_ptr<MimeMessage> plainAlternative(const TextView& view);
     static std::unique_ptr<MimeMessage> linkPart(const std::string& target);
     static void takeSinglePart(MimeMessage& message, MimeMessage& part);

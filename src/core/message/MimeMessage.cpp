@@ -739,20 +739,11 @@ void MimeMessage::replaceSelWithBodyInText(const RunSink& out) {
 
 std::string MimeMessage::textWithAttachmentNames(const TextView& view) {
     const std::string& text = view.plainText();
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const Attachment* cell =
-            text[i] == kAttachmentChar ? view.richText().attachmentAt(i) : nullptr;
-        if (!cell) {
-            out.push_back(text[i]);
-            continue;
-        }
+    return view.richText().textWithCells([&](std::string& out, const Attachment& cell, size_t i) {
         if (!out.empty() && out.back() != '\n') out.push_back('\n');
-        out += "[attachment: " + cell->name + "]";
+        out += "[attachment: " + cell.name + "]";
         if (i + 1 >= text.size() || text[i + 1] != '\n') out.push_back('\n');
-    }
-    return out;
+    });
 }
 
 }  // namespace quill

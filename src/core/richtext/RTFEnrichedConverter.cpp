@@ -174,6 +174,9 @@ void RTFEnrichedConverter::processControlWord(const std::string& word, int arg) 
         myRtfState = State();
     } else if (word == "attachment" || word == "ZellGraphic") {
         attachmentGroup(word, arg);
+    } else if (word == "TesselURL") {
+        // A link button holds its URL, which the text just after it shows already.
+        copyRtfBlock();
     } else if (word == "fonttbl" || word == "colortbl") {
         copyRtfBlock();
     } else if (word == "u" && arg != kNoArgument) {

@@ -4,6 +4,7 @@
 // and before each piece of text emits the commands that bring the output in
 // line. Attached files are handed to a delegate (the MIME encoder), which
 // turns each into a body part of its own, cutting the enriched text there.
+// Link buttons give no text: their URL stands beside them already.
 #pragma once
 
 #include <string>

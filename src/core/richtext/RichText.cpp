@@ -142,6 +142,19 @@ const Attachment* RichText::attachmentAt(size_t index) const {
     return cell < 0 ? nullptr : &m_cells[static_cast<size_t>(cell)];
 }
 
+std::string RichText::textWithCells(const CellText& cellText) const {
+    std::string out;
+    out.reserve(m_text.size());
+    for (size_t i = 0; i < m_text.size(); ++i) {
+        const Attachment* cell = m_text[i] == kAttachmentChar ? attachmentAt(i) : nullptr;
+        if (cell)
+            cellText(out, *cell, i);
+        else
+            out += m_text[i];
+    }
+    return out;
+}
+
 void RichText::changeCharFormat(size_t start, size_t count,
                                 const std::function<void(CharFormat&)>& edit) {
     size_t end = std::min(m_text.size(), start + std::min(count, m_text.size()));

@@ -121,6 +121,10 @@ class RichText {
     // belongs to the last paragraph).
     ParagraphFormat paragraphFormatAt(size_t index) const;
     const Attachment* attachmentAt(size_t index) const;
+    // The plain text with each cell's byte replaced by what cellText appends
+    // for it to the text so far (index: where the cell stands).
+    using CellText = std::function<void(std::string& out, const Attachment& cell, size_t index)>;
+    std::string textWithCells(const CellText& cellText) const;
 
     // Changes the character format of every byte in the range.
     void changeCharFormat(size_t start, size_t count, const std::function<void(CharFormat&)>& edit);

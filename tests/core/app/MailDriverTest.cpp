@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "addressbook/Alias.h"
+#include "app/ApplicationWorkspace.h"
 #include "app/MailDriver.h"
 #include "platform/PollRunLoop.h"
 #include "platform/RunLoop.h"
@@ -155,6 +156,31 @@ TEST_F(MailDriverTest, OpeningAShownMailboxBringsItsWindowForward) {
     EXPECT_EQ(shell.opened, 1);
     EXPECT_EQ(static_cast<FakeWindow*>(driver.findToc("Lists.mbox", false))->fronted, 2);
     EXPECT_FALSE(driver.openFile("note.vox"));
+}
+
+struct DesktopWorkspace : Workspace {
+    std::vector<std::string> opened;
+    bool openFile(const std::string& path) override {
+        opened.push_back(path);
+        return false;
+    }
+};
+
+// An external-body icon opens as any attachment does and reaches the fetcher's question.
+TEST_F(MailDriverTest, AnExternalBodyGoesToTheFetcherAndOtherFilesToTheDesktop) {
+    auto desktop = std::make_shared<DesktopWorkspace>();
+    ApplicationWorkspace workspace(
+        desktop, [this](const std::string& path) { return driver.openFile(path); });
+    std::string part = writeFile("mime-attachment.external-body",
+                                 "Content-Type: message/external-body; access-type=anon-ftp; "
+                                 "site=ftp.example.org; name=a.ps\n\n\n");
+    panels->answer(1);
+    EXPECT_TRUE(workspace.openFile(part));
+    ASSERT_EQ(panels->alerts().size(), 1u);
+    EXPECT_EQ(panels->alerts()[0].message.rfind("This is an external MIME attachment", 0), 0u);
+    EXPECT_FALSE(workspace.openFile(tmp() + "/slides.pdf"));
+    EXPECT_THAT(desktop->opened, ElementsAre(tmp() + "/slides.pdf"));
+    EXPECT_EQ(shell.opened, 0);
 }
 
 TEST_F(MailDriverTest, AMailboxRefusedAtLaunchLeavesTheProgramRunning) {

@@ -1,7 +1,4 @@
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +9,8 @@
 #include "platform/ScriptedPanels.h"
 #include "platform/UserInfo.h"
 #include "platform/Workspace.h"
+#include "settings/Defaults.h"
+#include "support/LocalPort.h"
 #include "support/QuillTest.h"
 
 namespace quill {
@@ -42,6 +41,13 @@ echo "213 12"
 target=$(sed -n 's/^get "[^"]*" "\(.*\)"$/\1/p' "$dir/commands")
 printf 'hello world\n' > "$target"
 )sh";
+// A mailer that keeps its arguments and the request it was given.
+constexpr const char* kFakeMailer = R"sh(#!/bin/sh
+dir=$(dirname "$0")
+cat > "$dir/request"
+printf '%s\n' "$@" > "$dir/mailer-args.tmp"
+mv "$dir/mailer-args.tmp" "$dir/mailer-args"
+)sh";
 // clang-format on
 
 class MimeFetcherTest : public test::QuillTest {
@@ -54,6 +60,9 @@ class MimeFetcherTest : public test::QuillTest {
         chmod(ftp.c_str(), 0755);
         fetcherOwner = std::make_unique<MimeFetcher>(processLauncher(), tmp() + "/quill");
         fetcherOwner->setFtpProgram(ftp);
+        std::string mailer = writeFile("bin/sendmail", kFakeMailer);
+        chmod(mailer.c_str(), 0755);
+        Defaults::shared().setMailer(mailer);
         installWorkspace(workspace);
     }
     std::string part(const std::string& parameters) {
@@ -164,32 +173,49 @@ TEST_F(MimeFetcherTest, LocalFileIsLinkedAndUnknownAccessFails) {
     EXPECT_EQ(panels->alerts().back().message, "Could not retrieve external attachment.");
 }
 
-int freePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
-bool accepts(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return ok;
+TEST_F(MimeFetcherTest, MailServerSendsTheCarriedRequestAndOpensNothing) {
+    const std::string carried = "\n\nSubject: its own\nContent-Type: text/plain\n\nget report.ps\n";
+    struct Case {
+        std::string parameters;
+        std::string replyTo;
+        bool sent;
+        std::string request;
+    } cases[] = {
+        {"access-type=Mail-Server; server=\"srv@example.org\"; subject=\"send it\"",
+         "me@example.org", true,
+         "Reply-To: me@example.org\nSubject: send it\nContent-Type: text/plain\n\nget "
+         "report.ps\n"},
+        {"access-type=mail-server; server=srv@example.org; subject=\"\"", "", true,
+         "Subject: its own\nContent-Type: text/plain\n\nget report.ps\n"},
+        {"access-type=mail-server", "", false, ""},
+        {"access-type=mail-server; server=\"-C/tmp/evil.cf\"", "", false, ""},
+    };
+    for (const Case& c : cases) {
+        unlink((tmp() + "/bin/mailer-args").c_str());
+        Defaults::shared().setReplyTo(c.replyTo);
+        writeFile("part", "Content-Type: message/external-body; " + c.parameters + carried);
+        for (int i = 0; i < 2; ++i) panels->answer(0);
+        size_t before = panels->alerts().size();
+        EXPECT_EQ(fetcher().openExternalBodyForFile(tmp() + "/part"), c.sent) << c.parameters;
+        ASSERT_EQ(panels->alerts().size(), before + 2) << c.parameters;
+        EXPECT_EQ(panels->alerts()[before + 1].message,
+                  c.sent ? "A request for the document has been sent to srv@example.org.  It "
+                           "will shortly be returned to you by mail."
+                         : "Could not retrieve external attachment.");
+        EXPECT_TRUE(workspace->opened.empty());
+        EXPECT_TRUE(quillFiles().empty()) << c.parameters;
+        if (!c.sent) continue;
+        const std::string args = tmp() + "/bin/mailer-args";
+        for (int i = 0; i < 200 && access(args.c_str(), F_OK) != 0; ++i) usleep(20000);
+        EXPECT_EQ(test::slurp(args), "-oi\n-odb\nsrv@example.org\n");
+        EXPECT_EQ(test::slurp(tmp() + "/bin/request"), c.request);
+    }
+    EXPECT_NE(access((tmp() + "/bin/mailer-args").c_str(), F_OK), 0);
 }
 
 TEST_F(MimeFetcherTest, AnonymousFtpFromALocalServerAndTheFailureWithoutOne) {
     if (access("/usr/bin/tnftp", X_OK) != 0) GTEST_SKIP() << "no tnftp";
-    const std::string port = std::to_string(freePort());
+    const std::string port = std::to_string(test::freePort());
     mkdir((tmp() + "/served").c_str(), 0700);
     mkdir((tmp() + "/served/pub").c_str(), 0700);
     writeFile("served/pub/notes.txt", "served bytes\n");
@@ -200,8 +226,8 @@ TEST_F(MimeFetcherTest, AnonymousFtpFromALocalServerAndTheFailureWithoutOne) {
     request.stdio[1] = request.stdio[2] = quiet.get();
     LaunchedChild server = processLauncher().launch(request);
     ASSERT_TRUE(server.started());
-    for (int i = 0; i < 100 && !accepts(std::stoi(port)); ++i) usleep(50000);
-    if (!accepts(std::stoi(port))) {
+    for (int i = 0; i < 100 && !test::accepts(std::stoi(port)); ++i) usleep(50000);
+    if (!test::accepts(std::stoi(port))) {
         processLauncher().signalGroup(server.pid, SIGKILL);
         processLauncher().wait(server.pid);
         GTEST_SKIP() << "no FTP server (python3-pyftpdlib)";

@@ -2,6 +2,10 @@
 
 #include "links/URLFilter.h"
 #include "links/URLMailCell.h"
+#include "message/MimeBodyBuilder.h"
+#include "message/MimeEncoder.h"
+#include "richtext/RtfReader.h"
+#include "richtext/RtfWriter.h"
 #include "settings/Defaults.h"
 #include "support/FakeProcessLauncher.h"
 #include "support/QuillTest.h"
@@ -84,6 +88,53 @@ TEST_F(URLFilterTest, UTF8TextGetsItsButtonsToo) {
     auto cells = view.richText().attachments();
     ASSERT_EQ(cells.size(), 1u);
     EXPECT_EQ(URLMailCell::urlOf(*cells[0]), "http://\xC3\xA4.example/");
+}
+
+// Stored rich text keeps the button as a "TesselURL" directive holding the URL.
+TEST_F(URLFilterTest, AButtonIsStoredAsItsDirectiveAndReadBack) {
+    TextView view;
+    view.replaceSel("See http://a.example/{x}\n");
+    URLFilter::insertLinkCells(view);
+    const std::string rtf = RtfWriter::write(view.richText());
+    EXPECT_EQ(rtf,
+              "{\\rtf1\\ansi\\deff0{\\fonttbl\\f0\\fswiss Helvetica;}\n"
+              "\\pard\\ql\\plain\\f0\\fs24 See {{\\TesselURL http://a.example/\\{x\\}}\n"
+              "\xAC}http://a.example/\\{x\\}\\\n}");
+    std::optional<RichText> read = RtfReader::read(rtf);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->plainText(), view.plainText());
+    ASSERT_EQ(read->attachments().size(), 1u);
+    EXPECT_EQ(URLMailCell::urlOf(*read->attachments()[0]), "http://a.example/{x}");
+    EXPECT_EQ(RtfWriter::write(*read), rtf);
+}
+
+// A text sent or saved with buttons in it holds each URL once, and no cell byte.
+TEST_F(URLFilterTest, ASentTextHoldsEachURLOnce) {
+    MimeEncoder::setMissingAttachmentString("[missing]");
+    for (bool rich : {false, true}) {
+        TextView view;
+        view.replaceSel("Go to http://a.example/ now\n");
+        if (rich) {
+            view.setSel(0, 5);
+            view.setFontTraits(kBoldTrait);
+        }
+        URLFilter::insertLinkCells(view);
+        MimeMessage message;
+        MimeBodyBuilder::setBodyFromText(message, view);
+        ByteSink sink;
+        message.writeToStream(sink);
+        const std::string bytes = sink.take();
+        size_t first = bytes.find("http://a.example/");
+        ASSERT_NE(first, std::string::npos) << rich;
+        size_t alternatives = rich ? 2 : 1;
+        size_t count = 0;
+        for (size_t at = first; at != std::string::npos; at = bytes.find("http://a.ex", at + 1))
+            ++count;
+        EXPECT_EQ(count, alternatives) << bytes;
+        EXPECT_EQ(bytes.find('\xAC'), std::string::npos) << bytes;
+        EXPECT_EQ(bytes.find("[missing]"), std::string::npos) << bytes;
+    }
+    MimeEncoder::setMissingAttachmentString(std::nullopt);
 }
 
 struct ScriptedRemote : BrowserRemote {
