@@ -6,6 +6,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "platform/Panels.h"
 #include "platform/RunLoop.h"
 #include "reader/StatusAlerts.h"
@@ -40,9 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Toc& index = box->toc();
     index.getMailboxStatus();
     index.loadMsgListAt(0, static_cast<int>(index.length()));
+    std::vector<std::pair<std::string, std::string>> summaries;
+    index.loadSubjects(0, static_cast<int>(index.length()),
+                       [&](int, std::string& subject, std::string& from) {
+                           summaries.emplace_back(subject, from);
+                       });
     for (std::uint32_t i = 0; i < index.length(); ++i) {
         std::string subject, from;
         index.loadSubject(static_cast<int>(i), subject, from);
+        // The pass over the whole index reads what the reads of one record do.
+        if (summaries.at(i) != std::make_pair(subject, from)) std::abort();
         box->loadMessageTextAt(static_cast<int>(i));
     }
     return 0;
