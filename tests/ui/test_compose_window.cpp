@@ -83,7 +83,8 @@ class TestComposeWindow : public QObject {
                  {"SendFormat", "MailMessage"},
                  {"ReadReceipt", "NO"},
                  {"ComposeStatusLine", "YES"},
-                 {"UseSignatureFile", "NO"}})
+                 {"UseSignatureFile", "NO"},
+                 {"Debug", "NO"}})
             store->set(key, value.toStdString());
         m_panels = std::make_shared<quill::ScriptedPanels>();
         quill::installPanels(m_panels);
@@ -156,6 +157,22 @@ class TestComposeWindow : public QObject {
             QVERIFY2(bytes.contains(part), part);
     }
 
+    // Ctrl+B over a selection, Ctrl+I for what is typed next.
+    void styleKeysReachTheMessage(ComposeWindow* window) {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window->textEdit(), Qt::Key_Home, Qt::ShiftModifier);
+        QTest::keyClick(window->textEdit(), Qt::Key_B, Qt::ControlModifier);
+        QTest::keyClick(window->textEdit(), Qt::Key_End);
+        QTest::keyClick(window->textEdit(), Qt::Key_I, Qt::ControlModifier);
+        QTest::keyClicks(window->textEdit(), ":");
+        const quill::RichText& rich = window->send().text().richText();
+        QVERIFY(rich.charFormatAt(0).traits & quill::kBoldTrait);
+        QVERIFY(!(rich.charFormatAt(0).traits & quill::kItalicTrait));
+        QVERIFY(rich.charFormatAt(13).traits & quill::kItalicTrait);
+        QCOMPARE(text(window), std::string("Here they are:"));
+    }
+
     void richWindowTakesAttachmentsAndAsksBeforeClosing() {
         ComposeWindow* window = ComposeWindow::perform(m_reader, MailReader::Command::NewMessage);
         window->field(quill::kFieldSubject)->setText("Slides");
@@ -164,7 +181,8 @@ class TestComposeWindow : public QObject {
                  std::string("Slides for Friday"));
         window->cycleFormat();
         QVERIFY(window->send().sendFormat() != quill::kPlainFormat);
-        QTest::keyClicks(window->textEdit(), "Here they are:");
+        QTest::keyClicks(window->textEdit(), "Here they are");
+        styleKeysReachTheMessage(window);
         QTest::keyClick(window->textEdit(), Qt::Key_Return);
         const QString slides = m_dir.filePath("slides.pdf");
         write(slides, "%PDF-1.4\n");

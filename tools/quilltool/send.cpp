@@ -158,7 +158,7 @@ int runSend(const Args& args) {
     int status;
     {
         Send send({interactiveMailContext(defaults, panels(), runLoop()), launcher,
-                   &Alias::shared().book()});
+                   [] { return &Alias::shared().book(); }});
         ToolSendView view;
         send.setView(&view);
         status = fill(send, o, body) ? deliver(send, view) : 1;

@@ -312,7 +312,8 @@ bool Send::invalidMailer() {
 // ---- recipients and the message ----
 
 std::string Send::expandAddressLine(std::string_view line) const {
-    if (m_services.aliases) return m_services.aliases->expandAddressLine(line);
+    if (AliasBook* book = m_services.aliases ? m_services.aliases() : nullptr)
+        return book->expandAddressLine(line);
     StringList list;
     list.addParsedAddressesFrom(line);
     return list.commaizedStringValue();
@@ -322,7 +323,8 @@ StringList Send::recipients() const {
     StringList list;
     for (int field : {kFieldTo, kFieldCc, kFieldBcc})
         list.addParsedAddressesFrom(getField(field).value_or(""));
-    if (m_services.aliases) m_services.aliases->expandAliases(list);
+    if (AliasBook* book = m_services.aliases ? m_services.aliases() : nullptr)
+        book->expandAliases(list);
     return list;
 }
 

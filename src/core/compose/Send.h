@@ -88,13 +88,15 @@ class SendHelper {
 // mail context), the launcher for the mailer, the address book and a few
 // seams that the GUI and tests fill.
 struct SendServices {
-    SendServices(MailContext mail, ProcessLauncher& launcher, AliasBook* aliases = nullptr)
-        : mail(std::move(mail)), launcher(launcher), aliases(aliases) {}
+    SendServices(MailContext mail, ProcessLauncher& launcher,
+                 std::function<AliasBook*()> aliases = {})
+        : mail(std::move(mail)), launcher(launcher), aliases(std::move(aliases)) {}
 
     MailContext mail;
     ProcessLauncher& launcher;
-    // The loaded address book; none leaves addresses as they are.
-    AliasBook* aliases = nullptr;
+    // The address book, asked for only when addresses are expanded, so a
+    // window opens while the book still loads; none leaves addresses as they are.
+    std::function<AliasBook*()> aliases;
     // Whether the user typed "." to interrupt (taking it from the queue); unset: never.
     std::function<bool()> interruptRequested;
     // Whether a user event is waiting (stops counting attachment sizes); unset: never.

@@ -6,6 +6,7 @@
 #include "base/Diagnostics.h"
 #include "base/ascii.h"
 #include "message/MailMessage.h"
+#include "message/date.h"
 #include "platform/Localized.h"
 #include "store/Message.h"
 
@@ -75,7 +76,8 @@ std::string quoteAttribution(const Message& source) {
     const std::string* sender = source.get("Reply-To:");
     if (!sender) sender = source.get("From:");
     if (!sender) return "";
-    std::optional<std::tm> date = source.date();
+    const std::string* written = source.get("Date:");
+    std::optional<std::tm> date = written ? localFullDate(*written) : std::nullopt;
     if (!date) return formatString(localized(kUITable, "%s said:\n").c_str(), sender->c_str());
     char day[64];
     std::strftime(day, sizeof day, "%b %d, %Y", &*date);

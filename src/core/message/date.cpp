@@ -60,6 +60,7 @@ struct DateSlots {
     int weekday = -1;
     int month = -1;
     bool zone = false;
+    std::optional<long> secondsEast;  // the zone the text names, when it names one
 };
 
 // "hh:mm[:ss]"; seconds are cut at their first non-digit ("07pm"), since
@@ -135,6 +136,12 @@ bool isNumericZone(std::string_view text, std::size_t start, std::string_view to
     return text[start - 1] == '-' || text[start - 1] == '+';
 }
 
+bool isUniversalZoneName(std::string_view token) {
+    for (std::string_view name : {"GMT", "UT", "UTC", "Z"})
+        if (equalsIgnoringCase(token, name)) return true;
+    return false;
+}
+
 int parseToken(std::string_view text, std::size_t start, std::string_view token, std::tm* record,
                DateSlots& slots) {
     if (token.find(':') != std::string_view::npos)
@@ -149,9 +156,13 @@ int parseToken(std::string_view text, std::size_t start, std::string_view token,
         slots.year = *year;
     } else if (isAlpha(token[0])) {
         matchName(token, slots);
+        if (isUniversalZoneName(token)) slots.secondsEast = 0;
     } else if (!slots.zone && isNumericZone(text, start, token)) {
         // The clock time is kept as written; the zone is only consumed.
         slots.zone = true;
+        long hhmm = std::stol(std::string(token));
+        long seconds = hhmm / 100 * 3600 + hhmm % 100 * 60;
+        slots.secondsEast = text[start - 1] == '-' ? -seconds : seconds;
     }
     return kValidDate;
 }
@@ -176,6 +187,17 @@ int parseDate(std::string_view text, std::tm* record, DateSlots& slots) {
 int parseFullDate(std::string_view text, std::tm* record) {
     DateSlots slots;
     return parseDate(text, record, slots);
+}
+
+std::optional<std::tm> localFullDate(std::string_view text) {
+    DateSlots slots;
+    std::tm record{};
+    if (parseDate(text, &record, slots) != kValidDate) return std::nullopt;
+    if (!slots.secondsEast || slots.day < 0 || slots.month < 0 || slots.year < 0) return record;
+    std::time_t instant = ::timegm(&record) - *slots.secondsEast;
+    std::tm local{};
+    if (!::localtime_r(&instant, &local)) return record;
+    return local;
 }
 
 const char* getDateParse(int code) {

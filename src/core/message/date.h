@@ -30,6 +30,12 @@ enum DateParseResult : int {
 // numeric token returns its code, leaving whatever was stored before it.
 int parseFullDate(std::string_view text, std::tm* record);
 
+// The date as the user's clock shows it: the written clock time moved from
+// the zone the text names (numeric, or GMT/UT/UTC/Z) into the local zone; as
+// written when the text names no zone or lacks a day, month or year; nothing
+// when the text does not parse.
+std::optional<std::tm> localFullDate(std::string_view text);
+
 // The text of a result code ("Valid date", ...), or nullptr for other codes.
 const char* getDateParse(int code);
 

@@ -66,6 +66,23 @@ void ComposeTextEdit::syncSelectionToCore() {
     m_text.setSel(cursor.selectionStart(), cursor.selectionEnd());
 }
 
+void ComposeTextEdit::toggleTraits(unsigned bits) {
+    syncSelectionToCore();
+    m_text.toggleFontTraits(bits);
+    if (m_text.selStart() != m_text.selEnd()) {
+        reload();
+        emit textEdited();
+        return;
+    }
+    // Typed text carries the edit's own format into the core.
+    const unsigned traits = m_text.fontTraits();
+    QTextCharFormat typing;
+    typing.setFontWeight(traits & kBoldTrait ? QFont::Bold : QFont::Normal);
+    typing.setFontItalic(traits & kItalicTrait);
+    typing.setFontUnderline(traits & kUnderlineTrait);
+    mergeCurrentCharFormat(typing);
+}
+
 // Qt may report a change wider than it was (a whole-document replacement
 // counts the final separator); the core's length bounds what was removed.
 void ComposeTextEdit::contentsChanged(int position, int removed, int added) {

@@ -24,6 +24,9 @@ class ComposeTextEdit : public QTextEdit {
     void reload();
     // Hands the cursor's selection to the core text before a core edit.
     void syncSelectionToCore();
+    // Flips bold, italic or underline over the selection, or for what is
+    // typed next when nothing is selected; plain text takes no styles.
+    void toggleTraits(unsigned bits);
     // Whether pasted files become attachments (not in the plain format).
     void setFilesAccepted(std::function<bool()> accepted) { m_filesAccepted = std::move(accepted); }
     // Where files go that the format does not take as attachments; it edits

@@ -1,5 +1,6 @@
 #include "ui/compose/ComposeWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -57,8 +58,9 @@ std::string fieldText(const QLineEdit* edit) { return edit->text().toLatin1().to
 ComposeWindow::ComposeWindow(std::shared_ptr<MailReader> reader, QWidget* parent)
     : QWidget(parent, Qt::Window),
       m_reader(std::move(reader)),
-      m_send(std::make_unique<Send>(SendServices(MailDriver::shared().mailContext(),
-                                                 processLauncher(), &Alias::shared().book()))) {
+      m_send(
+          std::make_unique<Send>(SendServices(MailDriver::shared().mailContext(), processLauncher(),
+                                              [] { return &Alias::shared().book(); }))) {
     setAttribute(Qt::WA_DeleteOnClose);
     m_target = std::make_unique<ComposeReplyTarget>(*m_send, *this);
     m_text = new ComposeTextEdit(m_send->text(), this);
@@ -154,6 +156,21 @@ void ComposeWindow::buildForm() {
     static_cast<QVBoxLayout*>(layout())->addLayout(form);
 }
 
+void ComposeWindow::addStyleKeys() {
+    const std::pair<QKeySequence::StandardKey, unsigned> keys[] = {
+        {QKeySequence::Bold, kBoldTrait},
+        {QKeySequence::Italic, kItalicTrait},
+        {QKeySequence::Underline, kUnderlineTrait}};
+    for (const auto& [key, trait] : keys) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, m_text,
+                [this, trait] { m_text->toggleTraits(trait); });
+        addAction(action);
+    }
+}
+
 void ComposeWindow::buildButtons() {
     auto* row = new QHBoxLayout;
     m_deliver = new QPushButton(uiText("Deliver"), this);
@@ -181,6 +198,7 @@ void ComposeWindow::buildButtons() {
     connect(m_format, &QToolButton::clicked, this, &ComposeWindow::cycleFormat);
     connect(m_receipt, &QToolButton::toggled, this,
             [this](bool on) { m_send->setReadReceipt(on); });
+    addStyleKeys();
     connect(m_options, &QPushButton::clicked, this, [this] {
         SendOptionsPanel::shared().setCurSender(this);
         SendOptionsPanel::shared().show();

@@ -88,6 +88,7 @@ class ComposeWindow : public QWidget, public SendView, public ComposeAddressTarg
   private:
     void buildForm();
     void buildButtons();
+    void addStyleKeys();
     void withEngine(const std::function<void(ReplyEngine&)>& action);
     void loadNames(const std::string& names, int field);
     bool completeAddress(QLineEdit* edit);

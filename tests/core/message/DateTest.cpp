@@ -1,6 +1,7 @@
 // Dates, zones, sizes and the priority word list.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "message/date.h"
@@ -104,6 +105,36 @@ TEST(DateTest, ZoneTextFollowsRfc822Sign) {
     EXPECT_EQ(rfc822zone(-3600), "+0100");
     EXPECT_EQ(rfc822zone(-19800), "+0530");  // India, half an hour
     EXPECT_EQ(rfc822zone(12600), "-0330");   // Newfoundland
+}
+
+// The written zone moves the clock into the local zone, across a day line
+// either way; a text naming no zone keeps its clock.
+TEST(DateTest, LocalDateAppliesTheWrittenZone) {
+    struct Row {
+        const char* zone;
+        const char* text;
+        int mday, hour, min;
+    };
+    const Row rows[] = {
+        {"UTC0", "Mon, 4 Mar 2024 23:30:00 -0800", 5, 7, 30},
+        {"UTC0", "Mon, 4 Mar 2024 10:00:00 +0530", 4, 4, 30},
+        {"EST5", "Tue, 5 Mar 2024 02:00:00 GMT", 4, 21, 0},
+        {"EST5", "Tue, 5 Mar 2024 02:00:00", 5, 2, 0},
+        {"EST5", "Tue Mar  5 02:00:00 1996", 5, 2, 0},
+    };
+    std::string saved = std::getenv("TZ") ? std::getenv("TZ") : "";
+    for (const Row& row : rows) {
+        ::setenv("TZ", row.zone, 1);
+        ::tzset();
+        std::optional<std::tm> local = localFullDate(row.text);
+        ASSERT_TRUE(local) << row.text;
+        EXPECT_EQ(local->tm_mday, row.mday) << row.text;
+        EXPECT_EQ(local->tm_hour, row.hour) << row.text;
+        EXPECT_EQ(local->tm_min, row.min) << row.text;
+    }
+    EXPECT_FALSE(localFullDate("Mon, 4 Mar 2024 25:00:00 GMT"));
+    saved.empty() ? ::unsetenv("TZ") : ::setenv("TZ", saved.c_str(), 1);
+    ::tzset();
 }
 
 TEST(DateTest, SizeText) {
