@@ -31,6 +31,8 @@ class Buffer {
         if (n < m_records.size()) m_records.resize(n);
     }
     void reserve(size_t n) { m_records.reserve(n); }
+    // Grows with zeroed records (or cuts) to exactly n.
+    void resize(size_t n) { m_records.resize(n); }
     void clear() { m_records.clear(); }
 
     auto begin() { return m_records.begin(); }

@@ -205,6 +205,23 @@ Toc* Incorporation::incorporateMail(MailBox& mailbox, std::int32_t start) {
     return toc.loadAppended(mailbox, added, oldSize);
 }
 
+// The copy beside "mbox" is what the attachment filter reads. It needs no
+// fsync: the spool keeps the mail until "mbox" holds it durably.
+bool Incorporation::filterSpool(MailBox& mailbox, const std::string& spoolText,
+                                std::string& stored) {
+    std::string copyPath = mailbox.m_mailFileName + "~";
+    UniqueFd copy = openFile(copyPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!copy || !writeAll(copy.get(), spoolText) || copy.close() != 0) {
+        fail(mailbox, kFileWrite, copyPath);
+        return false;
+    }
+    if (!AttachmentFilter(mailbox.dirname()).filterAttachments(spoolText, stored)) {
+        fail(mailbox, kFileWrite, mailbox.m_mailFileName);
+        return false;
+    }
+    return true;
+}
+
 const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart, const std::string& spool,
                                          ProcessLauncher& launcher) {
     if (sizeOf(spool) <= 0) {
@@ -216,26 +233,16 @@ const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart, const 
         fail(mailbox, kFileLock, spool);
         return nullptr;
     }
-    // The copy beside "mbox" is what the attachment filter reads. It needs no
-    // fsync: the spool keeps the mail until "mbox" holds it durably.
-    std::string copyPath = mailbox.m_mailFileName + "~";
     std::string spoolText, stored;
     if (!readAll(lock->fd(), spoolText)) {
         fail(mailbox, kFileRead, spool);
         return mailbox.fatal();
     }
-    {
-        UniqueFd copy = openFile(copyPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (!copy || !writeAll(copy.get(), spoolText) || copy.close() != 0) {
-            fail(mailbox, kFileWrite, copyPath);
-            return mailbox.fatal();
-        }
-    }
-    UniqueFd mbox = openFile(mailbox.m_mailFileName, O_WRONLY | O_APPEND);
     // Most spools need no filtering; they are stored without another copy.
     bool unchanged = AttachmentFilter::passesUnchanged(spoolText);
-    if ((!unchanged && !AttachmentFilter(mailbox.dirname()).filterAttachments(spoolText, stored)) ||
-        !mbox || !writeAll(mbox.get(), unchanged ? spoolText : stored) ||
+    if (!unchanged && !filterSpool(mailbox, spoolText, stored)) return mailbox.fatal();
+    UniqueFd mbox = openFile(mailbox.m_mailFileName, O_WRONLY | O_APPEND);
+    if (!mbox || !writeAll(mbox.get(), unchanged ? spoolText : stored) ||
         ::fsync(mbox.get()) != 0) {
         fail(mailbox, kFileWrite, mailbox.m_mailFileName);
         return mailbox.fatal();
@@ -246,7 +253,7 @@ const MsgList* Incorporation::getNewMail(MailBox& mailbox, bool* atStart, const 
     if (::ftruncate(lock->fd(), 0) != 0 || ::fsync(lock->fd()) != 0) {
         fail(mailbox, kFileTruncate, spool);
     }
-    ::unlink(copyPath.c_str());
+    ::unlink((mailbox.m_mailFileName + "~").c_str());
     if (atStart) *atStart = mailbox.toc().atStart();
     return list;
 }

@@ -40,6 +40,7 @@ class Incorporation {
   private:
     static bool appendToMbox(MailBox& mailbox, int fromFd, std::uint64_t from, std::uint64_t count);
     static bool rebuildIndex(MailBox& mailbox);
+    static bool filterSpool(MailBox& mailbox, const std::string& spoolText, std::string& stored);
     static bool catchUpWithMbox(MailBox& mailbox);
     static const MsgList* finishInterrupted(MailBox& mailbox, IncomingFiles& incoming,
                                             std::uint64_t begun);

@@ -23,6 +23,8 @@ constexpr std::size_t kMaxLine = 1023;
 // A Content-Length is trusted when a "From " line begins this close to where it points.
 constexpr std::size_t kContentLengthSlack = 21;
 constexpr std::string_view kFromLine = "\nFrom ";
+// The header fields' first letters and the priority header's.
+constexpr std::size_t kMaxStopLetters = 6;
 
 enum class Field { Priority, To, ContentLength, ContentType, From, Subject, Reference };
 
@@ -42,10 +44,66 @@ constexpr Prefix kPrefixes[] = {
 };
 
 // Header text as the index stores it: encoded words decoded, cut at a NUL.
+// Assigned in place, so a string reused from message to message keeps its storage.
+void assignDecoded(std::string& into, std::string_view v) {
+    into.assign(v.substr(0, v.find('\0')));
+    if (into.find("=?") != std::string::npos) decodeMimeHeaderWords(into);
+}
+
 std::string decodedValue(std::string_view v) {
-    std::string s(v.substr(0, v.find('\0')));
-    if (s.find("=?") != std::string::npos) decodeMimeHeaderWords(s);
+    std::string s;
+    assignDecoded(s, v);
     return s;
+}
+
+// Empties a message for the next one without giving up its strings' storage.
+void clearKeepingStorage(ScannedMessage& out) {
+    tocformat::Record& r = out.record;
+    std::string sender = std::move(r.sender), subject = std::move(r.subject),
+                reference = std::move(r.reference);
+    out = ScannedMessage();
+    for (std::string* s : {&sender, &subject, &reference}) s->clear();
+    r.sender = std::move(sender);
+    r.subject = std::move(subject);
+    r.reference = std::move(reference);
+}
+
+// Where the header scan goes on within [p, end): just past the first newline
+// whose next byte is in `stops`; else the start of the last line that begins
+// in the range, every line before it being of no interest; else p. Sixteen
+// bytes are tested at a time against the stops' `letters` (any case) and the
+// line ends, so a header line of no interest costs neither a call nor a branch.
+const char* nextStopLine(const char* p, const char* end, const bool (&stops)[256],
+                         std::string_view letters) {
+    const char* last = nullptr;
+#ifdef __SSE2__
+    const __m128i newline = _mm_set1_epi8('\n'), ret = _mm_set1_epi8('\r');
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    // A fixed number of letters (the first repeated) keeps them all in registers.
+    __m128i letter[kMaxStopLetters];
+    for (std::size_t i = 0; i < kMaxStopLetters; ++i) {
+        letter[i] = _mm_set1_epi8(letters[i < letters.size() ? i : 0]);
+    }
+    for (; end - p >= 17; p += 16) {
+        __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        __m128i lower = _mm_or_si128(next, caseBit);
+        __m128i maybe = _mm_or_si128(_mm_cmpeq_epi8(next, newline), _mm_cmpeq_epi8(next, ret));
+        for (const __m128i& c : letter) maybe = _mm_or_si128(maybe, _mm_cmpeq_epi8(lower, c));
+        unsigned newlines = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), newline)));
+        if (newlines) last = p + 31 - __builtin_clz(newlines);
+        for (unsigned mask = newlines & static_cast<unsigned>(_mm_movemask_epi8(maybe)); mask;
+             mask &= mask - 1) {
+            const char* nl = p + __builtin_ctz(mask);
+            if (stops[static_cast<unsigned char>(nl[1])]) return nl + 1;
+        }
+    }
+#endif
+    for (; (p = static_cast<const char*>(std::memchr(p, '\n', end - p))); ++p) {
+        last = p;
+        if (end - p >= 2 && stops[static_cast<unsigned char>(p[1])]) return p + 1;
+    }
+    return last ? last + 1 : nullptr;
 }
 
 bool isMimeType(std::string_view v) {
@@ -55,34 +113,58 @@ bool isMimeType(std::string_view v) {
 
 }  // namespace
 
-// Most of a mailbox is body text, so this search sets the speed of the whole
-// scan. Looking for the pair "\nF" sixteen bytes at a time skips nearly every
-// line at once, where a newline search would stop at each of them.
-std::size_t findFromLine(std::string_view text, std::size_t from) {
+namespace {
+
+// The position of the first newline at or after `from` followed by the byte
+// `first` or `second` for which `matches` holds, or npos. Looking for those
+// pairs sixteen bytes at a time skips nearly every line at once, where a
+// newline search would stop at each of them.
+template <typename Matches>
+std::size_t findLineWith(std::string_view text, std::size_t from, char first, char second,
+                         Matches matches) {
     const char* base = text.data();
     const char* end = base + text.size();
     const char* p = base + std::min(from, text.size());
-    auto isFromLine = [&](const char* nl) {
-        return end - nl >= 6 && std::memcmp(nl + 1, "From ", 5) == 0;
-    };
 #ifdef __SSE2__
     const __m128i newline = _mm_set1_epi8('\n');
-    const __m128i capitalF = _mm_set1_epi8('F');
+    const __m128i one = _mm_set1_epi8(first), other = _mm_set1_epi8(second);
     for (; end - p >= 17; p += 16) {
         __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi8(here, newline), _mm_cmpeq_epi8(next, capitalF))));
+        __m128i wanted = _mm_or_si128(_mm_cmpeq_epi8(next, one), _mm_cmpeq_epi8(next, other));
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, newline), wanted)));
         for (; mask; mask &= mask - 1) {
             const char* nl = p + __builtin_ctz(mask);
-            if (isFromLine(nl)) return nl - base;
+            if (matches(nl, end)) return nl - base;
         }
     }
 #endif
     for (; (p = static_cast<const char*>(std::memchr(p, '\n', end - p))); ++p) {
-        if (isFromLine(p)) return p - base;
+        if (matches(p, end)) return p - base;
     }
     return std::string_view::npos;
+}
+
+bool lineStarts(const char* nl, const char* end, std::string_view text) {
+    return static_cast<std::size_t>(end - nl) > text.size() &&
+           std::memcmp(nl + 1, text.data(), text.size()) == 0;
+}
+
+}  // namespace
+
+// Most of a mailbox is body text, so this search sets the speed of the whole scan.
+std::size_t findFromLine(std::string_view text, std::size_t from) {
+    return findLineWith(text, from, 'F', 'F', [](const char* nl, const char* end) {
+        return lineStarts(nl, end, kFromLine.substr(1));
+    });
+}
+
+std::size_t findLineStarting(std::string_view text, std::size_t from, std::string_view one,
+                             std::string_view other) {
+    return findLineWith(text, from, one[0], other[0], [&](const char* nl, const char* end) {
+        return lineStarts(nl, end, one) || lineStarts(nl, end, other);
+    });
 }
 
 namespace {
@@ -155,12 +237,20 @@ MboxScanner::MboxScanner(MboxWindow& mbox, ScanSettings settings) : m_mbox(mbox)
 void MboxScanner::configure(ScanSettings settings) {
     m_settings = std::move(settings);
     m_lastDate = packedToday();
-    for (const Prefix& p : kPrefixes) {
-        m_interesting[static_cast<unsigned char>(toLower(p.text[0]))] = true;
-    }
+    auto interesting = [this](char first) {
+        char c = toLower(first);
+        if (!m_interesting[static_cast<unsigned char>(c)]) m_stopLetters += c;
+        m_interesting[static_cast<unsigned char>(c)] = true;
+    };
+    for (const Prefix& p : kPrefixes) interesting(p.text[0]);
     if (!m_settings.priorityHeader.empty()) {
-        m_interesting[static_cast<unsigned char>(toLower(m_settings.priorityHeader[0]))] = true;
+        interesting(m_settings.priorityHeader[0]);
         m_settings.priorityHeader += ':';
+    }
+    // A header line matters when it may hold a field, is empty or is a "From " line.
+    for (int c = 0; c < 256; ++c) {
+        m_stops[c] = m_interesting[static_cast<unsigned char>(toLower(static_cast<char>(c)))] ||
+                     c == '\n' || c == '\r' || c == 'F';
     }
 }
 
@@ -192,7 +282,7 @@ MboxScanner::Line MboxScanner::lineAt(std::size_t pos) {
 
 bool MboxScanner::next(ScannedMessage& out) {
     if (m_pos == std::string_view::npos || m_pos >= m_mbox.size()) return false;
-    out = ScannedMessage();
+    clearKeepingStorage(out);
     out.record.status = m_settings.newMail ? MessageStatus::kNew : MessageStatus::kRead;
     out.record.offset = static_cast<std::int32_t>(m_pos);
     m_recipient.clear();
@@ -220,7 +310,7 @@ void MboxScanner::readEnvelope(ScannedMessage& out) {
     Line line = lineAt(m_pos);
     std::string_view rest = line.text.substr(std::min<std::size_t>(5, line.text.size()));
     std::size_t blank = rest.find_first_of(" \t");
-    out.record.sender = std::string(rest.substr(0, std::min(blank, rest.find('\0'))));
+    out.record.sender.assign(rest.substr(0, std::min(blank, rest.find('\0'))));
     if (blank != std::string_view::npos) {
         if (auto date = packedDate(rest.substr(blank + 1))) {
             m_lastDate = *date;
@@ -235,6 +325,7 @@ std::size_t MboxScanner::readHeader(ScannedMessage& out, long& contentLength, bo
                                     bool& sun) {
     std::size_t pos = lineAt(m_pos).next;
     while (pos < m_mbox.size()) {
+        pos = skipLinesOfNoInterest(pos);
         Line line = lineAt(pos);
         if (line.text.empty()) return line.next;
         if (line.text.starts_with("From ")) return pos;
@@ -244,6 +335,15 @@ std::size_t MboxScanner::readHeader(ScannedMessage& out, long& contentLength, bo
         pos = line.next;
     }
     return m_mbox.size();
+}
+
+// Lines that neither end the header nor hold a field the index keeps are
+// passed over in bulk; the line answered is read as any other.
+std::size_t MboxScanner::skipLinesOfNoInterest(std::size_t pos) {
+    std::string_view v = m_mbox.at(pos, kMaxLine + 2);
+    if (v.empty() || m_stops[static_cast<unsigned char>(v[0])]) return pos;
+    const char* next = nextStopLine(v.data(), v.data() + v.size(), m_stops, m_stopLetters);
+    return next ? pos + static_cast<std::size_t>(next - v.data()) : pos;
 }
 
 void MboxScanner::takeField(std::string_view line, std::size_t linePos, ScannedMessage& out,
@@ -263,7 +363,7 @@ void MboxScanner::takeField(std::string_view line, std::size_t linePos, ScannedM
     std::string_view value = trimmedFront(line.substr(it->text.size()), isBlank);
     switch (it->field) {
         case Field::To:
-            m_recipient = decodedValue(value);
+            assignDecoded(m_recipient, value);
             break;
         case Field::ContentLength:
             contentLength = isDigit(value.empty() ? 'x' : value[0])
@@ -275,10 +375,10 @@ void MboxScanner::takeField(std::string_view line, std::size_t linePos, ScannedM
             sun = startsWithIgnoringCase(value, "X-sun-attachment");
             break;
         case Field::From:
-            out.record.sender = decodedValue(value);
+            assignDecoded(out.record.sender, value);
             break;
         case Field::Subject:
-            out.record.subject = decodedValue(value);
+            assignDecoded(out.record.subject, value);
             break;
         case Field::Reference: {
             out.record.type = value.substr(0, 4) == ".vox" ? 'v' : 'r';
@@ -287,7 +387,7 @@ void MboxScanner::takeField(std::string_view line, std::size_t linePos, ScannedM
                 value[comma + 2] == 'E') {
                 out.record.encrypted = 'e';
             }
-            out.record.reference = std::string(value.substr(0, std::min(comma, value.find('\0'))));
+            out.record.reference.assign(value.substr(0, std::min(comma, value.find('\0'))));
             out.referencePosition = linePos;
             out.hasReference = true;
             break;

@@ -19,6 +19,10 @@ namespace quill {
 
 // The position of the next "\nFrom " at or after `from`, or npos.
 std::size_t findFromLine(std::string_view text, std::size_t from);
+// The position of the next newline at or after `from` whose line begins with
+// `one` or `other` (neither empty), or npos.
+std::size_t findLineStarting(std::string_view text, std::size_t from, std::string_view one,
+                             std::string_view other);
 
 // A window on the bytes of a file (or of a string, for tests), refilled on demand.
 class MboxWindow {
@@ -91,6 +95,7 @@ class MboxScanner {
     };
     void configure(ScanSettings settings);
     Line lineAt(std::size_t pos);
+    std::size_t skipLinesOfNoInterest(std::size_t pos);
     void readEnvelope(ScannedMessage& out);
     std::size_t readHeader(ScannedMessage& out, long& contentLength, bool& mime, bool& sun);
     void takeField(std::string_view line, std::size_t linePos, ScannedMessage& out,
@@ -105,7 +110,9 @@ class MboxScanner {
     std::uint32_t m_lastDate = 0;
     std::string m_recipient;
     std::string m_longLine;
-    bool m_interesting[256] = {};
+    bool m_interesting[256] = {};  // by the lower-case first letter of a field name
+    bool m_stops[256] = {};        // first bytes of header lines the scan must read
+    std::string m_stopLetters;     // the first letters, once each
 };
 
 }  // namespace quill

@@ -397,13 +397,13 @@ void Toc::loadToc(MailBox& mailbox, int count, int start) {
             !wordsOf(p, recordLength, words)) {
             throw MailBadTOC("Error reading mailfile");
         }
-        std::int32_t optional[kOptionalWords] = {};
+        // Each word read straight into its field: an array filled in a loop
+        // and read back costs a stall per record.
         std::size_t present = std::min<std::size_t>((p + recordLength - words) / 4, kOptionalWords);
-        for (std::size_t w = 0; w < present; ++w) optional[w] = getI32(words + 4 * w);
         if (e.type == 'r' && present == 0) m_needUpdate = true;
-        e.size = sizeWithAttachment(e.length, optional[0]);
-        e.attachTime = optional[1];
-        e.priority = static_cast<std::uint32_t>(optional[2]);
+        e.size = sizeWithAttachment(e.length, present > 0 ? getI32(words) : 0);
+        e.attachTime = present > 1 ? getI32(words + 4) : 0;
+        e.priority = present > 2 ? getU32(words + 8) : 0;
         in.consume(static_cast<std::size_t>(recordLength));
     }
     // Records beyond the count mean the header and the records disagree.
@@ -602,17 +602,17 @@ std::uint8_t Toc::flagsOf(const TocEntry& e) const {
 }
 
 void Toc::loadMsgListAt(int first, int count) {
+    // Filled in place: a record built aside and copied in stalls on every copy.
     m_msgList.clear();
-    m_msgList.reserve(static_cast<std::size_t>(count));
-    for (int i = first; i < first + count; ++i) {
+    m_msgList.resize(static_cast<std::size_t>(count));
+    MsgListRecord* r = m_msgList.data();
+    for (int i = first; i < first + count; ++i, ++r) {
         const TocEntry& e = m_data[i];
-        MsgListRecord r{};
-        r.index = i;
-        r.date = e.date;
-        r.flags = flagsOf(e);
-        r.size = e.size;
-        r.priority = e.priority;
-        m_msgList.append(r);
+        r->index = i;
+        r->date = e.date;
+        r->flags = flagsOf(e);
+        r->size = e.size;
+        r->priority = e.priority;
     }
 }
 

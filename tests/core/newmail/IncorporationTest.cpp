@@ -272,6 +272,10 @@ TEST(AttachmentFilterShortcut, OnlyUnchangedSpoolsSkipTheFilter) {
          false},
         {"platform mail", "From a@x\nReceived: by Zell Mailer\nSubject: s\n\nb \n" + plain, false},
         {"no header end", plain + "From d@x Sun Dec  6 04:00:00 2026\nSubject: cut", false},
+        {"platform mark in a body", plain + "Received: by Zell.Mailer\n" + plain, false},
+        {"mark in the last bytes", plain + "Zell-Attachment: ", false},
+        {"marks not at a line start", plain + "see Zell-Attachment: and Received: by Zell\n", true},
+        {"lines that only begin alike", plain + "Zell-Attach\nReceived: by Zel\nZZZ\n", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

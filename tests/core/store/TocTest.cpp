@@ -495,6 +495,62 @@ TEST_F(TocTest, ScannerAloneFindsFromLinesAnywhereForTheFirstMessage) {
     EXPECT_EQ(findFromLine("\nFrom", 0), std::string_view::npos);
 }
 
+// Header lines that cannot hold a field the index keeps are passed over in
+// bulk; every line that can, or that ends the header, is still read.
+TEST_F(TocTest, ScannerReadsEveryHeaderLineThatMatters) {
+    const std::string from = "From a@example.com Thu Mar 13 10:02:07 1997\n";
+    const std::string junk = "Received: from relay.example.net by mx.example.org;\n\tid 42\n";
+    struct Row {
+        const char* name;
+        std::string text;
+        const char* subject;
+        std::uint32_t priority;
+        int messages;
+    } rows[] = {
+        {"fields after long lines", from + junk + junk + "Subject: found\n\nbody\n", "found", 0, 1},
+        {"continuation lines are no fields", from + junk + "\tSubject: no\nSubject: yes\n\n", "yes",
+         0, 1},
+        {"lower-case names", from + "x-junk: 1\nsubject: low\n\n", "low", 0, 1},
+        {"a CRLF blank line ends the header", from + junk + "\r\nSubject: body\r\n", "", 0, 1},
+        {"a From line ends the header",
+         from + junk + "From b Thu Mar 13 10:02:07 1997\nSubject: b\n", "", 0, 2},
+        {"the priority header's own letter", from + junk + "X-Priority: 2\n\n", "", 2, 1},
+        {"a header cut by the end of the file", from + junk + "Subject: cut", "cut", 0, 1},
+    };
+    ScanSettings settings;
+    settings.priorityHeader = "X-Priority";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        MboxScanner scanner(row.text, settings);
+        ASSERT_TRUE(scanner.seekFirst(0));
+        ScannedMessage m;
+        ASSERT_TRUE(scanner.next(m));
+        EXPECT_EQ(m.record.subject, row.subject);
+        EXPECT_EQ(m.record.priority, row.priority);
+        int n = 1;
+        while (scanner.next(m)) ++n;
+        EXPECT_EQ(n, row.messages);
+    }
+}
+
+TEST_F(TocTest, LinesStartingWithEitherText) {
+    struct Row {
+        std::string_view text;
+        std::size_t from;
+        std::size_t at;
+    } rows[] = {
+        {"Zell at the start is no line start\n", 0, std::string_view::npos},
+        {"a\nRecv\nZell", 0, 1},
+        {"0123456789abcdef0123456789\nRecv and more text after it", 0, 26},
+        {"0123456789abcdef0123456789\nRecv\nZell", 27, 31},
+        {"\nRec\nZel", 0, std::string_view::npos},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(findLineStarting(row.text, row.from, "Recv", "Zell"), row.at);
+    }
+}
+
 // The file is read in 4 MB pieces: "From " lines, header lines and long lines
 // that straddle a piece boundary are found as in one piece.
 TEST_F(TocTest, ScanAcrossReadBoundaries) {
@@ -504,7 +560,11 @@ TEST_F(TocTest, ScanAcrossReadBoundaries) {
         mbox += "From a Thu Mar 13 10:02:07 1997\nSubject: " + subject + "\n\n";
     };
     for (int i = 0; mbox.size() < 3 * piece; ++i) {
-        message("m" + std::to_string(i));
+        // Header lines of no interest, of many lengths, so that piece
+        // boundaries fall in and between them.
+        mbox += "From a Thu Mar 13 10:02:07 1997\n";
+        for (int line = 0; line < i % 7; ++line) mbox.append("X-").append(i % 41, 'h') += '\n';
+        mbox += "Subject: m" + std::to_string(i) + "\n\n";
         mbox += std::string(1000 + 37 * (i % 50), 'x') + "\n\n";
     }
     message("long");  // a line longer than a piece
