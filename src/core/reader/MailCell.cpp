@@ -1,5 +1,7 @@
 #include "reader/MailCell.h"
 
+#include <string>
+
 namespace quill {
 
 MailCell::MailCell(const MsgListRecord& record)
@@ -9,9 +11,11 @@ MailCell::MailCell(const MsgListRecord& record)
       m_size(record.size),
       m_priority(record.priority) {}
 
-const std::string& MailCell::empty() {
-    static const std::string none;
-    return none;
+std::string_view MailCell::text(int which) const {
+    if (!m_texts) return {};
+    const char* at = m_texts;
+    for (int i = 0; i < which; ++i) at += std::char_traits<char>::length(at) + 1;
+    return at;
 }
 
 }  // namespace quill

@@ -1,10 +1,11 @@
 // MailCell: one row of a mailbox window's message list. It carries what the
-// message-list record says (index, packed date, flags, size, priority) and the
-// sender, subject and date texts, loaded the first time the row is shown.
+// message-list record says (index, packed date, flags, size, priority) and
+// where the sender, subject and date texts lie once loaded: the list keeps
+// them in its text arena, so a row stays a small fixed-size record.
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "store/Toc.h"
 
@@ -30,19 +31,17 @@ class MailCell {
     bool hasAttachment() const { return m_flags & (kMsgAttachment | kMsgSun); }
     bool isEncrypted() const { return m_flags & kMsgEncrypted; }
 
-    bool isLoaded() const { return m_loaded; }
-    void setLoaded(bool on) { m_loaded = on; }
-    // Texts live in the list's shared string set; empty until loaded.
-    const std::string& from() const { return m_from ? *m_from : empty(); }
-    void setFrom(const std::string* text) { m_from = text; }
-    const std::string& subject() const { return m_subject ? *m_subject : empty(); }
-    void setSubject(const std::string* text) { m_subject = text; }
-    const std::string& date() const { return m_date ? *m_date : empty(); }
-    void setDate(const std::string* text) { m_date = text; }
-    bool hasSubject() const { return m_subject && !m_subject->empty(); }
+    bool isLoaded() const { return m_texts != nullptr; }
+    // The texts, "from\0subject\0date\0", in the list's arena.
+    void setTexts(const char* texts) { m_texts = texts; }
+    // Empty until loaded.
+    std::string_view from() const { return text(0); }
+    std::string_view subject() const { return text(1); }
+    std::string_view date() const { return text(2); }
+    bool hasSubject() const { return !subject().empty(); }
 
   private:
-    static const std::string& empty();
+    std::string_view text(int which) const;
     void setFlag(std::uint8_t bit, bool on) { m_flags = on ? (m_flags | bit) : (m_flags & ~bit); }
 
     int m_msgId = -1;
@@ -50,10 +49,7 @@ class MailCell {
     std::uint8_t m_flags = 0;
     std::int32_t m_size = 0;
     std::uint32_t m_priority = 0;
-    bool m_loaded = false;
-    const std::string* m_from = nullptr;
-    const std::string* m_subject = nullptr;
-    const std::string* m_date = nullptr;
+    const char* m_texts = nullptr;
 };
 
 }  // namespace quill

@@ -1,5 +1,7 @@
 #include "reader/MailFinder.h"
 
+#include <charconv>
+
 #include "base/Diagnostics.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"
@@ -27,9 +29,15 @@ MailFinder::~MailFinder() {
 }
 
 bool MailFinder::summaryMatches(const FindExpression& expression, const MailCell& cell, int row) {
-    return (!cell.isRead() && expression.matches(kUnreadMark)) ||
-           expression.matches(cell.subject()) || expression.matches(cell.from()) ||
-           expression.matches(cell.date()) || expression.matches(std::to_string(row + 1));
+    if ((!cell.isRead() && expression.matches(kUnreadMark)) || expression.matches(cell.subject()) ||
+        expression.matches(cell.from()) || expression.matches(cell.date())) {
+        return true;
+    }
+    // The number the row shows, NUL-terminated for the matcher, without a
+    // string allocated for each row of a large list.
+    char number[16] = {};
+    char* end = std::to_chars(number, number + sizeof number - 1, row + 1).ptr;
+    return expression.matches(std::string_view(number, static_cast<std::size_t>(end - number)));
 }
 
 bool MailFinder::begin(const FindOptions& options, bool forward, bool all, bool focusHeld) {
@@ -53,7 +61,11 @@ bool MailFinder::begin(const FindOptions& options, bool forward, bool all, bool 
                  : nullptr;
     // Find All reads the whole mailbox once, in file order, before visiting rows.
     m_textSearched = !(m_searchMessages && all);
-    const TocMatrix& matrix = m_reader.matrix();
+    TocMatrix& matrix = m_reader.matrix();
+    // The record texts of every row come in one pass over the index far
+    // sooner than row by row; texts decoded from each message's headers
+    // stay row by row, where the search can be interrupted.
+    if (!m_searchMessages && !matrix.utf8Texts()) matrix.loadAllCells();
     m_row = all ? -1 : matrix.selectedRow();
     m_toVisit = matrix.rowCount() - (m_row >= 0 ? 1 : 0);
     // Without a selection a backward search begins at the last row.

@@ -78,6 +78,13 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMa
         m_frame = recorded;
         if (height > 0) m_tocHeight = height;
     }
+    m_matrix.setRangeLoader([this](int first, int count, const TocMatrix::TextSink& sink) {
+        m_mailbox->loadSubjects(first, count,
+                                [this, &sink](int id, std::string& subject, std::string& from) {
+                                    if (m_unicodeList) m_unicodeList->load(id, subject, from);
+                                    sink(id, subject, from);
+                                });
+    });
     if (!m_defaults.unicodeDisplay()) return;
     m_unicodeList.emplace(*m_mailbox);
     m_matrix.setUtf8Texts(true);
@@ -726,8 +733,8 @@ void MailReader::textWillPrint(PrintScope scope, TextView& out,
     if (scope == PrintScope::Summaries) {
         for (int row = 0; row < m_matrix.rowCount(); ++row) {
             const MailCell& c = m_matrix.loadedCellAtRow(row);
-            out.replaceSel(c.from() + "\t" + c.date() + "\t" + c.subject() + "\t" +
-                           sizeString(c.size()) + "\n");
+            out.replaceSel(std::string(c.from()) + "\t" + std::string(c.date()) + "\t" +
+                           std::string(c.subject()) + "\t" + sizeString(c.size()) + "\n");
         }
         return;
     }

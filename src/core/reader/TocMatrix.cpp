@@ -14,8 +14,7 @@ namespace {
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-std::string_view withoutPrefix(const std::string& text, std::string_view prefix) {
-    std::string_view v = text;
+std::string_view withoutPrefix(std::string_view v, std::string_view prefix) {
     if (v.substr(0, prefix.size()) == prefix) v.remove_prefix(prefix.size());
     return v;
 }
@@ -78,7 +77,7 @@ void TocMatrix::loadToc(const MsgList* list, bool atStart) {
     if (atStart) {
         m_rows.clear();
         m_cellTab.clear();
-        m_subjectTab.clear();
+        m_texts.clear();
         m_selected.clear();
         // Exactly what a large mailbox needs, where growing by doubling could
         // leave almost as much again unused.
@@ -95,8 +94,11 @@ void TocMatrix::loadToc(const MsgList* list, bool atStart) {
     changed();
 }
 
-const std::string* TocMatrix::intern(const std::string& text) {
-    return &*m_subjectTab.insert(text).first;
+// The text shows only the month and the day, the low bits of a packed date.
+const std::string& TocMatrix::dateTextOf(std::uint32_t packedDate) {
+    std::string& text = m_dateTexts[packedDate % m_dateTexts.size()];
+    if (text.empty()) text = dateText(packedDate);
+    return text;
 }
 
 std::string TocMatrix::dateText(std::uint32_t packedDate) {
@@ -125,16 +127,30 @@ std::string TocMatrix::dateText(std::uint32_t packedDate) {
     return text;
 }
 
+void TocMatrix::storeTexts(MailCell& cell, const std::string& subject, const std::string& from) {
+    // A text cut at a NUL reads as the record did, where strings end at one.
+    cell.setTexts(m_texts.store({std::string_view(from.c_str()), std::string_view(subject.c_str()),
+                                 dateTextOf(cell.dateVal())}));
+}
+
 void TocMatrix::loadCell(MailCell& cell) {
     std::string subject, from;
     m_loader(cell.msgId(), subject, from);
-    cell.setFrom(intern(from));
-    cell.setSubject(intern(subject));
-    cell.setDate(intern(dateText(cell.dateVal())));
-    cell.setLoaded(true);
+    storeTexts(cell, subject, from);
 }
 
 void TocMatrix::loadAllCells() {
+    auto unloaded = std::count_if(m_rows.begin(), m_rows.end(),
+                                  [](const MailCell& cell) { return !cell.isLoaded(); });
+    // A pass over the whole index pays off once a good part of the rows want texts.
+    if (m_rangeLoader && unloaded > 0 &&
+        unloaded * 8 >= static_cast<std::ptrdiff_t>(m_rows.size())) {
+        m_rangeLoader(0, static_cast<int>(m_cellTab.size()),
+                      [this](int msgId, std::string& subject, std::string& from) {
+                          MailCell* cell = cellForMsgId(msgId);
+                          if (cell && !cell->isLoaded()) storeTexts(*cell, subject, from);
+                      });
+    }
     for (MailCell& cell : m_rows) {
         if (!cell.isLoaded()) loadCell(cell);
     }

@@ -1,6 +1,8 @@
 // TocMatrix: the message list of a mailbox window. Rows are built from the
 // mailbox's message-list records; sender, subject and date texts are loaded
-// lazily through the window, and equal texts are stored once. The list sorts,
+// lazily through the window, a row at a time for the rows drawn, or all at
+// once in one pass over the index when every row is wanted (a sort, a find).
+// The texts sit in one arena, so a row is a fixed-size record. The list sorts,
 // hides deleted messages, narrows to a focus set and keeps the selection. The
 // Qt view asks it only for the rows it draws.
 #pragma once
@@ -10,10 +12,10 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "reader/MailCell.h"
+#include "reader/TextArena.h"
 
 namespace quill {
 
@@ -23,6 +25,10 @@ class TocMatrix {
   public:
     // Fills a message's subject and display-form sender (the mailbox's loadSubject).
     using SubjectLoader = std::function<void(int msgId, std::string& subject, std::string& from)>;
+    // Receives a message's texts during a load of many.
+    using TextSink = std::function<void(int msgId, std::string& subject, std::string& from)>;
+    // Hands the texts of messages first .. first + count - 1 to the sink in one pass.
+    using RangeLoader = std::function<void(int first, int count, const TextSink& sink)>;
     using Comparison = std::function<bool(const MailCell&, const MailCell&)>;
     enum class SortKey { Number, Date, Name, Subject, Size, Priority };
 
@@ -31,6 +37,8 @@ class TocMatrix {
 
     // Rebuilds the rows from the records (atStart) or appends rows for them.
     void loadToc(const MsgList* list, bool atStart);
+    // How loadAllCells reads every row's texts at once; without one, row by row.
+    void setRangeLoader(RangeLoader loader) { m_rangeLoader = std::move(loader); }
     void loadCell(MailCell& cell);
     void loadAllCells();
     int rowCount() const { return static_cast<int>(m_rows.size()); }
@@ -92,15 +100,19 @@ class TocMatrix {
     std::uint64_t layoutVersion() const { return m_layoutVersion; }
 
   private:
-    const std::string* intern(const std::string& text);
+    void storeTexts(MailCell& cell, const std::string& subject, const std::string& from);
+    const std::string& dateTextOf(std::uint32_t packedDate);
     bool listed(const MsgListRecord& record) const;
     void rebuildIndex();
     void setRowOf(int msgId, int row);
     void changed();
 
     SubjectLoader m_loader;
+    RangeLoader m_rangeLoader;
     std::vector<MailCell> m_rows;
-    std::unordered_set<std::string> m_subjectTab;
+    TextArena m_texts;
+    // Date texts by month and day, as many as a packed date's low bits can hold.
+    std::vector<std::string> m_dateTexts = std::vector<std::string>(512);
     // Row of each message index, -1 when it is not listed: message indices
     // are dense, so four bytes a message instead of a hash node.
     std::vector<int> m_cellTab;

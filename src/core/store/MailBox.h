@@ -133,6 +133,9 @@ class MailBox {
     void loadSubject(int index, std::string& subject, std::string& from) const {
         m_toc->loadSubject(index, subject, from);
     }
+    void loadSubjects(int first, int count, const Toc::SubjectSink& sink) const {
+        m_toc->loadSubjects(first, count, sink);
+    }
 
     void maybeUpdateToc();
     int checkAttachmentSizeForMessageAt(int index);

@@ -14,7 +14,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <unordered_map>
 
 #include "base/Diagnostics.h"
 #include "message/fieldutil.h"
@@ -774,19 +776,60 @@ std::string displaySender(std::string sender) {
     return out;
 }
 
+// The subject and the sender as stored, from one record's bytes.
+void recordTexts(std::string_view rec, std::string& subject, std::string_view& sender) {
+    subject.clear();
+    sender = {};
+    if (rec.size() <= kFixedSize) return;
+    const char* p = rec.data() + kFixedSize;
+    const char* end = rec.data() + rec.size();
+    sender = std::string_view(p, ::strnlen(p, end - p));
+    p += sender.size() + 1;
+    if (p < end) subject.assign(p, ::strnlen(p, end - p));
+}
+
 }  // namespace
 
 void Toc::loadSubject(int index, std::string& subject, std::string& from) const {
     std::string rec = readRecord(index);
-    subject.clear();
-    from.clear();
-    if (rec.size() <= kFixedSize) return;
-    const char* p = rec.data() + kFixedSize;
-    const char* end = rec.data() + rec.size();
-    std::size_t n = ::strnlen(p, end - p);
-    from = displaySender(std::string(p, n));
-    p += n + 1;
-    if (p < end) subject.assign(p, ::strnlen(p, end - p));
+    std::string_view sender;
+    recordTexts(rec, subject, sender);
+    from = displaySender(std::string(sender));
+}
+
+// Records lie one after another in the file, so a large window of it read at
+// once holds many; a record outside the window starts the next read there.
+// A mailbox has far fewer senders than messages, so each one's display form
+// is worked out once.
+void Toc::loadSubjects(int first, int count, const SubjectSink& sink) const {
+    constexpr std::size_t kWindow = 1 << 20;
+    std::string window;
+    std::int64_t windowStart = 0;
+    std::unordered_map<std::string_view, std::string> shownSenders;
+    std::deque<std::string> senders;  // the keys, kept where the map's views point
+    std::string subject, from;
+    std::string_view sender;
+    int last = std::min<int>(first + count, static_cast<int>(m_length));
+    for (int i = std::max(first, 0); i < last; ++i) {
+        const TocEntry& e = m_data[i];
+        std::size_t length = static_cast<std::size_t>(std::max<int>(e.recordLength, 0));
+        std::int64_t at = e.tocPosition - windowStart;
+        if (at < 0 || static_cast<std::size_t>(at) + length > window.size()) {
+            window.resize(std::max(kWindow, length));
+            window.resize(readAt(m_tocFile.get(), window.data(), window.size(), e.tocPosition));
+            windowStart = e.tocPosition;
+            at = 0;
+        }
+        std::string_view rec(window);
+        recordTexts(rec.substr(static_cast<std::size_t>(at), length), subject, sender);
+        auto shown = shownSenders.find(sender);
+        if (shown == shownSenders.end()) {
+            const std::string& key = senders.emplace_back(sender);
+            shown = shownSenders.emplace(key, displaySender(key)).first;
+        }
+        from = shown->second;
+        sink(i, subject, from);
+    }
 }
 
 MailboxStatus Toc::getMailboxStatus() const {

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -144,6 +145,10 @@ class Toc {
     std::string loadAttach(int index) const;
     // The subject and the sender in display form.
     void loadSubject(int index, std::string& subject, std::string& from) const;
+    using SubjectSink = std::function<void(int index, std::string& subject, std::string& from)>;
+    // loadSubject for records first .. first + count - 1, reading the index in
+    // large pieces instead of a read per record.
+    void loadSubjects(int first, int count, const SubjectSink& sink) const;
 
     MailboxStatus getMailboxStatus() const;
     void getFrame(tocformat::WindowFrame& frame, float& height) const;

@@ -382,6 +382,34 @@ TEST_F(TocTest, OlderRecordsLoadAndAreUpgraded) {
     EXPECT_EQ(box->checkAttachmentSizeForMessageAt(3), 0);
 }
 
+// Summaries read in large pieces are those read a record at a time, whatever
+// the record lengths (older records, appended ones) and the range asked for.
+TEST_F(TocTest, SummariesInOnePassMatchRecordByRecord) {
+    const std::string good = goodIndex();
+    auto box = openWithIndex(oldIndex(good, static_cast<std::int32_t>(m_mboxTime)));
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(box->getMail("From dave Mon Mar 17 10:00:00 1997\nSubject: New\n\nhello\n"));
+    const int count = static_cast<int>(box->toc().length());
+    struct Range {
+        int first, count;
+        std::vector<int> expected;
+    };
+    const std::vector<Range> ranges = {
+        {0, count, {0, 1, 2, 3, 4}}, {1, 2, {1, 2}}, {3, 10, {3, 4}}, {-2, 3, {0}}, {count, 1, {}}};
+    for (const Range& range : ranges) {
+        std::vector<int> seen;
+        box->loadSubjects(range.first, range.count,
+                          [&](int index, std::string& subject, std::string& from) {
+                              std::string oneSubject, oneFrom;
+                              box->loadSubject(index, oneSubject, oneFrom);
+                              EXPECT_EQ(subject, oneSubject) << index;
+                              EXPECT_EQ(from, oneFrom) << index;
+                              seen.push_back(index);
+                          });
+        EXPECT_EQ(seen, range.expected) << range.first << "+" << range.count;
+    }
+}
+
 TEST_F(TocTest, StatusWritesGoToTheRecordInPlace) {
     auto box = openSmall();
     ASSERT_TRUE(box);
