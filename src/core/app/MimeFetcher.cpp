@@ -6,6 +6,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -201,8 +202,12 @@ std::string MimeFetcher::requestMessage(const MimeMessage& part) {
     std::unique_ptr<MailMessage> request = MailMessage::initFromStream(body);
     if (!request) return "";
     if (std::optional<std::string> subject = parameter(part, "Subject");
-        subject && !subject->empty())
+        subject && !subject->empty()) {
+        // A line end from mail would start a header of the sender's choosing.
+        std::replace_if(
+            subject->begin(), subject->end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
         request->setHeaderKey("Subject", *subject);
+    }
     if (std::string replyTo = Defaults::shared().replyTo(); !replyTo.empty())
         request->setHeaderKey("Reply-To", replyTo);
     ByteSink sink;

@@ -187,6 +187,8 @@ TEST_F(MimeFetcherTest, MailServerSendsTheCarriedRequestAndOpensNothing) {
          "report.ps\n"},
         {"access-type=mail-server; server=srv@example.org; subject=\"\"", "", true,
          "Subject: its own\nContent-Type: text/plain\n\nget report.ps\n"},
+        {"access-type=mail-server; server=srv@example.org; subject=\"a\rBcc: evil@x\"", "", true,
+         "Subject: a Bcc: evil@x\nContent-Type: text/plain\n\nget report.ps\n"},
         {"access-type=mail-server", "", false, ""},
         {"access-type=mail-server; server=\"-C/tmp/evil.cf\"", "", false, ""},
     };
