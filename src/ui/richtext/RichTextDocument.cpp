@@ -1,11 +1,13 @@
 #include "ui/richtext/RichTextDocument.h"
 
+#include <QApplication>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextFrame>
@@ -27,15 +29,25 @@ Qt::Alignment qtAlignment(int alignment) {
     return alignment >= 0 && alignment < 4 ? kAlignments[alignment] : Qt::AlignLeft;
 }
 
+// Without an icon theme (a bare X server, a minimal desktop) the provider's
+// icons draw nothing; the style's own always do.
+QIcon drawable(const QIcon& icon, QStyle::StandardPixmap fallback) {
+    if (!icon.pixmap(kIconSize, kIconSize).isNull()) return icon;
+    return QApplication::style()->standardIcon(fallback);
+}
+
 QIcon iconFor(const Attachment& cell) {
     QFileIconProvider provider;
-    if (!cell.isFile()) return provider.icon(QAbstractFileIconProvider::Network);
+    if (!cell.isFile())
+        return drawable(provider.icon(QAbstractFileIconProvider::Network), QStyle::SP_DriveNetIcon);
     QFileInfo info(QString::fromStdString(cell.path));
-    if (!cell.path.empty() && info.exists()) return provider.icon(info);
+    if (!cell.path.empty() && info.exists())
+        return drawable(provider.icon(info),
+                        info.isDir() ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
     // An icon whose file is not written yet is typed by its name.
     if (cell.path.empty() && !cell.name.empty())
-        return provider.icon(QFileInfo(latin1Text(cell.name)));
-    return provider.icon(QAbstractFileIconProvider::File);
+        return drawable(provider.icon(QFileInfo(latin1Text(cell.name))), QStyle::SP_FileIcon);
+    return drawable(provider.icon(QAbstractFileIconProvider::File), QStyle::SP_FileIcon);
 }
 
 void insertCell(QTextCursor& cursor, QTextDocument& document, const Attachment& cell,
