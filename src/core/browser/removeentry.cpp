@@ -1,14 +1,12 @@
 #include "browser/removeentry.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <ctime>
 
 #include "base/Diagnostics.h"
-#include "base/FileHandles.h"
-#include "process/ProcessLauncher.h"
+#include "process/removal.h"
 
 namespace quill {
 namespace {
@@ -30,12 +28,7 @@ std::string hiddenName(const std::string& path) {
 bool removeEntry(ProcessLauncher& launcher, const std::string& path) {
     std::string hidden = hiddenName(path);
     if (std::rename(path.c_str(), hidden.c_str()) != 0) return false;
-    UniqueFd nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-    LaunchRequest request;
-    request.argv = {"/bin/rm", "-rf", hidden};
-    request.stdio[0] = nothing.get();
-    LaunchedChild child = launcher.launch(request);
-    if (child.started()) launcher.watchExit(child.pid, nullptr);
+    startRemoval(launcher, "", {hidden});
     return true;
 }
 

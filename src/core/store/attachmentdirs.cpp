@@ -14,6 +14,7 @@
 #include "base/FileHandles.h"
 #include "base/ascii.h"
 #include "process/ProcessLauncher.h"
+#include "process/removal.h"
 
 namespace quill {
 namespace {
@@ -95,17 +96,11 @@ bool copyAttachmentDirectory(ProcessLauncher& launcher, const std::string& from,
 
 void removeAttachmentDirectories(ProcessLauncher& launcher, const std::string& dir,
                                  const std::vector<std::string>& names) {
-    LaunchRequest request;
-    request.argv = {"/bin/rm", "-rf"};
+    std::vector<std::string> paths;
     for (const std::string& name : names) {
-        if (plainName(name)) request.argv.push_back(name.starts_with('-') ? "./" + name : name);
+        if (plainName(name)) paths.push_back(name.starts_with('-') ? "./" + name : name);
     }
-    if (request.argv.size() == 2) return;
-    UniqueFd nothing = devNull(O_RDONLY);
-    request.directory = dir;
-    request.stdio[0] = nothing.get();
-    LaunchedChild child = launcher.launch(request);
-    if (child.started()) launcher.watchExit(child.pid, nullptr);
+    startRemoval(launcher, dir, paths);
 }
 
 std::string_view basename(std::string_view path) {
