@@ -2,7 +2,9 @@
 // encoding. Showing a message asks nothing of an attachment's bytes, so they
 // stay encoded, a share of the message's own buffer, until someone reads
 // them: a file is written from them decoded a piece at a time, and only a
-// caller wanting them whole gets (and keeps) a decoded copy.
+// caller wanting them whole gets (and keeps) a decoded copy. That first
+// decoding changes the object without a lock: one thread uses a message at a
+// time.
 #pragma once
 
 #include <functional>
