@@ -129,13 +129,6 @@ TEST_F(DefaultsTest, ChoicesMapWordsToIndexes) {
     EXPECT_EQ(*store->get("ReadReceiptOption"), "Never");
 }
 
-TEST_F(DefaultsTest, AutoLaunchCountsOnlyWhenHiddenOnAutoLaunch) {
-    stored({{"QXAutoLaunch", "YES"}});
-    EXPECT_FALSE(d.autoLaunch());
-    stored({{"QXHideOnAutoLaunch", "YES"}});
-    EXPECT_TRUE(d.autoLaunch());
-}
-
 TEST_F(DefaultsTest, SpoolFileAndMailerExpandTheHomeDirectory) {
     stored({{"SpoolDir", "~/spool"}, {"Mailer", "~/bin/mailer"}});
     EXPECT_EQ(d.spoolFile(), home() + "/spool/tester");
