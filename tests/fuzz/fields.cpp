@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A leading blank changes no reading, but sends the text past the
     // envelope form's own reader to the tolerant one: the two must agree.
     std::string blankFirst = " " + std::string(text);
-    if (packedDate(text) != packedDate(blankFirst)) __builtin_trap();
-    if (uncommentedAddress(text) != uncommentedAddress(blankFirst)) __builtin_trap();
+    if (packedDate(text) != packedDate(blankFirst)) std::abort();
+    if (uncommentedAddress(text) != uncommentedAddress(blankFirst)) std::abort();
     addressComment(text);
     splitAtAddressCommas(text);
     isMyAddress(text);
