@@ -22,6 +22,7 @@
 #include "reader/MailboxOpening.h"
 #include "settings/Defaults.h"
 #include "ui/app/QtApplicationShell.h"
+#include "ui/browser/QtMailboxBrowserHost.h"
 #include "ui/platform/QtRunLoop.h"
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/reader/MailboxOpeningWindow.h"
@@ -131,8 +132,9 @@ class TestMailboxOpeningWindow : public QObject {
         QCOMPARE(window->size(), QSize(640, 420));
         QCOMPARE(window->opening().state(), MailboxOpening::State::Rebuilding);
 
-        // Opening it again finds the window being opened.
+        // Opening it again, from a file or the mailbox browser, finds the window being opened.
         QVERIFY(driver.openFile(box.toStdString()));
+        QVERIFY(quill::QtMailboxBrowserHost().openMailbox(box.toStdString()));
         QCOMPARE(shownWindows<MailboxOpeningWindow>().size(), qsizetype(1));
         QVERIFY(driver.activeMailboxWindow() == &window->opening());
 
