@@ -83,18 +83,24 @@ void MailboxOpening::start() {
         m_state = State::Failed;
         return;
     }
-    char raw[tocformat::kHeaderSize];
-    UniqueFd index = openFile(m_mailbox->dirname() + "/table_of_contents", O_RDONLY);
-    if (index && readAllAt(index.get(), raw, sizeof raw, 0)) {
-        m_oldHeader = tocformat::decodeHeader(raw);
-        m_oldHeaderRead = m_oldHeader.magic == tocformat::kMagic;
-    }
+    readOldHeader();
     if (m_mailbox->mailLength() < kWorkerRebuildBytes && stepDelay() == 0) {
         finish(m_mailbox->loadIndex());
     } else if (m_mailbox->loadCurrentIndex()) {
         finish(true);
     } else {
         startRebuild();
+    }
+}
+
+// Read before anything can replace the index: a stale index still knows
+// where its window stood.
+void MailboxOpening::readOldHeader() {
+    char raw[tocformat::kHeaderSize];
+    UniqueFd index = openFile(m_mailbox->dirname() + "/table_of_contents", O_RDONLY);
+    if (index && readAllAt(index.get(), raw, sizeof raw, 0)) {
+        m_oldHeader = tocformat::decodeHeader(raw);
+        m_oldHeaderRead = m_oldHeader.magic == tocformat::kMagic;
     }
 }
 

@@ -80,6 +80,7 @@ class MailboxOpening : public MailWindowController, private ProgressPanel {
     void setFraction(double fraction) override;
     bool cancelled() const override { return m_cancel; }
 
+    void readOldHeader();
     void startRebuild();
     void poll();
     // The reader, or Failed when the index did not load or the rest failed.
