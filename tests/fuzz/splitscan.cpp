@@ -15,20 +15,7 @@ namespace {
 
 std::pair<std::string, int> recordsOf(std::string_view mbox, std::size_t split) {
     std::string out;
-    int count = 0;
-    SplitScan::Receiver receiver;
-    receiver.message = [&](ScannedMessage& msg) {
-        tocformat::appendRecord(out, msg.record);
-        return ++count > 0;
-    };
-    receiver.records = [&](std::string_view records, int n) {
-        out.append(records);
-        count += n;
-        return true;
-    };
-    receiver.progress = [](std::size_t) { return true; };
-    MboxWindow window(mbox);
-    SplitScan(window, ScanSettings{}).run(0, split, receiver);
+    int count = SplitScan::appendRecords(mbox, ScanSettings{}, split, out);
     return {out, count};
 }
 

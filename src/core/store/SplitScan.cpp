@@ -28,6 +28,25 @@ std::size_t SplitScan::splitPoint(std::size_t start, std::size_t size) {
     return start + (size - start) / 2;
 }
 
+int SplitScan::appendRecords(std::string_view mbox, const ScanSettings& settings, std::size_t split,
+                             std::string& out) {
+    int count = 0;
+    Receiver receiver;
+    receiver.message = [&](ScannedMessage& msg) {
+        appendRecord(out, msg.record);
+        return ++count > 0;
+    };
+    receiver.records = [&](std::string_view records, int n) {
+        out.append(records);
+        count += n;
+        return true;
+    };
+    receiver.progress = [](std::size_t) { return true; };
+    MboxWindow window(mbox);
+    SplitScan(window, settings).run(0, split, receiver);
+    return count;
+}
+
 bool SplitScan::run(std::size_t start, std::size_t split, const Receiver& receiver) {
     MboxScanner scanner(m_mbox, m_settings);
     bool more = scanner.seekFirst(start);

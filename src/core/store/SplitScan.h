@@ -51,6 +51,12 @@ class SplitScan {
     // receiver refused a message or the scan was stopped.
     bool run(std::size_t start, std::size_t split, const Receiver& receiver);
 
+    // Appends the records of an "mbox" held in memory to `out`, encoded one
+    // after the other, the worker starting at `split` (npos: one scan);
+    // answers their number.
+    static int appendRecords(std::string_view mbox, const ScanSettings& settings, std::size_t split,
+                             std::string& out);
+
     // Where run should split the bytes from `start`: the middle, or npos when
     // there are too few of them or only one processor.
     static std::size_t splitPoint(std::size_t start, std::size_t size);

@@ -214,22 +214,9 @@ UniqueFd memoryFile(std::string_view bytes) {
 // to measure (a failed measure leaves size and time 0), the header's time 0.
 std::string rebuiltIndex(std::string_view mbox, const ScanSettings& settings) {
     std::string out(kHeaderSize, '\0');
-    int count = 0;
-    SplitScan::Receiver receiver;
-    receiver.message = [&](ScannedMessage& msg) {
-        appendRecord(out, msg.record);
-        return ++count > 0;
-    };
-    receiver.records = [&](std::string_view records, int n) {
-        out.append(records);
-        count += n;
-        return true;
-    };
-    receiver.progress = [](std::size_t) { return true; };
-    MboxWindow window(mbox);
-    SplitScan(window, settings).run(0, SplitScan::splitPoint(0, mbox.size()), receiver);
     Header header;
-    header.count = count;
+    header.count =
+        SplitScan::appendRecords(mbox, settings, SplitScan::splitPoint(0, mbox.size()), out);
     encodeHeader(header, out.data());
     return out;
 }
