@@ -182,6 +182,38 @@ int parseDate(std::string_view text, std::tm* record, DateSlots& slots) {
     return kValidDate;
 }
 
+// Two digits as a number, or -1.
+int twoDigits(const char* p) {
+    return isDigit(p[0]) && isDigit(p[1]) ? (p[0] - '0') * 10 + (p[1] - '0') : -1;
+}
+
+// The envelope line's own form, "Fri Dec 20 21:34:17 2019" (the day may be
+// " 5"), read in place: every "From " line of a mailbox comes through here
+// when its index is rebuilt. Nothing when the text is in any other form or
+// holds a value the tolerant parser would refuse; that parser then decides,
+// and for the texts accepted here it gives the same date.
+std::optional<std::int32_t> packedEnvelopeDate(std::string_view text) {
+    constexpr std::string_view kShape = "www mmm dd hh:mm:ss yyyy";
+    if (text.size() != kShape.size()) return std::nullopt;
+    const char* p = text.data();
+    for (std::size_t i : {3, 7, 10, 19})
+        if (p[i] != ' ') return std::nullopt;
+    if (p[13] != ':' || p[16] != ':') return std::nullopt;
+    for (std::size_t i : {0, 1, 2, 4, 5, 6})
+        if (!isAlpha(p[i])) return std::nullopt;
+    // A day name is never a month name, so the month is the second word.
+    int month = positionOf(nameKey(text.substr(4)), kMonthKeys);
+    if (positionOf(nameKey(text), kDayKeys) < 0 || month < 0) return std::nullopt;
+    int day = p[8] != ' ' ? twoDigits(p + 8) : isDigit(p[9]) ? p[9] - '0' : -1;
+    int hours = twoDigits(p + 11), minutes = twoDigits(p + 14), seconds = twoDigits(p + 17);
+    int century = twoDigits(p + 20), year = twoDigits(p + 22);
+    if (day < 1 || day > 31 || hours < 0 || hours > 23 || minutes < 0 || minutes > 59 ||
+        seconds < 0 || seconds > 59 || century < 19 || year < 0) {
+        return std::nullopt;
+    }
+    return packDate(century * 100 + year, month + 1, day);
+}
+
 }  // namespace
 
 int parseFullDate(std::string_view text, std::tm* record) {
@@ -234,6 +266,7 @@ int ordinalValue(std::string_view list, std::string_view name, int defaultValue)
 }
 
 std::optional<std::int32_t> packedDate(std::string_view text) {
+    if (auto packed = packedEnvelopeDate(text)) return *packed;
     std::tm record;
     DateSlots slots;
     if (parseDate(text, &record, slots) != kValidDate) return std::nullopt;

@@ -1,5 +1,7 @@
 #include "message/fieldutil.h"
 
+#include <array>
+
 #include "base/ascii.h"
 #include "platform/UserInfo.h"
 #include "settings/Defaults.h"
@@ -102,15 +104,32 @@ std::string realNameOf(const UserInfo& user) {
     return name.empty() ? user.loginName : name;
 }
 
-}  // namespace
+// Bytes that change nothing outside quotes and comments: runs of them are
+// copied whole.
+constexpr std::array<bool, 256> kPlainAddressBytes = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0; c < 256; ++c) plain[c] = true;
+    for (unsigned char c : std::string_view("\\\"(<> \t\r\n")) plain[c] = false;
+    return plain;
+}();
 
-std::string uncommentedAddress(std::string_view text) {
-    std::string out;
+std::size_t plainRunEnd(std::string_view text, std::size_t i) {
+    while (i < text.size() && kPlainAddressBytes[static_cast<unsigned char>(text[i])]) ++i;
+    return i;
+}
+
+// The bare address into `out`, whose storage is reused.
+void assignUncommentedAddress(std::string& out, std::string_view text) {
+    out.clear();
     bool quoted = false, angle = false;
     int depth = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
-        if (c == '\\' && i + 1 < text.size()) {
+        if (!quoted && depth == 0 && kPlainAddressBytes[static_cast<unsigned char>(c)]) {
+            std::size_t end = plainRunEnd(text, i + 1);
+            out.append(text.substr(i, end - i));
+            i = end - 1;
+        } else if (c == '\\' && i + 1 < text.size()) {
             // Escapes are copied as written, even inside comments.
             out += c;
             out += text[++i];
@@ -134,6 +153,13 @@ std::string uncommentedAddress(std::string_view text) {
         }
     }
     trimTrailingSpace(out);
+}
+
+}  // namespace
+
+std::string uncommentedAddress(std::string_view text) {
+    std::string out;
+    assignUncommentedAddress(out, text);
     return out;
 }
 
@@ -199,7 +225,10 @@ MyAddresses myAddresses(Defaults& defaults) {
 MyAddresses myAddresses() { return myAddresses(Defaults::shared()); }
 
 bool isMyAddress(std::string_view text, const MyAddresses& me) {
-    std::string address = uncommentedAddress(text);
+    // A rebuilt index asks this of every message on each scan thread; the
+    // address keeps its storage from one message to the next.
+    thread_local std::string address;
+    assignUncommentedAddress(address, text);
     if (address.empty()) return false;
     if (address == me.login) return true;
     if (matchesFullName(address, me.realName)) return true;

@@ -28,6 +28,25 @@ std::size_t SplitScan::splitPoint(std::size_t start, std::size_t size) {
     return start + (size - start) / 2;
 }
 
+int SplitScan::appendRecords(std::string_view mbox, const ScanSettings& settings, std::size_t split,
+                             std::string& out) {
+    int count = 0;
+    Receiver receiver;
+    receiver.message = [&](ScannedMessage& msg) {
+        appendRecord(out, msg.record);
+        return ++count > 0;
+    };
+    receiver.records = [&](std::string_view records, int n) {
+        out.append(records);
+        count += n;
+        return true;
+    };
+    receiver.progress = [](std::size_t) { return true; };
+    MboxWindow window(mbox);
+    SplitScan(window, settings).run(0, split, receiver);
+    return count;
+}
+
 bool SplitScan::run(std::size_t start, std::size_t split, const Receiver& receiver) {
     MboxScanner scanner(m_mbox, m_settings);
     bool more = scanner.seekFirst(start);
@@ -114,31 +133,50 @@ int SplitScan::handOver(std::size_t pos, std::uint32_t lastDate, const Receiver&
     auto it = std::lower_bound(m_entries.begin(), m_entries.end(), pos,
                                [](const Entry& e, std::size_t p) { return e.offset < p; });
     if (it == m_entries.end() || it->offset != pos) return 0;
-    for (auto i = static_cast<std::size_t>(it - m_entries.begin()); i < m_entries.size(); ++i) {
-        if (!handOverEntry(i, lastDate, receiver)) return -1;
+    auto first = static_cast<std::size_t>(it - m_entries.begin());
+    std::size_t runStart = first;  // the records not yet passed on
+    for (std::size_t i = first; i < m_entries.size(); ++i) {
+        if (!handOverEntry(i, runStart, lastDate, receiver)) return -1;
     }
-    return 1;
+    return passRecords(runStart, m_entries.size(), receiver) ? 1 : -1;
 }
 
-// Passes one worker message on, with the log lines its scan wrote; an undated
-// one takes `lastDate`, a dated one sets it for those after it.
-bool SplitScan::handOverEntry(std::size_t i, std::uint32_t& lastDate, const Receiver& receiver) {
+// Replays the log lines of one worker message and gives it its date: an
+// undated one takes `lastDate`, a dated one sets it for those after it. Its
+// encoded record joins the run from `runStart`, passed on in one piece; a
+// held message is passed on by itself after the run before it.
+bool SplitScan::handOverEntry(std::size_t i, std::size_t& runStart, std::uint32_t& lastDate,
+                              const Receiver& receiver) {
     const Entry& e = m_entries[i];
     auto line = std::lower_bound(
         m_lines.begin(), m_lines.end(), e.offset,
         [](const std::pair<std::size_t, std::string>& l, std::size_t p) { return l.first < p; });
     for (; line != m_lines.end() && line->first == e.offset; ++line) logRaw(line->second);
-    if (e.held >= 0) {
-        ScannedMessage& msg = m_held[static_cast<std::size_t>(e.held)];
-        if (e.dated) lastDate = msg.record.date;
-        msg.record.date = lastDate;
-        return receiver.message(msg);
+    if (e.held < 0) {
+        char* record = m_records.data() + recordBegin(i);
+        if (e.dated) lastDate = getU32(record + kDateOffset);
+        putU32(record + kDateOffset, lastDate);
+        return true;
     }
-    std::size_t begin = i == 0 ? 0 : m_entries[i - 1].recordEnd;
-    char* record = m_records.data() + begin;
-    if (e.dated) lastDate = getU32(record + kDateOffset);
-    putU32(record + kDateOffset, lastDate);
-    return receiver.record(std::string_view(record, e.recordEnd - begin));
+    if (!passRecords(runStart, i, receiver)) return false;
+    runStart = i + 1;
+    ScannedMessage& msg = m_held[static_cast<std::size_t>(e.held)];
+    if (e.dated) lastDate = msg.record.date;
+    msg.record.date = lastDate;
+    return receiver.message(msg);
+}
+
+// Where entry i's record begins in m_records (a held entry's is empty).
+std::size_t SplitScan::recordBegin(std::size_t i) const {
+    return i == 0 ? 0 : m_entries[i - 1].recordEnd;
+}
+
+// Passes on the records of entries [from, to) in one piece.
+bool SplitScan::passRecords(std::size_t from, std::size_t to, const Receiver& receiver) {
+    if (from >= to) return true;
+    std::size_t begin = recordBegin(from), end = m_entries[to - 1].recordEnd;
+    return receiver.records(std::string_view(m_records.data() + begin, end - begin),
+                            static_cast<int>(to - from));
 }
 
 }  // namespace quill

@@ -30,8 +30,9 @@ class SplitScan {
         // A message in scan order that the caller encodes (it may need work
         // only the caller's thread can do, such as fixing an attachment).
         std::function<bool(ScannedMessage&)> message;
-        // The next record in scan order, already encoded.
-        std::function<bool(std::string_view record)> record;
+        // The next `count` records in scan order, already encoded, one after
+        // the other: a run of the worker's is passed on whole.
+        std::function<bool(std::string_view records, int count)> records;
         // Bytes scanned so far; false stops the scan.
         std::function<bool(std::size_t done)> progress;
     };
@@ -49,6 +50,12 @@ class SplitScan {
     // `split` (no worker when that is npos or there is none). False when the
     // receiver refused a message or the scan was stopped.
     bool run(std::size_t start, std::size_t split, const Receiver& receiver);
+
+    // Appends the records of an "mbox" held in memory to `out`, encoded one
+    // after the other, the worker starting at `split` (npos: one scan);
+    // answers their number.
+    static int appendRecords(std::string_view mbox, const ScanSettings& settings, std::size_t split,
+                             std::string& out);
 
     // Where run should split the bytes from `start`: the middle, or npos when
     // there are too few of them or only one processor.
@@ -70,7 +77,10 @@ class SplitScan {
     // 1 when the rest came from the worker, 0 when `pos` is none of its
     // message starts, -1 when the receiver refused or stopped.
     int handOver(std::size_t pos, std::uint32_t lastDate, const Receiver& receiver);
-    bool handOverEntry(std::size_t i, std::uint32_t& lastDate, const Receiver& receiver);
+    bool handOverEntry(std::size_t i, std::size_t& runStart, std::uint32_t& lastDate,
+                       const Receiver& receiver);
+    std::size_t recordBegin(std::size_t i) const;
+    bool passRecords(std::size_t from, std::size_t to, const Receiver& receiver);
 
     MboxWindow& m_mbox;
     ScanSettings m_settings;

@@ -214,21 +214,9 @@ UniqueFd memoryFile(std::string_view bytes) {
 // to measure (a failed measure leaves size and time 0), the header's time 0.
 std::string rebuiltIndex(std::string_view mbox, const ScanSettings& settings) {
     std::string out(kHeaderSize, '\0');
-    int count = 0;
-    SplitScan::Receiver receiver;
-    receiver.message = [&](ScannedMessage& msg) {
-        appendRecord(out, msg.record);
-        return ++count > 0;
-    };
-    receiver.record = [&](std::string_view record) {
-        out.append(record);
-        return ++count > 0;
-    };
-    receiver.progress = [](std::size_t) { return true; };
-    MboxWindow window(mbox);
-    SplitScan(window, settings).run(0, SplitScan::splitPoint(0, mbox.size()), receiver);
     Header header;
-    header.count = count;
+    header.count =
+        SplitScan::appendRecords(mbox, settings, SplitScan::splitPoint(0, mbox.size()), out);
     encodeHeader(header, out.data());
     return out;
 }
@@ -376,9 +364,9 @@ int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
     MboxWindow window(::fileno(mail), size);
     std::string out;
     int count = 0;
-    // Counts the record just added to `out` and writes `out` once it is large.
-    auto recordAdded = [&] {
-        ++count;
+    // Counts the records just added to `out` and writes `out` once it is large.
+    auto recordsAdded = [&](int n) {
+        count += n;
         if (out.size() < kWriteChunk) return true;
         bool written = writeAll(m_tocFile.get(), out);
         out.clear();
@@ -395,11 +383,18 @@ int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
             measureAttachment(mailbox.dirname() + "/" + r.reference, r.attachSize, r.attachTime, 0);
         }
         appendRecord(out, r);
-        return recordAdded();
+        return recordsAdded(1);
     };
-    receiver.record = [&](std::string_view record) {
-        out.append(record);
-        return recordAdded();
+    receiver.records = [&](std::string_view records, int n) {
+        if (records.size() < kWriteChunk) {
+            out.append(records);
+            return recordsAdded(n);
+        }
+        // A long run of the worker's records is written where it lies.
+        count += n;
+        bool written = writeAll(m_tocFile.get(), out) && writeAll(m_tocFile.get(), records);
+        out.clear();
+        return written;
     };
     std::size_t first = start < 0 ? 0 : static_cast<std::size_t>(start);
     receiver.progress = [&](std::size_t done) { return progress.advance(first + done); };

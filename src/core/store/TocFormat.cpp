@@ -24,24 +24,31 @@ Header decodeHeader(const char in[kHeaderSize]) {
     return h;
 }
 
+// Written in place after one resize: the index of a large mailbox is
+// millions of these.
 void appendRecord(std::string& out, const Record& r) {
-    auto total = kFixedSize + r.sender.size() + r.subject.size() + r.reference.size() + 3 +
-                 4 * kOptionalWords;
-    appendU32(out, static_cast<std::uint32_t>(total));
-    appendU32(out, static_cast<std::uint32_t>(r.offset));
-    appendU32(out, static_cast<std::uint32_t>(r.length));
-    appendU32(out, r.date);
-    out.push_back(r.status.toChar());
-    out.push_back(r.type);
-    out.push_back(r.encrypted);
-    out.push_back(' ');
+    std::size_t total = kFixedSize + r.sender.size() + r.subject.size() + r.reference.size() + 3 +
+                        4 * kOptionalWords;
+    std::size_t at = out.size();
+    out.resize(at + total);
+    char* p = out.data() + at;
+    putU32(p + kRecordLengthOffset, static_cast<std::uint32_t>(total));
+    putU32(p + kOffsetOffset, static_cast<std::uint32_t>(r.offset));
+    putU32(p + kLengthOffset, static_cast<std::uint32_t>(r.length));
+    putU32(p + kDateOffset, r.date);
+    p[kStatusOffset] = r.status.toChar();
+    p[kTypeOffset] = r.type;
+    p[kEncryptedOffset] = r.encrypted;
+    p[kPadOffset] = ' ';
+    p += kFixedSize;
     for (const std::string* s : {&r.sender, &r.subject, &r.reference}) {
-        out.append(*s);
-        out.push_back('\0');
+        std::memcpy(p, s->data(), s->size());
+        p += s->size();
+        *p++ = '\0';
     }
-    appendU32(out, static_cast<std::uint32_t>(r.attachSize));
-    appendU32(out, static_cast<std::uint32_t>(r.attachTime));
-    appendU32(out, r.priority);
+    putU32(p, static_cast<std::uint32_t>(r.attachSize));
+    putU32(p + 4, static_cast<std::uint32_t>(r.attachTime));
+    putU32(p + 8, r.priority);
 }
 
 }  // namespace quill::tocformat

@@ -39,6 +39,11 @@ const AddressRow kAddresses[] = {
     {"unclosed_angle", "Joe <j@x", "j@x", "Joe"},
     {"empty_name_falls_back", "<j@x>", "j@x", "j@x"},
     {"empty", "", "", ""},
+    {"close_paren_kept_outside_comment", "a)b@x", "a)b@x", "a)b@x"},
+    {"close_angle_before_any_open", "a>b <c@d>", "c@d", "a>b"},
+    {"lone_close_angle", "a>b", "a>b", "a>b"},
+    {"trailing_backslash", "ab\\", "ab\\", "ab\\"},
+    {"escaped_blank_in_run", "a\\ b@c", "a\\ b@c", "a\\ b@c"},
 };
 
 TEST(AddressTest, BareAddressAndDisplayName) {

@@ -178,6 +178,39 @@ TEST(DateTest, PackedDateNeedsACompleteDate) {
     EXPECT_EQ(packedDate("32 Mar 1997"), std::nullopt);
 }
 
+// The envelope form is read directly; each text must give what the tolerant
+// parser gives it (the leading blank sends it there) and the date expected.
+TEST(DateTest, EnvelopeFormAgreesWithTheTolerantParser) {
+    const std::optional<std::int32_t> none;
+    struct Row {
+        const char* text;
+        std::optional<std::int32_t> packed;
+    } rows[] = {
+        {"Fri Dec 20 21:34:17 2019", packDate(2019, 12, 20)},
+        {"Sat Jan  1 00:00:00 2000", packDate(2000, 1, 1)},
+        {"sat JAN 01 23:59:59 1970", packDate(1970, 1, 1)},
+        {"Mon Feb 30 10:00:00 9999", packDate(9999, 2, 30)},  // no calendar check
+        {"Mar Feb 12 10:00:00 2001", packDate(2001, 3, 12)},  // the first month name wins
+        {"Mon Feb 12 10:00:00 0070", packDate(1970, 2, 12)},  // a two-digit year, padded
+        {"Mon Feb 00 10:00:00 2001", none},
+        {"Mon Feb 32 10:00:00 2001", none},
+        {"Mon Feb 1x 10:00:00 2001", none},
+        {"Mon Feb 12 24:00:00 2001", none},
+        {"Mon Feb 12 10:60:00 2001", none},
+        {"Mon Feb 12 10:00:60 2001", none},
+        {"Mon Feb 12 10:00:00 1899", none},
+        {"Mon Feb 12 10:00:00 20a1", none},
+        {"Mon Xyz 12 10:00:00 2001", none},
+        {"Mon Feb 12 10:00:00 2001 ", packDate(2001, 2, 12)},
+        {"Mon Feb 12 2001 10:00:00", packDate(2001, 2, 12)},  // same length, other order
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(packedDate(row.text), row.packed);
+        EXPECT_EQ(packedDate(row.text), packedDate(std::string(" ") + row.text));
+    }
+}
+
 // Every "Date:" header and the envelope date of every message in the corpus
 // mailboxes give a complete date.
 TEST(DateTest, DatesOfTheCorpusMailboxes) {

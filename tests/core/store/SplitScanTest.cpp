@@ -45,9 +45,15 @@ class SplitScanTest : public QuillTest {
             tocformat::appendRecord(out, msg.record);
             return true;
         };
-        receiver.record = [&](std::string_view record) {
-            out += "main:";
-            out.append(record);
+        receiver.records = [&](std::string_view records, int count) {
+            // Marked one by one, as one scan gives them.
+            for (; count > 0; --count) {
+                std::size_t length = getU32(records.data());
+                out += "main:";
+                out.append(records.substr(0, length));
+                records.remove_prefix(length);
+            }
+            EXPECT_TRUE(records.empty());
             return true;
         };
         receiver.progress = [](std::size_t) { return true; };
@@ -67,15 +73,29 @@ TEST_F(SplitScanTest, EverySplitGivesTheRecordsOfOneScan) {
     }
 }
 
-TEST_F(SplitScanTest, StoppingWhileTheWorkerScansEndsTheRun) {
-    int calls = 0;
-    SplitScan::Receiver receiver;
-    receiver.message = [](ScannedMessage&) { return true; };
-    receiver.record = [](std::string_view) { return true; };
-    receiver.progress = [&](std::size_t) { return ++calls < 2; };
-    MboxWindow window(kMailbox);
-    SplitScan scanner(window, ScanSettings{});
-    EXPECT_FALSE(scanner.run(0, kMailbox.size() / 2, receiver));
+// Stopping through progress, or refusing the worker's records or a held
+// message handed over with them, ends the run with false.
+TEST_F(SplitScanTest, StoppingOrRefusingEndsTheRun) {
+    struct Row {
+        const char* name;
+        int progressCalls, records, heldMessages;  // answers true this many times
+    } rows[] = {
+        {"stopped_while_the_worker_scans", 1, 99, 99},
+        {"worker_records_refused", 99, 0, 99},
+        {"last_run_of_worker_records_refused", 99, 1, 99},
+        {"held_worker_message_refused", 99, 99, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        int progress = row.progressCalls, records = row.records, held = row.heldMessages;
+        SplitScan::Receiver receiver;
+        receiver.message = [&](ScannedMessage& msg) { return !msg.hasReference || held-- > 0; };
+        receiver.records = [&](std::string_view, int) { return records-- > 0; };
+        receiver.progress = [&](std::size_t) { return progress-- > 0; };
+        MboxWindow window(kMailbox);
+        SplitScan scanner(window, ScanSettings{});
+        EXPECT_FALSE(scanner.run(0, kMailbox.size() / 2, receiver));
+    }
 }
 
 }  // namespace
