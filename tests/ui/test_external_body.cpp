@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QTreeView>
+#include <QHeaderView>
 #include <QtTest>
 #include <csignal>
 
@@ -33,6 +33,7 @@
 #include "ui/app/LoginPanelDialog.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/MessageListView.h"
 
 namespace {
 

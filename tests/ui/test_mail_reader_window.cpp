@@ -17,7 +17,7 @@
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextFrame>
-#include <QTreeView>
+#include <QHeaderView>
 #include <QtTest>
 
 #include "ReaderWindows.h"
@@ -30,6 +30,7 @@
 #include "settings/Defaults.h"
 #include "settings/PreferenceKeyTable.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/MessageListView.h"
 #include "ui/reader/TocMatrixModel.h"
 #include "ui/settings/PreferencesWindow.h"
 

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTreeView>
+#include <QHeaderView>
 #include <QtTest>
 
 #include "ReaderWindows.h"
@@ -26,6 +26,7 @@
 #include "ui/reader/FindPanel.h"
 #include "ui/reader/ListFindRunner.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/MessageListView.h"
 
 namespace {
 
