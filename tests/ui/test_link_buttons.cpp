@@ -15,7 +15,6 @@
 
 #include "ReaderWindows.h"
 #include "app/MailDriver.h"
-#include "formats/SunMessage.h"
 #include "links/URLFilter.h"
 #include "message/MailMessage.h"
 #include "message/MimeMessage.h"
@@ -46,16 +45,7 @@ const char* kLinkMessage =
     "From ann@example.org Tue Mar  5 09:00:00 2024\nFrom: Ann <ann@example.org>\n"
     "Subject: Links\nDate: Tue, 5 Mar 2024 09:00:00 +0000\n\n"
     "The notes are at http://www.example.org/notes.html.\n"
-    "Mirror (ftp://ftp.example.org/pub/notes) and mailto:ann@example.org.\n\n"
-    "From bob@example.org Wed Mar  6 10:00:00 2024\nFrom: Bob <bob@example.org>\n"
-    "Subject: Slides\nDate: Wed, 6 Mar 2024 10:00:00 +0000\nContent-Type: X-Sun-Attachment\n\n"
-    "----------\nX-Sun-Data-Type: text\nX-Sun-Charset: iso-8859-1\nX-Sun-Content-Lines: 2\n\n"
-    "Here are the slides and the script.\nSee also http://www.example.org/talks/.\n"
-    "----------\nX-Sun-Data-Type: postscript-file\nX-Sun-Data-Name: slides.ps\n"
-    "X-Sun-Data-Description: The slides\nX-Sun-Encoding-Info: uuencode\n"
-    "X-Sun-Content-Lines: 4\n\nbegin 644 slides.ps\n%)2%04PH`\n`\nend\n"
-    "----------\nX-Sun-Data-Type: shell-script\nX-Sun-Data-Name: run\n"
-    "X-Sun-Data-Description: default\n\necho hi\n\n";
+    "Mirror (ftp://ftp.example.org/pub/notes) and mailto:ann@example.org.\n\n";
 
 // A browser window that answers the remote-control protocol with `answer`.
 class FakeBrowser {
@@ -186,7 +176,6 @@ class TestLinkButtons : public QObject {
         quill::installPanels(std::make_shared<quill::ScriptedPanels>());
         quill::MailMessage::registerMailClass(quill::MailMessage::mailClass());
         quill::registerMimeMessageClass();
-        quill::registerSunMessageClass();
         QFile::remove(m_dir.path() + "/home/Mail/Test.mbox/table_of_contents");
         QFile f(m_dir.path() + "/home/Mail/Test.mbox/mbox");
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -222,21 +211,6 @@ class TestLinkButtons : public QObject {
         QFile result(got);
         QVERIFY(result.open(QIODevice::ReadOnly));
         QCOMPARE(result.readAll(), QByteArray("ftp://ftp.example.org/pub/notes"));
-        window->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    void showsASunAttachmentMessageWithIconsAndLinks() {
-        auto* window = openWindow();
-        QVERIFY(window);
-        window->listView()->setCurrentIndex(window->listView()->model()->index(1, 0));
-        QString plain = window->textView()->toPlainText();
-        QVERIFY(plain.contains("Here are the slides and the script."));
-        QVERIFY(plain.contains("\tslides.ps (The slides)\n"));
-        QVERIFY(plain.contains("\trun\n"));
-        // Two file icons and the link button in the text part.
-        QCOMPARE(plain.count(QChar(QChar::ObjectReplacementCharacter)), 3);
-        QVERIFY(window->grab().save(screenshot("sun_attachment_message.png")));
         window->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

@@ -20,14 +20,16 @@ std::string withObjectAsString(std::string format) {
     return format;
 }
 
-}  // namespace
-
+// Length of the leading run of white space plus the run of non-white
+// characters after it.
 size_t readWord(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && isSpace(text[i])) ++i;
     while (i < text.size() && !isSpace(text[i])) ++i;
     return i;
 }
+
+}  // namespace
 
 void wrapAndReplyLine(std::string_view line, std::string& out, int width) {
     out += '>';

@@ -10,10 +10,6 @@ namespace quill {
 
 class Message;
 
-// Length of the leading run of white space plus the run of non-white
-// characters after it.
-size_t readWord(std::string_view text);
-
 // Appends one line quoted with ">" and wrapped at width columns: a word that
 // does not fit starts a new ">" line, a word longer than width stands alone.
 void wrapAndReplyLine(std::string_view line, std::string& out, int width);

@@ -84,18 +84,6 @@ TEST_F(AliasBookTest, GetrealFollowsAtMostTwentyOneSteps) {
     EXPECT_TRUE(book.getentry("dangling")->group);
 }
 
-TEST_F(AliasBookTest, CompletionStepsThroughNamesInCaseInsensitiveOrder) {
-    writeFile("people/passwd", "joan:x\nJohn:x\njoseph:x\nmary:x\n");
-    AliasBook& book = load();
-    std::vector<std::string> seen;
-    std::string text = "jo";
-    while (auto next = book.completeAddress(text, 2)) seen.push_back(text = *next);
-    EXPECT_EQ(seen, (std::vector<std::string>{"joan", "John", "joseph"}));
-    EXPECT_EQ(book.completeAddress("JO", 2), "joan");
-    EXPECT_EQ(book.completeAddress("x", 1), std::nullopt);
-    EXPECT_EQ(book.completeAddress("", 0), "joan");
-}
-
 TEST_F(AliasBookTest, PrivateUsersComeFirstAndWinTies) {
     writeFile("people/passwd", "joan:x\njoe:x\n");
     writeFile("home/.config/Quill/.mailalias", "Private Users:Joe,jo@example.org\n");

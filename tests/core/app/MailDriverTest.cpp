@@ -76,6 +76,11 @@ class MailDriverTest : public QuillTest {
         QuillTest::SetUp();
         char buf[4096];
         m_cwd = ::getcwd(buf, sizeof buf);
+        restart();
+        installRunLoop(loop);
+    }
+    // A driver as the program starts it, over the fake shell.
+    void restart() {
         driver.reset();
         driver.setShell(&shell);
         driver.setTemporaryRoot(tmp());
@@ -83,7 +88,6 @@ class MailDriverTest : public QuillTest {
         driver.requestCheck = [this](const std::string& mailbox, bool beep) {
             checks.push_back(mailbox + (beep ? " with beep" : " without beep"));
         };
-        installRunLoop(loop);
     }
     void TearDown() override {
         driver.reset();
@@ -205,12 +209,8 @@ TEST_F(MailDriverTest, StartedAtLogInTheActiveMailboxOpensOnlyWhenShown) {
         {"hiding wanted but not started at log-in opens it", true, false, true, 1},
     };
     for (const Case& c : cases) {
-        driver.reset();
-        driver.setShell(&shell);
-        driver.requestCheck = [this](const std::string& mailbox, bool beep) {
-            checks.push_back(mailbox + (beep ? " with beep" : " without beep"));
-        };
         shell = FakeShell();
+        restart();
         shell.canHide = c.canHide;
         checks.clear();
         Defaults::shared().setHideOnAutoLaunch(c.hideOnAutoLaunch);

@@ -1,16 +1,11 @@
 // What a compose window decides around its Send: the close question and its
-// three answers, names appended from the address book, and replies into a
-// real Send switching between Reply and Reply All.
+// three answers, and names appended from the address book.
 #include <gtest/gtest.h>
 
 #include "compose/AddressFieldAppend.h"
 #include "compose/ComposeClosing.h"
-#include "compose/ReplyEngine.h"
 #include "compose/Send.h"
-#include "compose/SendReplyTarget.h"
 #include "message/MimeMessage.h"
-#include "settings/Defaults.h"
-#include "store/Message.h"
 #include "support/FakeProcessLauncher.h"
 #include "support/QuillTest.h"
 
@@ -72,35 +67,6 @@ TEST_F(ComposeWindowRulesTest, AppendedNamesFollowTheFieldsEnding) {
         EXPECT_EQ(AddressFieldAppend::appended(c.field, c.names), c.expected) << c.field;
     }
     EXPECT_EQ(panels->alerts().back().message, "String too large.");
-}
-
-// A Send trims and keeps its fields its own way; the Cc swap still works.
-TEST_F(ComposeWindowRulesTest, RepliesIntoASendSwapTheCopies) {
-    struct Source : ReplySource {
-        int curMsg() const override { return 0; }
-        const Message* msgHeader() const override { return &header; }
-        MailMessage* mailMessage() const override { return nullptr; }
-        const TextView& getTextObject() const override { return shown; }
-        std::optional<std::string> attachDir() const override { return std::nullopt; }
-        Message header;
-        TextView shown;
-    } source;
-    source.header.readMessage("From: ann@x\nTo: bob@x\ncc: carl@x\nSubject: s\n\n");
-    struct Target : SendReplyTarget {
-        using SendReplyTarget::SendReplyTarget;
-        void offerReplyAll(bool) override {}
-        void selectField(int) override {}
-        bool textHasFocus() const override { return false; }
-        void focusText() override {}
-        void scrollToSelection() override {}
-        void followInOptionsPanel() override {}
-    } target(*send);
-    ReplyEngine engine(target, &source, Defaults::shared());
-    engine.replyAll();
-    EXPECT_EQ(send->getField(kFieldCc), "bob@x, carl@x");
-    engine.reply();
-    EXPECT_EQ(send->getField(kFieldCc), std::nullopt);
-    EXPECT_EQ(send->getField(kFieldTo), "ann@x");
 }
 
 }  // namespace

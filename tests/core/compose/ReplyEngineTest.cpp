@@ -103,7 +103,6 @@ TEST_F(ReplyEngineTest, ReferencesKeepTheFirstAndTheLastFifteenIds) {
     for (int i = 7; i <= 20; ++i) kept += "<" + std::to_string(i) + "@x> ";
     EXPECT_EQ(replyReferences(header("References: " + twenty + "\nMessage-Id: <id@x>\n\n")),
               kept + "<id@x>");
-    EXPECT_EQ(limitReferences("<1@x> <2@x>"), "<1@x> <2@x>");
     EXPECT_EQ(replyReferences(header("Message-Id: <id@x>\n\n")), "<id@x>");
     EXPECT_EQ(replyReferences(header("Subject: s\n\n")), std::nullopt);
 }
@@ -165,12 +164,6 @@ TEST_F(ReplyEngineTest, WrappedQuoteKeepsWithinTheLineLength) {
     EXPECT_LE(longest, 68u);
     EXPECT_NE(out.find("\n\n>indented\n"), std::string::npos) << out;
     EXPECT_EQ(wrappedQuote("\n", 68, true), ">\n");
-}
-
-TEST_F(ReplyEngineTest, ReadWordCountsLeadingBlanksAndOneWord) {
-    const std::pair<std::string, size_t> cases[] = {
-        {"  two words", 5}, {"word", 4}, {"   ", 3}, {"", 0}, {"\tx y", 2}};
-    for (const auto& [text, length] : cases) EXPECT_EQ(readWord(text), length) << text;
 }
 
 TEST_F(ReplyEngineTest, WrapAndReplyQuotesTheBodyBehindAnAttribution) {

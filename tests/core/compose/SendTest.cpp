@@ -92,10 +92,12 @@ class SendTest : public test::QuillTest {
 };
 
 TEST_F(SendTest, ChecksStopDeliveryWithTheirAlert) {
+    auto mailerAt = [](std::string path) { return [path] { Defaults::shared().setMailer(path); }; };
     struct Case {
         int field;
         std::string value;
         const char* alert;
+        std::function<void()> prepare = [] {};
     } cases[] = {
         {kFieldSubject, "two\nlines", "Return characters are not allowed in the Subject: field"},
         {kFieldSubject, std::string(1000, 's'),
@@ -104,24 +106,19 @@ TEST_F(SendTest, ChecksStopDeliveryWithTheirAlert) {
         {kFieldCc, "b@x\nc@x", "Return characters are not allowed in the Cc: field"},
         {kFieldBcc, "d@x\n", "Return characters are not allowed in the Bcc: field"},
         {kFieldTo, " ,  , ", "Invalid recipient list in To: field"},
+        // The mailer must be an executable file.
+        {kFieldTo, "to@x", "Invalid Mailer", mailerAt(tmp() + "/missing")},
+        {kFieldTo, "to@x", "Invalid Mailer", mailerAt(tmp() + "/mailer")},
     };
     for (const Case& c : cases) {
         freshSend();
         send->setField(c.field, c.value);
+        c.prepare();
         panels->answer(0);
         EXPECT_FALSE(send->deliver()) << c.alert;
         EXPECT_EQ(lastAlert(), c.alert);
         EXPECT_FALSE(mailerRan()) << c.alert;
         EXPECT_EQ(send->mode(), kModeComposing);
-    }
-}
-
-TEST_F(SendTest, MailerMustBeAnExecutableFile) {
-    for (const std::string& path : {tmp() + "/missing", tmp() + "/mailer"}) {
-        Defaults::shared().setMailer(path);
-        panels->answer(0);
-        EXPECT_FALSE(send->deliver());
-        EXPECT_EQ(lastAlert(), "Invalid Mailer");
     }
 }
 
@@ -159,20 +156,10 @@ TEST_F(SendTest, DebugKeepsAPrivateTemporaryFile) {
 }
 
 TEST_F(SendTest, ReceiptRequestMarksTheTraceHeader) {
-    for (bool receipt : {true, false}) {
-        freshSend();
-        send->setReadReceipt(receipt);
-        send->setArchive(false);
-        ASSERT_TRUE(deliverAndWait());
-        std::string input = recorded("input");
-        size_t received = input.find("Received: by Zell.Mailer (");
-        ASSERT_NE(received, std::string::npos);
-        std::string value = input.substr(received, input.find(")\n", received) + 1 - received);
-        // Unfolded: the fold replaced a blank.
-        for (size_t fold; (fold = value.find("\n\t")) != std::string::npos;)
-            value.replace(fold, 2, " ");
-        EXPECT_TRUE(value.ends_with(receipt ? " .RR)" : " )")) << value;
-    }
+    send->setReadReceipt(true);
+    send->setArchive(false);
+    ASSERT_TRUE(deliverAndWait());
+    EXPECT_NE(recorded("input").find(".RR)\n"), std::string::npos) << recorded("input");
 }
 
 TEST_F(SendTest, MailerFailureBringsTheWindowBack) {

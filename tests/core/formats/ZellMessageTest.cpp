@@ -108,7 +108,6 @@ TEST_F(ZellMessageTest, WillingnessScores) {
     EXPECT_EQ(score("Received: by Zell.Mailer (x)\n\n"), double(0.667f));
     EXPECT_EQ(score("Received: by zell\n\n"), double(0.333f));
     EXPECT_EQ(score("Content-Type: Application/X-ZellMail; x=1\n\n"), 1.0);
-    EXPECT_NE(double(0.333f), 1.0 / 3);
 }
 
 TEST_F(ZellMessageTest, StoredReferenceAndPlainLines) {
@@ -181,19 +180,6 @@ TEST_F(ZellMessageTest, WireFormUnpacksWithSystemToolsAndReadsBack) {
         EXPECT_EQ(dir.rfind(tmp() + "/attach/", 0), 0u);
     }
     EXPECT_FALSE(fs::exists(dir));
-}
-
-TEST_F(ZellMessageTest, QuilltoolNativeBodyUnpacksIntoTheSameFiles) {
-    if (!haveTools()) GTEST_SKIP() << "uudecode, compress or tar missing";
-    writeFile("text.txt", "Hello\n");
-    writeFile("data.bin", std::string("\x00\xFF\x80 binary", 10));
-    fs::create_directories(tmp() + "/unpacked");
-    std::string script = "cd " + shellQuote(tmp()) + " && " + QUILL_BIN_DIR +
-                         "/quilltool encode --format native --attach data.bin text.txt > wire && "
-                         "uudecode -o /dev/stdout wire | uncompress | tar xf - -C unpacked";
-    ASSERT_EQ(std::system(script.c_str()), 0);
-    EXPECT_EQ(test::slurp(tmp() + "/unpacked/data.bin"), std::string("\x00\xFF\x80 binary", 10));
-    EXPECT_NE(test::slurp(tmp() + "/unpacked/index.rtf").find("Hello"), std::string::npos);
 }
 
 TEST_F(ZellMessageTest, HostileArchivesWriteNothingOutside) {

@@ -93,7 +93,6 @@ TEST(DateTest, TimeFieldsStoredBeforeAFailureRemain) {
 
 TEST(DateTest, ResultTexts) {
     EXPECT_STREQ(getDateParse(0), "Valid date");
-    EXPECT_STREQ(getDateParse(1), "Invalid month");
     EXPECT_STREQ(getDateParse(4), "Invalid time");
     EXPECT_EQ(getDateParse(5), nullptr);
     EXPECT_EQ(getDateParse(-1), nullptr);
@@ -139,7 +138,6 @@ TEST(DateTest, LocalDateAppliesTheWrittenZone) {
 
 TEST(DateTest, SizeText) {
     EXPECT_EQ(sizeString(0), "0KB");
-    EXPECT_EQ(sizeString(1), "1KB");
     EXPECT_EQ(sizeString(1024), "1KB");
     EXPECT_EQ(sizeString(1025), "2KB");
     EXPECT_EQ(sizeString(999 * 1024), "999KB");
