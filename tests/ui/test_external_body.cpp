@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QHeaderView>
 #include <QtTest>
 
 #include "ReaderWindows.h"

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QHeaderView>
 #include <QtTest>
 #include <atomic>
 #include <csignal>

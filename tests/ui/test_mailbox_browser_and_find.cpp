@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QHeaderView>
 #include <QtTest>
 
 #include "ReaderWindows.h"

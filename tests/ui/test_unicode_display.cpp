@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QHeaderView>
 #include <QtTest>
 
 #include "ReaderWindows.h"

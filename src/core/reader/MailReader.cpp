@@ -61,6 +61,8 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMa
       m_newMail(newMail),
       m_matrix(
           [this](int id, std::string& subject, std::string& from) {
+              // A closing window may draw rows after its index has closed.
+              if (!m_mailbox->entryIfOpen(id)) return;
               m_mailbox->loadSubject(id, subject, from);
               if (m_unicodeList) m_unicodeList->load(id, subject, from);
           },
@@ -80,10 +82,8 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMa
         if (height > 0) m_tocHeight = height;
     }
     m_matrix.setDetailsLoader([this](int id) -> MailDetails {
-        const Toc& toc = m_mailbox->toc();
-        if (id < 0 || static_cast<std::uint32_t>(id) >= toc.length()) return {};
-        const TocEntry& e = toc.entry(id);
-        return {e.date, e.size, e.priority};
+        const TocEntry* e = m_mailbox->entryIfOpen(id);
+        return e ? MailDetails{e->date, e->size, e->priority} : MailDetails{};
     });
     m_matrix.setRangeLoader([this](int first, int count, const TocMatrix::TextSink& sink) {
         m_mailbox->loadSubjects(first, count,

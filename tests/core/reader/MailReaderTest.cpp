@@ -191,6 +191,16 @@ TEST_F(MailReaderTest, KeysShowTheMessageTheyStopOnAndCommandsDoNotWaitForIt) {
     EXPECT_EQ(view.messages, shown);
 }
 
+// A window closing closes the index before the list is last drawn.
+TEST_F(MailReaderTest, RowsReadTheIndexOnlyWhileItIsOpen) {
+    const MailCell& cell = reader->matrix().cellAtRow(3);
+    EXPECT_EQ(reader->matrix().detailsOf(cell).size, reader->mailbox().toc().entry(3).size);
+    EXPECT_GT(reader->matrix().detailsOf(cell).dateVal, 0u);
+    reader->closeWindow();
+    EXPECT_EQ(reader->matrix().detailsOf(cell).size, 0);
+    EXPECT_TRUE(reader->matrix().loadedTextsAtRow(2).subject.empty());
+}
+
 TEST_F(MailReaderTest, ShowingAMessageHidesFilteredHeadersUnlessAllAreWanted) {
     select({2});
     reader->selectionDidChange();
