@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "IsolatedHome.h"
+
 namespace {
 
 QByteArray loginName() {
@@ -24,12 +26,6 @@ QByteArray loginName() {
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 const QByteArray kMessage =
@@ -51,21 +47,9 @@ class TestNewMailEndToEnd : public QObject {
         QVERIFY(root.isValid());
         const QString home = root.filePath("home"), spoolDir = root.filePath("spool");
         const QString spool = spoolDir + "/" + QString::fromLocal8Bit(loginName());
-        QVERIFY(QDir().mkpath(home));
-        QVERIFY(QDir().mkpath(root.filePath("run")));
-        QFile::setPermissions(root.filePath("run"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(QDir().mkpath(root.filePath("tmp")));
-        QVERIFY(writeAll(root.filePath("config/Quill/Quill.conf"),
-                         "[General]\nSpoolDir=" + spoolDir.toLocal8Bit() + "\nPollTime=1\n"));
-        QVERIFY(writeAll(spool, kMessage));
+        QProcessEnvironment env = quill::isolatedEnvironment(root.path(), 1);
+        QVERIFY(quill::writeAll(spool, kMessage));
 
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home);
-        env.insert("XDG_CONFIG_HOME", root.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", root.filePath("run"));
-        env.insert("TMPDIR", root.filePath("tmp"));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
         QProcess quill;
         quill.setProcessEnvironment(env);
         quill.setWorkingDirectory(home);

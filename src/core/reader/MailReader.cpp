@@ -46,6 +46,11 @@ std::unique_ptr<MailReader> MailReader::open(const std::string& path, const Mail
                                              NewMailNotice& newMail) {
     std::unique_ptr<MailBox> mailbox = MailBox::newMailBox(path, context);
     if (!mailbox) return nullptr;
+    return adopt(std::move(mailbox), path, newMail);
+}
+
+std::unique_ptr<MailReader> MailReader::adopt(std::unique_ptr<MailBox> mailbox,
+                                              const std::string& path, NewMailNotice& newMail) {
     std::unique_ptr<MailReader> reader(new MailReader(std::move(mailbox), path, newMail));
     reader->m_mailbox->setMailReader(reader.get());
     reader->reloadList();
@@ -70,17 +75,10 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMa
       m_readOnly(m_mailbox->readOnly()),
       m_statusLineShown(m_defaults.statusLine()),
       m_deferredDisplay(m_mailbox->context().runLoop, [this] { showSelection(); }) {
-    MailBox::defaultWindowFrame(m_frame, m_tocHeight);
     tocformat::WindowFrame recorded;
     float height = 0;
     m_mailbox->getFrame(recorded, height);
-    // An index written before any window showed the mailbox holds the
-    // defaults, or nothing at all; either way no window has been placed yet.
-    m_frameRecorded = recorded.width > 0 && recorded.height > 0 && !(recorded == m_frame);
-    if (m_frameRecorded) {
-        m_frame = recorded;
-        if (height > 0) m_tocHeight = height;
-    }
+    m_frameRecorded = openingFrame(recorded, height, m_frame, m_tocHeight);
     m_matrix.setDetailsLoader([this](int id) -> MailDetails {
         const TocEntry* e = m_mailbox->entryIfOpen(id);
         return e ? MailDetails{e->date, e->size, e->priority} : MailDetails{};
@@ -95,6 +93,17 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMa
     if (!m_defaults.unicodeDisplay()) return;
     m_unicodeList.emplace(*m_mailbox);
     m_matrix.setUtf8Texts(true);
+}
+
+bool MailReader::openingFrame(const tocformat::WindowFrame& recorded, float recordedHeight,
+                              tocformat::WindowFrame& frame, float& tocHeight) {
+    MailBox::defaultWindowFrame(frame, tocHeight);
+    // An index written before any window showed the mailbox holds the
+    // defaults, or nothing at all; either way no window has been placed yet.
+    if (recorded.width <= 0 || recorded.height <= 0 || recorded == frame) return false;
+    frame = recorded;
+    if (recordedHeight > 0) tocHeight = recordedHeight;
+    return true;
 }
 
 MailReader::~MailReader() {

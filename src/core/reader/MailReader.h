@@ -101,6 +101,13 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
     // Opens the mailbox at path; nothing after the user was told why not.
     static std::unique_ptr<MailReader> open(const std::string& path, const MailContext& context,
                                             NewMailNotice& newMail);
+    // The reader of a mailbox opened already (MailboxOpening's).
+    static std::unique_ptr<MailReader> adopt(std::unique_ptr<MailBox> mailbox,
+                                             const std::string& path, NewMailNotice& newMail);
+    // The frame and list height a window opens with, given those an index
+    // recorded: the recorded ones, else the defaults. True when recorded.
+    static bool openingFrame(const tocformat::WindowFrame& recorded, float recordedHeight,
+                             tocformat::WindowFrame& frame, float& tocHeight);
     ~MailReader() override;
 
     void setView(MailReaderView* view);

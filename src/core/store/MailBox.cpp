@@ -110,47 +110,70 @@ MailBox* MailBox::newTempMailBox(const std::string& path, const MailContext& con
     return opened.get();
 }
 
+std::unique_ptr<MailBox> MailBox::openUnindexed(const std::string& path,
+                                                const MailContext& context) {
+    std::unique_ptr<MailBox> mailbox(new MailBox(context));
+    if (!mailbox->openFiles(path)) return nullptr;
+    return mailbox;
+}
+
 // Every failure returns before the mailbox enters the cache; the destructor
 // then closes what was opened and removes our lock file.
 MailBox* MailBox::initMailBox(const std::string& path) {
-    if (path.empty()) return nullptr;
+    if (!openFiles(path) || !loadIndex()) return nullptr;
+    return finishOpening(path) ? this : nullptr;
+}
+
+bool MailBox::openFiles(const std::string& path) {
+    if (path.empty()) return false;
     bool present = false;
     bool directory = isDirectory(path, present);
     if (present && !directory) {
         m_context.fail(Status::failure(Status::kOldFormat, path));
-        return nullptr;
+        return false;
     }
     std::string mbox = getLongName(path);
     std::string failed;
     if (!present && createMailbox(path, mbox, failed) != 0) {
         m_context.fail(Status::fileFailure(kFileOpen, path));
-        return nullptr;
+        return false;
     }
     if (!exists(mbox) && createMailbox(path, mbox, failed) != 0 && !exists(mbox)) {
         m_context.fail(Status::fileFailure(kFileOpen, mbox));
-        return nullptr;
+        return false;
     }
-    if (!lockMailbox(path, m_haveLock, m_context)) return nullptr;
+    if (!lockMailbox(path, m_haveLock, m_context)) return false;
     m_lockPath = path + "/.lock";
-    if (!recoverInterruptedWork(path)) return nullptr;
+    if (!recoverInterruptedWork(path)) return false;
     struct stat st;
     m_mailLength = ::stat(mbox.c_str(), &st) == 0 ? static_cast<std::int32_t>(st.st_size) : 0;
     m_mailFileName = mbox;
-    if (!openMbox("r")) return nullptr;
+    if (!openMbox("r")) return false;
     m_dirname = m_mailFileName.substr(0, std::min(m_mailFileName.rfind('/'), kMaxDirname));
     m_toc = std::make_unique<Toc>(m_context);
-    if (!m_toc->safeLoadToc(*this)) return nullptr;
+    return true;
+}
+
+bool MailBox::loadIndex() { return m_toc->safeLoadToc(*this) != nullptr; }
+
+bool MailBox::loadCurrentIndex() { return m_toc->loadCurrent(*this); }
+
+bool MailBox::rebuildIndex(const OffThreadRebuild& how) {
+    return m_toc->rebuildOffThread(*this, how) != nullptr;
+}
+
+bool MailBox::finishOpening(const std::string& path) {
     calcAccess();
     if (readOnly()) {
         m_context.fail(Status::failure(Status::kOpenedReadOnly, path));
-        return this;
+        return true;
     }
-    if (!m_toc->setAppendMode()) return nullptr;
+    if (!m_toc->setAppendMode()) return false;
     maybeUpdateToc();
     finishInterruptedWork();
     m_nextInCache = cacheHead();
     cacheHead() = this;
-    return this;
+    return true;
 }
 
 MailBox::~MailBox() { removeLock(); }

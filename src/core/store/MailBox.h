@@ -44,6 +44,23 @@ class MailBox {
     // A newly opened mailbox, or nullptr. Each failure went to the context's
     // report, and so did an opening for reading only.
     static std::unique_ptr<MailBox> newMailBox(const std::string& path, const MailContext& context);
+    // Opening in steps, for a window that rebuilds the index on another
+    // thread: openUnindexed does what newMailBox does before the index (the
+    // lock, recovery, "mbox"), with nullptr on failure as there.
+    static std::unique_ptr<MailBox> openUnindexed(const std::string& path,
+                                                  const MailContext& context);
+    // Loads the index, rebuilding it under a progress panel when needed;
+    // false when it failed (reported) or was cancelled.
+    bool loadIndex();
+    // Loads the index when it matches "mbox"; false when it must be rebuilt.
+    bool loadCurrentIndex();
+    // Rebuilds and loads the index; the only step that may run on another
+    // thread, while nothing else uses the mailbox. False when it failed
+    // (reported) or was cancelled.
+    bool rebuildIndex(const OffThreadRebuild& how);
+    // The rest of the opening, once the index is loaded; false when the
+    // mailbox must be closed (reported).
+    bool finishOpening(const std::string& path);
     // The open mailbox of that path (a window's, else a cached one), else a
     // newly opened one released at the end of the current event. Not owned.
     static MailBox* newTempMailBox(const std::string& path, const MailContext& context);
@@ -163,6 +180,8 @@ class MailBox {
   protected:
     explicit MailBox(const MailContext& context) : m_context(context) {}
     MailBox* initMailBox(const std::string& path);
+    // The opening up to the index; false after reporting why not.
+    bool openFiles(const std::string& path);
 
   private:
     // New mail enters through here (store/Incorporation.h).

@@ -233,15 +233,23 @@ std::string rebuiltIndex(std::string_view mbox, const ScanSettings& settings) {
     return out;
 }
 
+// The panel of a long index operation, or the progress a caller handed over
+// instead (a rebuild on another thread shows no panel of its own).
 class Progress {
   public:
     Progress(Panels& panels, bool show, const char* format, const std::string& name,
-             std::size_t total)
-        : m_total(total) {
-        if (!show) return;
-        m_panel = panels.beginProgress(
-            localized(kAlertsTable, "Open Mailbox"),
-            formatString(localized(kAlertsTable, format).c_str(), name.c_str()), true);
+             std::size_t total, ProgressPanel* handed = nullptr)
+        : m_total(total), m_panel(handed) {
+        if (!show) {
+            m_panel = nullptr;
+            return;
+        }
+        if (!m_panel) {
+            m_owned = panels.beginProgress(
+                localized(kAlertsTable, "Open Mailbox"),
+                formatString(localized(kAlertsTable, format).c_str(), name.c_str()), true);
+            m_panel = m_owned.get();
+        }
         m_step = std::max<std::size_t>(1, total / kProgressSteps);
     }
     // False once the user asked to stop.
@@ -257,8 +265,9 @@ class Progress {
     bool cancelled() const { return m_cancelled; }
 
   private:
-    std::unique_ptr<ProgressPanel> m_panel;
+    std::unique_ptr<ProgressPanel> m_owned;
     std::size_t m_total;
+    ProgressPanel* m_panel;
     std::size_t m_step = 1;
     std::size_t m_next = 0;
     bool m_cancelled = false;
@@ -289,41 +298,49 @@ void Toc::writeField(std::int64_t position, const char* bytes, std::size_t n, bo
     }
 }
 
-int Toc::openTocFor(MailBox& mailbox) {
+void Toc::nameFor(MailBox& mailbox) {
     if (m_tocName.empty()) m_tocName = mailbox.dirname() + "/table_of_contents";
+}
+
+int Toc::openMatching(MailBox& mailbox, int& count) {
+    nameFor(mailbox);
     m_tocFile.reset();
     UniqueFd fd = openFile(m_tocName, O_RDONLY);
-    int count;
-    if (!fd) {
-        if (errno != ENOENT) {
-            count = -errno;
-        } else {
-            count = writeFileFor(mailbox);
-        }
-    } else {
-        char raw[kHeaderSize];
-        // A header cut short is damage like any other and is never decoded.
-        bool whole = readAllAt(fd.get(), raw, sizeof raw, 0);
-        Header header = whole ? decodeHeader(raw) : Header{};
-        if (!whole || !trusted(header) || header.time != mtimeOf(mailbox.mailFileName())) {
-            fd.reset();
-            count = writeFileFor(mailbox);
-        } else {
-            ::lseek(fd.get(), kHeaderSize, SEEK_SET);
-            m_tocFile = std::move(fd);
-            count = header.count;
-        }
+    if (!fd) return errno == ENOENT ? 0 : -1;
+    char raw[kHeaderSize];
+    // A header cut short is damage like any other and is never decoded.
+    bool whole = readAllAt(fd.get(), raw, sizeof raw, 0);
+    Header header = whole ? decodeHeader(raw) : Header{};
+    if (!whole || !trusted(header) || header.time != mtimeOf(mailbox.mailFileName())) return 0;
+    ::lseek(fd.get(), kHeaderSize, SEEK_SET);
+    m_tocFile = std::move(fd);
+    count = header.count;
+    return 1;
+}
+
+int Toc::openTocFor(MailBox& mailbox) {
+    int count = 0;
+    int matched = openMatching(mailbox, count);
+    if (matched < 0) {
+        count = -errno;
+    } else if (matched == 0) {
+        count = writeFileFor(mailbox);
     }
     if (count < 0) fileError(kFileOpen);
     return count;
 }
 
+// The index is built aside and put in place whole, so a cancelled or failed
+// rebuild leaves the old file as it was.
 int Toc::writeFileFor(MailBox& mailbox) {
+    nameFor(mailbox);
     std::int32_t time = mtimeOf(mailbox.mailFileName());
-    m_tocFile = openFile(m_tocName, O_WRONLY | O_CREAT | O_TRUNC);
-    if (!m_tocFile) return -errno;
+    struct stat old;
+    TempFile built(m_tocName, ::stat(m_tocName.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644);
+    if (!built.valid()) return -errno;
+    m_tocFile.reset(::dup(built.fd()));
     char raw[kHeaderSize] = {};
-    if (!writeAll(m_tocFile.get(), {raw, sizeof raw})) return -errno;
+    if (!m_tocFile || !writeAll(m_tocFile.get(), {raw, sizeof raw})) return -errno;
     ::fseeko(mailbox.mailFile(), 0, SEEK_SET);
     int count = buildFor(mailbox, false, true);
     if (count >= 0) {
@@ -333,7 +350,9 @@ int Toc::writeFileFor(MailBox& mailbox) {
         header.tocHeight = mailbox.getTocHeight();
         mailbox.getWindowFrame(header.frame);
         encodeHeader(header, raw);
-        if (!writeAt(0, raw, sizeof raw)) count = -1;
+        m_tocFile.reset();
+        bool written = durable::writeAt(built.fd(), {raw, sizeof raw}, 0, m_tocName).ok();
+        if (!written || !built.commit()) count = -1;
     }
     int saved = errno;
     m_tocFile = openFile(m_tocName, O_RDONLY);
@@ -344,7 +363,8 @@ int Toc::writeFileFor(MailBox& mailbox) {
 }
 
 int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
-    ScanSettings settings = scanSettingsFrom(m_context.defaults, newMail);
+    ScanSettings settings =
+        m_offThread ? m_offThread->settings : scanSettingsFrom(m_context.defaults, newMail);
     std::FILE* mail = mailbox.mailFile();
     off_t start = ::ftello(mail);
     struct stat st;
@@ -352,7 +372,7 @@ int Toc::buildFor(MailBox& mailbox, bool newMail, bool rebuilding) {
     std::size_t size = static_cast<std::size_t>(st.st_size);
     Progress progress(m_context.panels, rebuilding && size > 0,
                       "Rebuilding table of contents for %s.  Please wait...", mailbox.dirname(),
-                      size);
+                      size, m_offThread ? m_offThread->progress : nullptr);
     MboxWindow window(::fileno(mail), size);
     std::string out;
     int count = 0;
@@ -465,20 +485,39 @@ Toc* Toc::safeLoadToc(MailBox& mailbox) {
             mailbox.fileError(kFileOpen);
             return nullptr;
         }
-        m_length = 0;
-        try {
-            loadToc(mailbox, count, 0);
-            m_loadAtStart = true;
-            return this;
-        } catch (const MailBadTOC& bad) {
-            logWarning("Toc", "%s", bad.what());
-            logRaw(formatString("Rebuilding table of contents: %s\n", m_tocName.c_str()));
-            m_length = 0;
-            m_tocFile.reset();
-            ::unlink(m_tocName.c_str());
-        }
+        if (loadOrDiscard(mailbox, count)) return this;
     }
     return nullptr;
+}
+
+bool Toc::loadCurrent(MailBox& mailbox) {
+    forgetSummaries();
+    int count = 0;
+    if (openMatching(mailbox, count) <= 0) return false;
+    return loadOrDiscard(mailbox, count);
+}
+
+Toc* Toc::rebuildOffThread(MailBox& mailbox, const OffThreadRebuild& how) {
+    m_offThread = &how;
+    Toc* loaded = safeLoadToc(mailbox);
+    m_offThread = nullptr;
+    return loaded;
+}
+
+bool Toc::loadOrDiscard(MailBox& mailbox, int count) {
+    m_length = 0;
+    try {
+        loadToc(mailbox, count, 0);
+        m_loadAtStart = true;
+        return true;
+    } catch (const MailBadTOC& bad) {
+        logWarning("Toc", "%s", bad.what());
+        logRaw(formatString("Rebuilding table of contents: %s\n", m_tocName.c_str()));
+        m_length = 0;
+        m_tocFile.reset();
+        ::unlink(m_tocName.c_str());
+        return false;
+    }
 }
 
 Toc* Toc::openInMemory(std::string_view index, std::string_view mbox) {

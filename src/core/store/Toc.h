@@ -18,6 +18,7 @@
 #include "base/Buffer.h"
 #include "base/FileHandles.h"
 #include "store/MailContext.h"
+#include "store/MboxScanner.h"
 #include "store/MessageStatus.h"
 #include "store/TocFormat.h"
 
@@ -25,6 +26,7 @@ namespace quill {
 
 class MailBox;
 class MailBoxWindow;
+class ProgressPanel;
 
 // The corrupt-index exception: the only exception the store uses for control flow.
 inline constexpr const char* kMailBadTOC = "MailBadTOC";
@@ -75,6 +77,13 @@ static_assert(sizeof(MsgListRecord) == 24);
 
 using MsgList = Buffer<MsgListRecord>;
 
+// A rebuild on a thread that may show no panel: its progress and the user's
+// cancel go through `progress`, and the scan takes settings read beforehand.
+struct OffThreadRebuild {
+    ProgressPanel* progress = nullptr;
+    ScanSettings settings;
+};
+
 // Counters answered by getMailboxStatus. Sizes are sums of many 32-bit sizes,
 // so they are kept in 64 bits.
 struct MailboxStatus {
@@ -106,6 +115,12 @@ class Toc {
     void loadToc(MailBox& mailbox, int count, int start);
     // Opens, rebuilds when needed and loads, surviving one corrupt index.
     Toc* safeLoadToc(MailBox& mailbox);
+    // Loads the index only when it matches "mbox"; false when it must be
+    // rebuilt (a damaged one is removed, as safeLoadToc does).
+    bool loadCurrent(MailBox& mailbox);
+    // safeLoadToc on a thread other than the main one: nothing is shown, and
+    // the defaults are not read.
+    Toc* rebuildOffThread(MailBox& mailbox, const OffThreadRebuild& how);
     // The index of a mailbox held in memory, as a fuzzer hands it over:
     // `index` is checked and loaded as the file would be, except for the
     // header's time, which has no "mbox" file to match, and is rebuilt from
@@ -175,6 +190,12 @@ class Toc {
     // Loads an index held in memory; false (logged) when it is damaged.
     bool loadFromMemory(std::string_view index, std::int64_t mailLength);
 
+    void nameFor(MailBox& mailbox);
+    // 1 when the index matches "mbox" (open after its header, `count` its
+    // records), 0 when it must be rebuilt, -1 when it cannot be opened (errno).
+    int openMatching(MailBox& mailbox, int& count);
+    // Loads `count` records, or logs why not and removes the index.
+    bool loadOrDiscard(MailBox& mailbox, int count);
     bool reopen(int flags, int errorCode);
     std::string readRecord(int index) const;
     std::uint8_t flagsOf(const TocEntry& e) const;
@@ -202,6 +223,7 @@ class Toc {
     bool m_loadAtStart = false;
     int m_mboxAccess = 0;
     bool m_needUpdate = false;
+    const OffThreadRebuild* m_offThread = nullptr;
 };
 
 }  // namespace quill

@@ -13,11 +13,13 @@
 #include "platform/Panels.h"
 #include "platform/WindowPlacement.h"
 #include "reader/MailReader.h"
+#include "reader/MailboxOpening.h"
 #include "settings/Defaults.h"
 #include "ui/addressbook/AddressBookWindow.h"
 #include "ui/app/LauncherWindow.h"
 #include "ui/browser/MailboxBrowserWindow.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/MailboxOpeningWindow.h"
 #include "ui/settings/PreferencesWindow.h"
 
 namespace quill {
@@ -100,11 +102,39 @@ bool QtApplicationShell::playSound(const std::string& path) {
     return false;
 }
 
+// A mailbox whose index must be rebuilt gets a window at once that shows the
+// rebuild; the mailbox window takes its place when the rebuild is over.
 std::shared_ptr<MailWindowController> QtApplicationShell::openMailboxWindow(
     const std::string& path) {
-    std::shared_ptr<MailReader> reader(
-        MailReader::open(path, MailDriver::shared().mailContext(), MailDriver::shared()).release());
-    if (!reader) return nullptr;
+    MailDriver& driver = MailDriver::shared();
+    auto opening = std::make_shared<MailboxOpening>(path, driver.mailContext(), driver);
+    opening->start();
+    if (opening->state() == MailboxOpening::State::Rebuilding) {
+        showOpening(opening);
+        return opening;
+    }
+    std::shared_ptr<MailReader> reader(opening->takeReader().release());
+    if (reader) showReaderWindow(reader, nullptr);
+    return reader;
+}
+
+void QtApplicationShell::showOpening(const std::shared_ptr<MailboxOpening>& opening) {
+    auto* pending = new MailboxOpeningWindow(opening);
+    connect(pending, &MailboxOpeningWindow::finished, this, [this, pending] {
+        MailDriver& driver = MailDriver::shared();
+        driver.removeMailWindow(&pending->opening());
+        std::shared_ptr<MailReader> reader(pending->opening().takeReader().release());
+        if (reader) {
+            showReaderWindow(reader, pending);
+            driver.addMailWindow(reader);
+        }
+        pending->close();
+    });
+    pending->show();
+}
+
+void QtApplicationShell::showReaderWindow(const std::shared_ptr<MailReader>& reader,
+                                          const QWidget* standIn) {
     auto* window = new MailReaderWindow(reader);
     connect(window, &MailReaderWindow::preferencesRequested, this,
             &QtApplicationShell::showPreferences);
@@ -114,8 +144,10 @@ std::shared_ptr<MailWindowController> QtApplicationShell::openMailboxWindow(
             &QtApplicationShell::showAddressBook);
     connect(window, &MailReaderWindow::mailboxesRequested, this,
             &QtApplicationShell::showMailboxes);
+    // Where the user moved or sized the window while the index was rebuilt.
+    if (standIn) window->setGeometry(standIn->geometry());
     window->show();
-    return reader;
+    if (standIn && standIn->isActiveWindow()) window->activateWindow();
 }
 
 void QtApplicationShell::showPreferences() {
@@ -154,6 +186,16 @@ void QtApplicationShell::centreOn(QWidget* window, const QWidget* parent) {
     WindowPlacement::Rect placed = WindowPlacement::centredOn(
         size.width(), size.height(), {over.x(), over.y(), over.width(), over.height()},
         {area.x(), area.y(), area.width(), area.height()});
+    window->setGeometry(placed.x, placed.y, placed.width, placed.height);
+}
+
+void QtApplicationShell::placeOnScreen(QWidget* window, const QRect& wanted) {
+    QScreen* screen = QGuiApplication::screenAt(wanted.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : wanted;
+    WindowPlacement::Rect placed =
+        WindowPlacement::onScreen({wanted.x(), wanted.y(), wanted.width(), wanted.height()},
+                                  {area.x(), area.y(), area.width(), area.height()});
     window->setGeometry(placed.x, placed.y, placed.width, placed.height);
 }
 

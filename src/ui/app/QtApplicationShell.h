@@ -19,6 +19,8 @@ namespace quill {
 
 class AddressBookWindow;
 class LauncherWindow;
+class MailboxOpening;
+class MailReader;
 class MailboxBrowserWindow;
 class PreferencesWindow;
 
@@ -50,10 +52,16 @@ class QtApplicationShell : public QObject, public ApplicationShell {
     void showMailboxes();
     // Places a window centred on its parent (or the screen), wholly on the screen.
     static void centreOn(QWidget* window, const QWidget* parent);
+    // Places a window at `wanted`, kept wholly on the screen it is on (or the
+    // primary one when that screen is gone).
+    static void placeOnScreen(QWidget* window, const QRect& wanted);
     void chooseMailboxToOpen();
 
   private:
     void repaint();
+    void showOpening(const std::shared_ptr<MailboxOpening>& opening);
+    // A mailbox window; with a stand-in, in its place.
+    void showReaderWindow(const std::shared_ptr<MailReader>& reader, const QWidget* standIn);
 
     ProcessLauncher& m_processes;
     int m_frame = 0;

@@ -7,8 +7,10 @@
 
 namespace quill {
 
+// A mailbox shown already, or still being opened, has its window brought forward.
 bool QtMailboxBrowserHost::openMailbox(const std::string& path) {
-    return MailDriver::shared().openMbox(path) != nullptr;
+    MailDriver& driver = MailDriver::shared();
+    return driver.findToc(path, true) || driver.openMbox(path);
 }
 
 bool QtMailboxBrowserHost::isActiveMailbox(const std::string& path) const {

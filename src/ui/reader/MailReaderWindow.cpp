@@ -21,7 +21,6 @@
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -35,7 +34,6 @@
 #include "app/MailDriver.h"
 #include "platform/Localized.h"
 #include "platform/Panels.h"
-#include "platform/WindowPlacement.h"
 #include "reader/ReaderCommandTable.h"
 #include "settings/Defaults.h"
 #include "ui/app/QtApplicationShell.h"
@@ -162,15 +160,9 @@ void MailReaderWindow::placeWindow() {
         QtApplicationShell::centreOn(this, parent);
         wanted = geometry();
     }
-    QScreen* screen = QGuiApplication::screenAt(wanted.center());
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    QRect area = screen ? screen->availableGeometry() : wanted;
-    WindowPlacement::Rect placed =
-        WindowPlacement::onScreen({wanted.x(), wanted.y(), wanted.width(), wanted.height()},
-                                  {area.x(), area.y(), area.width(), area.height()});
-    setGeometry(placed.x, placed.y, placed.width, placed.height);
+    QtApplicationShell::placeOnScreen(this, wanted);
     int listHeight = std::max(60, int(m_reader->savedTocHeight()));
-    m_split->setSizes({listHeight, std::max(100, placed.height - listHeight)});
+    m_split->setSizes({listHeight, std::max(100, height() - listHeight)});
 }
 
 bool MailReaderWindow::windowFrame(tocformat::WindowFrame& frame, float& tocHeight) const {
