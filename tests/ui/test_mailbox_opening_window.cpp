@@ -26,6 +26,7 @@
 #include "ui/platform/QtRunLoop.h"
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/reader/MailboxOpeningWindow.h"
+#include "ui/reader/MessageListView.h"
 
 using quill::MailboxOpening;
 using quill::MailboxOpeningWindow;
