@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeView>
 #include <QtTest>
 
 #include "IsolatedHome.h"
