@@ -32,7 +32,7 @@ void OpenMailboxWindow(benchmark::State& state) {
             MailReader::open(box, MailDriver::shared().mailContext(), MailDriver::shared());
         if (!reader) throw std::runtime_error("cannot open " + box);
         for (int row = 0; row < kRowsDrawn && row < reader->matrix().rowCount(); ++row)
-            benchmark::DoNotOptimize(reader->matrix().loadedCellAtRow(row).subject().size());
+            benchmark::DoNotOptimize(reader->matrix().loadedTextsAtRow(row).subject.size());
     }
 }
 

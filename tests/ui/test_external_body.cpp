@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QTreeView>
 #include <QtTest>
 
 #include "ReaderWindows.h"
@@ -28,6 +27,7 @@
 #include "ui/app/LoginPanelDialog.h"
 #include "ui/platform/QtPanels.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/MessageListView.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QTreeView>
 #include <QtTest>
 #include <atomic>
 #include <csignal>
@@ -26,6 +25,7 @@
 #include "ui/links/LinkButtonClicks.h"
 #include "ui/links/X11BrowserRemote.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/MessageListView.h"
 
 // Last: Xlib defines macros that Qt's and our headers must not see.
 #ifndef Q_MOC_RUN

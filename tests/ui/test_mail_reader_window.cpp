@@ -17,7 +17,6 @@
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextFrame>
-#include <QTreeView>
 #include <QtTest>
 
 #include "ReaderWindows.h"
@@ -30,6 +29,8 @@
 #include "settings/Defaults.h"
 #include "settings/PreferenceKeyTable.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/MessageListView.h"
+#include "ui/platform/QtRunLoop.h"
 #include "ui/reader/TocMatrixModel.h"
 #include "ui/settings/PreferencesWindow.h"
 
@@ -83,6 +84,9 @@ class TestMailReaderWindow : public QObject {
     }
 
   private slots:
+    // Delayed calls (the message keys stop on) run in Qt's loop, as in the application.
+    void initTestCase() { quill::installRunLoop(std::make_shared<quill::QtRunLoop>()); }
+
     void init() {
         QDir(m_dir.path()).mkpath("home/Mail/Test.mbox");
         quill::setCurrentUser({"tester", (m_dir.path() + "/home").toStdString(), "Test User"});
@@ -179,6 +183,52 @@ class TestMailReaderWindow : public QObject {
         window->listView()->setCurrentIndex(window->listView()->model()->index(2, 0));
         QTest::keyClick(window->listView(), Qt::Key_Delete);
         QCOMPARE(window->listView()->model()->rowCount(), 30);
+        closeAndDelete(window);
+    }
+
+    // The list's own keys and clicks: a page is the rows in sight, Shift and
+    // Control extend the selection, the core's selection follows, and a
+    // message moved to by keys shows once they stop while a click shows it at once.
+    void theListMovesAndSelectsByKeysAndClicks() {
+        auto* window = openWindow();
+        quill::MessageListView* list = window->listView();
+        list->setFocus();
+        const int page = list->viewport()->height() / list->rowHeight();
+        const int last = list->model()->rowCount() - 1;
+        struct Step {
+            const char* name;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            int current, selected;
+        };
+        const Step steps[] = {
+            {"home", Qt::Key_Home, Qt::NoModifier, 0, 1},
+            {"a page down", Qt::Key_PageDown, Qt::NoModifier, page, 1},
+            {"shift extends", Qt::Key_Down, Qt::ShiftModifier, page + 1, 2},
+            {"end", Qt::Key_End, Qt::NoModifier, last, 1},
+            {"no further than the end", Qt::Key_PageDown, Qt::NoModifier, last, 1},
+            {"up", Qt::Key_Up, Qt::NoModifier, last - 1, 1},
+        };
+        for (const Step& s : steps) {
+            QTest::keyClick(list, s.key, s.modifiers);
+            QVERIFY2(list->currentIndex().row() == s.current, s.name);
+            QVERIFY2(int(window->reader().matrix().selectedRows().size()) == s.selected, s.name);
+        }
+        QCOMPARE(window->reader().matrix().selectedRow(), last - 1);
+        QTRY_COMPARE(window->reader().curMsg(), last - 1);
+        QVERIFY(list->visualRect(list->currentIndex()).intersects(list->viewport()->rect()));
+
+        auto rowCentre = [list](int row) {
+            return list->visualRect(list->model()->index(row, quill::TocMatrixModel::Subject))
+                .center();
+        };
+        QTest::keyClick(list, Qt::Key_Home);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(3));
+        QCOMPARE(window->reader().curMsg(), 3);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
+        QCOMPARE(window->reader().matrix().getSelection(), (std::vector<int>{1, 3}));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowCentre(5));
+        QCOMPARE(window->reader().matrix().selectedRows().size(), std::size_t(5));
         closeAndDelete(window);
     }
 

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTreeView>
 #include <QtTest>
 
 #include "ReaderWindows.h"
@@ -26,6 +25,7 @@
 #include "ui/reader/FindPanel.h"
 #include "ui/reader/ListFindRunner.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/MessageListView.h"
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeView>
 #include <QtTest>
 
 #include "IsolatedHome.h"
@@ -26,6 +25,7 @@
 #include "ui/platform/QtRunLoop.h"
 #include "ui/reader/MailReaderWindow.h"
 #include "ui/reader/MailboxOpeningWindow.h"
+#include "ui/reader/MessageListView.h"
 
 using quill::MailboxOpening;
 using quill::MailboxOpeningWindow;

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QTreeView>
 #include <QtTest>
 
 #include "ReaderWindows.h"
@@ -17,6 +16,7 @@
 #include "reader/MessageRenderer.h"
 #include "settings/Defaults.h"
 #include "ui/reader/MailReaderWindow.h"
+#include "ui/reader/MessageListView.h"
 #include "ui/reader/TocMatrixModel.h"
 #include "ui/richtext/RichTextDocument.h"
 

@@ -28,9 +28,10 @@ MailFinder::~MailFinder() {
     if (m_display) m_runLoop.cancel(m_display);
 }
 
-bool MailFinder::summaryMatches(const FindExpression& expression, const MailCell& cell, int row) {
-    if ((!cell.isRead() && expression.matches(kUnreadMark)) || expression.matches(cell.subject()) ||
-        expression.matches(cell.from()) || expression.matches(cell.date())) {
+bool MailFinder::summaryMatches(const FindExpression& expression, const MailCell& cell,
+                                const MailTexts& texts, int row) {
+    if ((!cell.isRead() && expression.matches(kUnreadMark)) || expression.matches(texts.subject) ||
+        expression.matches(texts.from) || expression.matches(texts.date)) {
         return true;
     }
     // The number the row shows, NUL-terminated for the matcher, without a
@@ -75,7 +76,10 @@ bool MailFinder::begin(const FindOptions& options, bool forward, bool all, bool 
 
 bool MailFinder::rowMatches(int row) {
     TocMatrix& matrix = m_reader.matrix();
-    if (!m_searchMessages) return summaryMatches(*m_expression, matrix.loadedCellAtRow(row), row);
+    if (!m_searchMessages) {
+        MailTexts texts = matrix.loadedTextsAtRow(row);
+        return summaryMatches(*m_expression, matrix.cellAtRow(row), texts, row);
+    }
     int msgId = matrix.cellAtRow(row).msgId();
     return m_all ? m_text->found(msgId) : m_text->matches(msgId);
 }

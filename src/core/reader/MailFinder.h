@@ -17,6 +17,7 @@
 namespace quill {
 
 class MailCell;
+struct MailTexts;
 class MailReader;
 class MessageTextSearch;
 
@@ -45,7 +46,8 @@ class MailFinder {
 
     // Whether a row's summary matches: the unread mark of an unread message,
     // its subject, its sender, its date text or its number (row + 1).
-    static bool summaryMatches(const FindExpression& expression, const MailCell& cell, int row);
+    static bool summaryMatches(const FindExpression& expression, const MailCell& cell,
+                               const MailTexts& texts, int row);
     // Selects the first unread row (every unread row with `all`); false when none.
     static bool findUnread(MailReader& reader, bool all);
 

@@ -66,16 +66,23 @@ MailReader::MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMa
       m_newMail(newMail),
       m_matrix(
           [this](int id, std::string& subject, std::string& from) {
+              // A closing window may draw rows after its index has closed.
+              if (!m_mailbox->entryIfOpen(id)) return;
               m_mailbox->loadSubject(id, subject, from);
               if (m_unicodeList) m_unicodeList->load(id, subject, from);
           },
           m_defaults),
       m_readOnly(m_mailbox->readOnly()),
-      m_statusLineShown(m_defaults.statusLine()) {
+      m_statusLineShown(m_defaults.statusLine()),
+      m_deferredDisplay(m_mailbox->context().runLoop, [this] { showSelection(); }) {
     tocformat::WindowFrame recorded;
     float height = 0;
     m_mailbox->getFrame(recorded, height);
     m_frameRecorded = openingFrame(recorded, height, m_frame, m_tocHeight);
+    m_matrix.setDetailsLoader([this](int id) -> MailDetails {
+        const TocEntry* e = m_mailbox->entryIfOpen(id);
+        return e ? MailDetails{e->date, e->size, e->priority} : MailDetails{};
+    });
     m_matrix.setRangeLoader([this](int first, int count, const TocMatrix::TextSink& sink) {
         m_mailbox->loadSubjects(first, count,
                                 [this, &sink](int id, std::string& subject, std::string& from) {
@@ -146,7 +153,12 @@ void MailReader::windowWillClose() {
     if (m_mailbox && !m_readOnly) m_mailbox->viewsChanged(*this);
 }
 
-void MailReader::loadToc(const MsgList& list, bool atStart) { m_matrix.loadToc(&list, atStart); }
+void MailReader::loadToc(const MsgList& list, bool atStart) { loadRows(&list, atStart); }
+
+void MailReader::loadRows(const MsgList* list, bool atStart) {
+    m_matrix.loadToc(list, atStart);
+    m_mailbox->toc().releaseMsgList();
+}
 
 void MailReader::orderFront() {
     if (m_view) m_view->orderFront();
@@ -176,7 +188,7 @@ void MailReader::incorporateMail() {
     int before = m_mailbox->getMailboxStatus().count;
     const MsgList* list = Incorporation::incorporateMailAtStart(*m_mailbox, &atStart);
     if (!list) return;
-    m_matrix.loadToc(list, atStart);
+    loadRows(list, atStart);
     if (m_view && m_matrix.rowCount() > 0) m_view->scrollToRow(m_matrix.rowCount() - 1);
     updateStatus();
     int added = m_mailbox->getMailboxStatus().count - before;
@@ -191,7 +203,7 @@ void MailReader::showCheckResult(const std::string& text) {
 
 void MailReader::reloadList() {
     std::vector<int> selected = m_matrix.getSelection();
-    m_matrix.loadToc(&m_mailbox->getMsgList(), true);
+    loadRows(&m_mailbox->getMsgList(), true);
     m_matrix.selectMsgIds(selected);
 }
 
@@ -230,6 +242,7 @@ MailReader::ItemState MailReader::validateItem(Command command) const {
 }
 
 void MailReader::perform(Command command, bool controlHeld) {
+    settleDisplay();
     if (m_compaction || !ReaderCommandTable::perform(*this, command, controlHeld)) m_panels.beep();
 }
 
@@ -421,7 +434,16 @@ void MailReader::selectMimeAlternative(AlternativeChoice choice) {
     if (m_curMsg >= 0) loadMessage(m_curMsg);
 }
 
-void MailReader::selectionDidChange() {
+void MailReader::selectionDidChange(bool byKeys) {
+    if (byKeys) {
+        m_deferredDisplay.restart();
+        return;
+    }
+    m_deferredDisplay.cancel();
+    showSelection();
+}
+
+void MailReader::showSelection() {
     if (m_matrix.selectedRows().size() != 1) return;
     int id = m_matrix.cellAtRow(m_matrix.selectedRow()).msgId();
     if (id == m_curMsg) return;
@@ -741,9 +763,10 @@ void MailReader::textWillPrint(PrintScope scope, TextView& out,
                                                : m_defaults.unicodeDisplay());
     if (scope == PrintScope::Summaries) {
         for (int row = 0; row < m_matrix.rowCount(); ++row) {
-            const MailCell& c = m_matrix.loadedCellAtRow(row);
-            out.replaceSel(std::string(c.from()) + "\t" + std::string(c.date()) + "\t" +
-                           std::string(c.subject()) + "\t" + sizeString(c.size()) + "\n");
+            MailTexts t = m_matrix.loadedTextsAtRow(row);
+            MailDetails d = m_matrix.detailsOf(m_matrix.cellAtRow(row));
+            out.replaceSel(std::string(t.from) + "\t" + std::string(t.date) + "\t" +
+                           std::string(t.subject) + "\t" + sizeString(d.size) + "\n");
         }
         return;
     }
@@ -830,7 +853,7 @@ void MailReader::compactionCopied(const Status& copied) {
     std::size_t removed = finished ? compaction->deletedAttachments().size() : 0;
     m_undo.clear();
     emptyMsg();
-    m_matrix.loadToc(&m_mailbox->getMsgList(), true);
+    loadRows(&m_mailbox->getMsgList(), true);
     if (selected >= 0) showRow(m_matrix.rowForMsgId(selected));
     if (m_view) m_view->setTitle(title());
     updateStatus();
@@ -885,9 +908,8 @@ void MailReader::pasteText(const std::string& text) {
         m_panels.beep();
         return;
     }
-    const MsgList* list = m_mailbox->pasteMail(text);
-    if (!list) return;
-    m_matrix.loadToc(list, m_mailbox->toc().atStart());
+    // The mailbox hands the new rows to this window (loadToc) as it appends.
+    if (!m_mailbox->pasteMail(text)) return;
     if (m_view && m_matrix.rowCount() > 0) m_view->scrollToRow(m_matrix.rowCount() - 1);
     updateStatus();
 }

@@ -16,6 +16,7 @@
 #include "base/SharedBytes.h"
 #include "compose/ReplySource.h"
 #include "message/AlternativeChoice.h"
+#include "reader/DeferredDisplay.h"
 #include "reader/MailReaderView.h"
 #include "reader/MailWindowController.h"
 #include "reader/NewMailNotice.h"
@@ -194,8 +195,12 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
     // Plain text in a fixed-width font (a View choice).
     bool fixedFont() const { return m_fixedFont; }
     void toggleFixedFont();
-    // The user clicked (or moved to) a row of the list.
-    void selectionDidChange();
+    // The user clicked (or moved to) a row of the list. A move by keys shows
+    // its message once the keys stop (DeferredDisplay); a click, at once.
+    void selectionDidChange(bool byKeys = false);
+    // Shows a message that keys moved to and that is still waiting; every
+    // command does this first, so it acts on the message selected.
+    void settleDisplay() { m_deferredDisplay.settle(); }
 
     void loadMessage(int index);
     void emptyMsg();
@@ -235,6 +240,10 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
     static void insertDelimiter(TextView& text);
 
   private:
+    // Builds the list's rows from the mailbox's records, then lets them go.
+    void loadRows(const MsgList* list, bool atStart);
+    // Shows the selected message when one row is selected.
+    void showSelection();
     MailReader(std::unique_ptr<MailBox> mailbox, std::string path, NewMailNotice& newMail);
     void compactionCopied(const Status& copied);
     void showStep(const char* text);
@@ -278,6 +287,7 @@ class MailReader : public MailBoxWindow, public MailWindowController, public Rep
     tocformat::WindowFrame m_frame;
     float m_tocHeight = 0;
     bool m_frameRecorded = false;
+    DeferredDisplay m_deferredDisplay;
 };
 
 }  // namespace quill

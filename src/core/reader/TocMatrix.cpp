@@ -19,44 +19,12 @@ std::string_view withoutPrefix(std::string_view v, std::string_view prefix) {
     return v;
 }
 
-// Ties of the text sorts go to the date, then the index.
-bool byDateThenIndex(const MailCell& a, const MailCell& b) {
-    if (a.dateVal() != b.dateVal()) return a.dateVal() < b.dateVal();
-    return a.msgId() < b.msgId();
-}
-
 unsigned priorityRank(std::uint32_t priority) {
     return static_cast<std::uint8_t>(priority - 1) % 16;  // 1 first, none (0) last
 }
 
-TocMatrix::Comparison comparisonFor(TocMatrix::SortKey key) {
-    using K = TocMatrix::SortKey;
-    switch (key) {
-        case K::Date:
-            return byDateThenIndex;
-        case K::Name:
-            return [](const MailCell& a, const MailCell& b) {
-                int c = compareIgnoringCase(withoutPrefix(a.from(), "To: "),
-                                            withoutPrefix(b.from(), "To: "));
-                return c != 0 ? c < 0 : byDateThenIndex(a, b);
-            };
-        case K::Subject:
-            return [](const MailCell& a, const MailCell& b) {
-                if (a.hasSubject() != b.hasSubject()) return !a.hasSubject();
-                int c = compareIgnoringCase(withoutPrefix(a.subject(), "Re: "),
-                                            withoutPrefix(b.subject(), "Re: "));
-                return c != 0 ? c < 0 : byDateThenIndex(a, b);
-            };
-        case K::Size:
-            return [](const MailCell& a, const MailCell& b) { return a.size() < b.size(); };
-        case K::Priority:
-            return [](const MailCell& a, const MailCell& b) {
-                return priorityRank(a.priority()) < priorityRank(b.priority());
-            };
-        case K::Number:
-            break;
-    }
-    return [](const MailCell& a, const MailCell& b) { return a.msgId() < b.msgId(); };
+bool isTextKey(TocMatrix::SortKey key) {
+    return key == TocMatrix::SortKey::Name || key == TocMatrix::SortKey::Subject;
 }
 
 }  // namespace
@@ -66,6 +34,45 @@ TocMatrix::TocMatrix(SubjectLoader loader, Defaults& defaults)
       m_defaults(defaults),
       m_showDeletions(defaults.showDeletions()),
       m_showSizes(defaults.showSizes()) {}
+
+// Ties of the text sorts go to the date, then the index.
+bool TocMatrix::byDateThenIndex(const MailCell& a, const MailCell& b) const {
+    std::uint32_t dateA = detailsOf(a).dateVal, dateB = detailsOf(b).dateVal;
+    if (dateA != dateB) return dateA < dateB;
+    return a.msgId() < b.msgId();
+}
+
+TocMatrix::Comparison TocMatrix::comparisonFor(SortKey key) const {
+    switch (key) {
+        case SortKey::Date:
+            return [this](const MailCell& a, const MailCell& b) { return byDateThenIndex(a, b); };
+        case SortKey::Name:
+            return [this](const MailCell& a, const MailCell& b) {
+                int c = compareIgnoringCase(withoutPrefix(textsOf(a).from, "To: "),
+                                            withoutPrefix(textsOf(b).from, "To: "));
+                return c != 0 ? c < 0 : byDateThenIndex(a, b);
+            };
+        case SortKey::Subject:
+            return [this](const MailCell& a, const MailCell& b) {
+                std::string_view subjectA = textsOf(a).subject, subjectB = textsOf(b).subject;
+                if (subjectA.empty() != subjectB.empty()) return subjectA.empty();
+                int c = compareIgnoringCase(withoutPrefix(subjectA, "Re: "),
+                                            withoutPrefix(subjectB, "Re: "));
+                return c != 0 ? c < 0 : byDateThenIndex(a, b);
+            };
+        case SortKey::Size:
+            return [this](const MailCell& a, const MailCell& b) {
+                return detailsOf(a).size < detailsOf(b).size;
+            };
+        case SortKey::Priority:
+            return [this](const MailCell& a, const MailCell& b) {
+                return priorityRank(detailsOf(a).priority) < priorityRank(detailsOf(b).priority);
+            };
+        case SortKey::Number:
+            break;
+    }
+    return [](const MailCell& a, const MailCell& b) { return a.msgId() < b.msgId(); };
+}
 
 bool TocMatrix::listed(const MsgListRecord& record) const {
     if (m_focus && !m_focus->count(record.index)) return false;
@@ -86,7 +93,9 @@ void TocMatrix::loadToc(const MsgList* list, bool atStart) {
     }
     ++m_layoutVersion;
     for (const MsgListRecord& record : *list) {
-        if (!listed(record)) continue;
+        // New mail may come with every record of the mailbox: the rows
+        // already listed stay as they are.
+        if (!listed(record) || (!atStart && rowForMsgId(record.index) >= 0)) continue;
         setRowOf(record.index, static_cast<int>(m_rows.size()));
         m_rows.emplace_back(record);
     }
@@ -130,7 +139,19 @@ std::string TocMatrix::dateText(std::uint32_t packedDate) {
 void TocMatrix::storeTexts(MailCell& cell, const std::string& subject, const std::string& from) {
     // A text cut at a NUL reads as the record did, where strings end at one.
     cell.setTexts(m_texts.store({std::string_view(from.c_str()), std::string_view(subject.c_str()),
-                                 dateTextOf(cell.dateVal())}));
+                                 dateTextOf(detailsOf(cell).dateVal)}));
+}
+
+MailTexts TocMatrix::textsOf(const MailCell& cell) const {
+    const char* from = m_texts.at(cell.texts());
+    if (!from) return {};
+    std::string_view fromText(from);
+    std::string_view subject(fromText.data() + fromText.size() + 1);
+    return {fromText, subject, std::string_view(subject.data() + subject.size() + 1)};
+}
+
+MailDetails TocMatrix::detailsOf(const MailCell& cell) const {
+    return m_detailsLoader ? m_detailsLoader(cell.msgId()) : MailDetails{};
 }
 
 void TocMatrix::loadCell(MailCell& cell) {
@@ -191,20 +212,23 @@ void TocMatrix::setRowOf(int msgId, int row) {
 void TocMatrix::sortBy(SortKey key) {
     m_sortKey = key;
     m_sortDescending = false;
-    sortProc(comparisonFor(key));
+    sortRows(comparisonFor(key), isTextKey(key));
 }
 
 void TocMatrix::sortByHeader(SortKey key) {
     bool reverse = key == m_sortKey && !m_sortDescending;
     if (!reverse) return sortBy(key);
     m_sortDescending = true;
-    sortProc(
-        [less = comparisonFor(key)](const MailCell& a, const MailCell& b) { return less(b, a); });
+    sortRows(
+        [less = comparisonFor(key)](const MailCell& a, const MailCell& b) { return less(b, a); },
+        isTextKey(key));
 }
 
-void TocMatrix::sortProc(const Comparison& less) {
+// Orders by date, size or priority read no texts, so a large list sorted
+// that way loads only the rows it draws.
+void TocMatrix::sortRows(const Comparison& less, bool byText) {
     std::vector<int> selectedIds = getSelection();
-    loadAllCells();
+    if (byText) loadAllCells();
     std::stable_sort(m_rows.begin(), m_rows.end(), less);
     ++m_layoutVersion;
     rebuildIndex();

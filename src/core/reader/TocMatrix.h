@@ -1,10 +1,12 @@
 // TocMatrix: the message list of a mailbox window. Rows are built from the
-// mailbox's message-list records; sender, subject and date texts are loaded
-// lazily through the window, a row at a time for the rows drawn, or all at
-// once in one pass over the index when every row is wanted (a sort, a find).
-// The texts sit in one arena, so a row is a fixed-size record. The list sorts,
-// hides deleted messages, narrows to a focus set and keeps the selection. The
-// Qt view asks it only for the rows it draws.
+// mailbox's message-list records, which are not kept: date, size and priority
+// are read from the mailbox's index when asked for. Sender, subject and date
+// texts are loaded lazily through the window, a row at a time for the rows
+// drawn, or all at once in one pass over the index when every row is wanted
+// (a sort by text, a find). The texts sit in one arena, so a row is a small
+// fixed-size record. The list sorts, hides deleted messages, narrows to a
+// focus set and keeps the selection. The Qt view asks it only for the rows it
+// draws.
 #pragma once
 
 #include <functional>
@@ -29,6 +31,8 @@ class TocMatrix {
     using TextSink = std::function<void(int msgId, std::string& subject, std::string& from)>;
     // Hands the texts of messages first .. first + count - 1 to the sink in one pass.
     using RangeLoader = std::function<void(int first, int count, const TextSink& sink)>;
+    // A message's date, size and priority as the mailbox's index holds them.
+    using DetailsLoader = std::function<MailDetails(int msgId)>;
     using Comparison = std::function<bool(const MailCell&, const MailCell&)>;
     enum class SortKey { Number, Date, Name, Subject, Size, Priority };
 
@@ -39,6 +43,8 @@ class TocMatrix {
     void loadToc(const MsgList* list, bool atStart);
     // How loadAllCells reads every row's texts at once; without one, row by row.
     void setRangeLoader(RangeLoader loader) { m_rangeLoader = std::move(loader); }
+    // Where date, size and priority come from; without one they are zero.
+    void setDetailsLoader(DetailsLoader loader) { m_detailsLoader = std::move(loader); }
     void loadCell(MailCell& cell);
     void loadAllCells();
     int rowCount() const { return static_cast<int>(m_rows.size()); }
@@ -46,6 +52,11 @@ class TocMatrix {
     const MailCell& cellAtRow(int row) const { return m_rows.at(static_cast<size_t>(row)); }
     // The cell of a row, loading its texts first.
     const MailCell& loadedCellAtRow(int row);
+    // A row's texts, loading them first.
+    MailTexts loadedTextsAtRow(int row) { return textsOf(loadedCellAtRow(row)); }
+    // The texts of a cell as loaded so far.
+    MailTexts textsOf(const MailCell& cell) const;
+    MailDetails detailsOf(const MailCell& cell) const;
 
     MailCell* cellForMsgId(int msgId);
     int rowForMsgId(int msgId) const;
@@ -56,7 +67,6 @@ class TocMatrix {
     // A click on a column's header: that key ascending, or the order reversed
     // when the list is already sorted by it.
     void sortByHeader(SortKey key);
-    void sortProc(const Comparison& less);
     SortKey sortKey() const { return m_sortKey; }
     bool sortDescending() const { return m_sortDescending; }
 
@@ -100,6 +110,10 @@ class TocMatrix {
     std::uint64_t layoutVersion() const { return m_layoutVersion; }
 
   private:
+    Comparison comparisonFor(SortKey key) const;
+    bool byDateThenIndex(const MailCell& a, const MailCell& b) const;
+    // Sorts the rows, loading every row's texts first when the order reads them.
+    void sortRows(const Comparison& less, bool byText);
     void storeTexts(MailCell& cell, const std::string& subject, const std::string& from);
     const std::string& dateTextOf(std::uint32_t packedDate);
     bool listed(const MsgListRecord& record) const;
@@ -109,6 +123,7 @@ class TocMatrix {
 
     SubjectLoader m_loader;
     RangeLoader m_rangeLoader;
+    DetailsLoader m_detailsLoader;
     std::vector<MailCell> m_rows;
     TextArena m_texts;
     // Date texts by month and day, as many as a packed date's low bits can hold.

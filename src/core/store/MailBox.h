@@ -132,6 +132,13 @@ class MailBox {
         return m_toc->setState(state, forMsg, flush);
     }
     MessageStatus getStateForMsg(int index) const { return m_toc->getStateForMsg(index); }
+    // A message's index entry; nullptr for an index it does not hold, or once
+    // the index is closed, since a closing window may still draw its list.
+    const TocEntry* entryIfOpen(int index) const {
+        if (!m_toc || index < 0 || static_cast<std::uint32_t>(index) >= m_toc->length())
+            return nullptr;
+        return &m_toc->entry(index);
+    }
     Toc* flushMsgState() { return m_toc->flushFile(); }
     const MsgList& getMsgList();
     const TocEntry& tocInfoAt(int index) const { return m_toc->entry(index); }

@@ -146,6 +146,9 @@ class Toc {
 
     void loadMsgListAt(int first, int count);
     const MsgList& getMsgList() const { return m_msgList; }
+    // Frees the list once a window has built its rows from it: in a large
+    // mailbox it is as big as the rows themselves.
+    void releaseMsgList() { m_msgList = MsgList(); }
 
     MessageStatus setState(MessageStatus state, int forMsg, bool flush);
     MessageStatus getStateForMsg(int index) const { return m_data[index].status; }

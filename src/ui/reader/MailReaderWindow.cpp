@@ -27,7 +27,6 @@
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextFrame>
-#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
@@ -44,6 +43,7 @@
 #include "ui/platform/QtText.h"
 #include "ui/reader/FindPanel.h"
 #include "ui/reader/ListFindRunner.h"
+#include "ui/reader/MessageListView.h"
 #include "ui/reader/TocMatrixModel.h"
 #include "ui/richtext/RichTextDocument.h"
 
@@ -137,13 +137,8 @@ MailReaderWindow::~MailReaderWindow() {
 
 void MailReaderWindow::buildList() {
     m_model = new TocMatrixModel(m_reader->matrix(), this);
-    m_list = new QTreeView;
+    m_list = new MessageListView;
     m_list->setModel(m_model);
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSortingEnabled(false);
     QHeaderView* header = m_list->header();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
@@ -179,6 +174,7 @@ bool MailReaderWindow::windowFrame(tocformat::WindowFrame& frame, float& tocHeig
 }
 
 void MailReaderWindow::performFromMenu(Command command) {
+    m_reader->settleDisplay();
     if (ReaderCommandTable::performedByWindow(command)) {
         performWindowCommand(command);
         return;
@@ -292,7 +288,7 @@ void MailReaderWindow::selectionChangedByUser() {
     std::set<int> rows;
     for (const QModelIndex& i : m_list->selectionModel()->selectedRows()) rows.insert(i.row());
     m_reader->matrix().selectRows(rows);
-    m_reader->selectionDidChange();
+    m_reader->selectionDidChange(m_list->movingByKey());
     validateActions();
 }
 

@@ -14,7 +14,6 @@
 class QAction;
 class QLabel;
 class QTextBrowser;
-class QTreeView;
 class QMenu;
 class QPrinter;
 class QSplitter;
@@ -22,6 +21,7 @@ class QSplitter;
 namespace quill {
 
 class ListFindRunner;
+class MessageListView;
 class TocMatrixModel;
 struct FindOptions;
 
@@ -32,7 +32,7 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
     ~MailReaderWindow() override;
 
     MailReader& reader() { return *m_reader; }
-    QTreeView* listView() const { return m_list; }
+    MessageListView* listView() const { return m_list; }
     QTextBrowser* textView() const { return m_text; }
     QLabel* commandView() const { return m_summary; }
     const std::string& miniature() const { return m_miniature; }
@@ -93,7 +93,7 @@ class MailReaderWindow : public QMainWindow, public MailReaderView {
 
     std::shared_ptr<MailReader> m_reader;
     TocMatrixModel* m_model = nullptr;
-    QTreeView* m_list = nullptr;
+    MessageListView* m_list = nullptr;
     QTextBrowser* m_text = nullptr;
     QLabel* m_status = nullptr;
     QLabel* m_summary = nullptr;

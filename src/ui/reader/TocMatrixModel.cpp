@@ -44,7 +44,7 @@ int TocMatrixModel::columnCount(const QModelIndex& parent) const {
 
 QVariant TocMatrixModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_matrix.rowCount()) return {};
-    const MailCell& cell = m_matrix.loadedCellAtRow(index.row());
+    const MailCell& cell = m_matrix.cellAtRow(index.row());
     if (role == Qt::FontRole) {
         QFont f;
         f.setBold(!cell.isRead());
@@ -59,15 +59,15 @@ QVariant TocMatrixModel::data(const QModelIndex& index, int role) const {
         case Marks:
             return marks(cell);
         case Priority:
-            return priorityText(cell.priority());
+            return priorityText(m_matrix.detailsOf(cell).priority);
         case From:
-            return shownText(cell.from(), m_matrix.utf8Texts());
+            return shownText(m_matrix.loadedTextsAtRow(index.row()).from, m_matrix.utf8Texts());
         case Date:
-            return latin1Text(cell.date());
+            return latin1Text(m_matrix.loadedTextsAtRow(index.row()).date);
         case Subject:
-            return shownText(cell.subject(), m_matrix.utf8Texts());
+            return shownText(m_matrix.loadedTextsAtRow(index.row()).subject, m_matrix.utf8Texts());
         case Size:
-            return latin1Text(sizeString(cell.size()));
+            return latin1Text(sizeString(m_matrix.detailsOf(cell).size));
         default:
             return {};
     }

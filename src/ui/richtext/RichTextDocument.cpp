@@ -13,6 +13,7 @@
 #include <QTextFrame>
 #include <QTextImageFormat>
 #include <algorithm>
+#include <map>
 
 #include "ui/platform/QtText.h"
 
@@ -30,10 +31,15 @@ Qt::Alignment qtAlignment(int alignment) {
 }
 
 // Without an icon theme (a bare X server, a minimal desktop) the provider's
-// icons draw nothing; the style's own always do.
+// icons draw nothing; the style's own always do. Each of those is made once:
+// drawing an icon caches its pixmaps under that icon, so a fresh icon for
+// every message shown would leave pixmaps behind for each.
 QIcon drawable(const QIcon& icon, QStyle::StandardPixmap fallback) {
     if (!icon.pixmap(kIconSize, kIconSize).isNull()) return icon;
-    return QApplication::style()->standardIcon(fallback);
+    static std::map<QStyle::StandardPixmap, QIcon> made;
+    QIcon& standard = made[fallback];
+    if (standard.isNull()) standard = QApplication::style()->standardIcon(fallback);
+    return standard;
 }
 
 QIcon iconFor(const Attachment& cell) {

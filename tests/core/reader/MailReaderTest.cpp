@@ -163,6 +163,44 @@ TEST_F(MailReaderTest, DeleteOneMovesToTheNextMessage) {
     EXPECT_EQ(reader->curMsg(), -1);
 }
 
+// Rows passed over by a held key are never read; the one the keys stop on
+// is, and a command acts on it even before the wait is over.
+TEST_F(MailReaderTest, KeysShowTheMessageTheyStopOnAndCommandsDoNotWaitForIt) {
+    select({0});
+    reader->selectionDidChange();
+    int shown = view.messages;
+    for (int row : {1, 2, 3}) {
+        select({row});
+        reader->selectionDidChange(true);
+    }
+    EXPECT_EQ(reader->curMsg(), 0);
+    EXPECT_TRUE(runLoop().runUntil([&] { return reader->curMsg() == 3; }, std::chrono::seconds(2)));
+    EXPECT_EQ(view.messages, shown + 1);
+
+    select({1});
+    reader->selectionDidChange(true);
+    reader->perform(MailReader::Command::ToggleFlagged);
+    EXPECT_EQ(reader->curMsg(), 1);
+    EXPECT_EQ(reader->mailbox().getStateForMsg(1).toChar(), 'f');
+    select({2});
+    reader->selectionDidChange(true);
+    reader->selectionDidChange();  // a click does not wait, nor leave a display behind
+    EXPECT_EQ(reader->curMsg(), 2);
+    shown = view.messages;
+    runLoop().runUntil([] { return false; }, 2 * DeferredDisplay::kWait);
+    EXPECT_EQ(view.messages, shown);
+}
+
+// A window closing closes the index before the list is last drawn.
+TEST_F(MailReaderTest, RowsReadTheIndexOnlyWhileItIsOpen) {
+    const MailCell& cell = reader->matrix().cellAtRow(3);
+    EXPECT_EQ(reader->matrix().detailsOf(cell).size, reader->mailbox().toc().entry(3).size);
+    EXPECT_GT(reader->matrix().detailsOf(cell).dateVal, 0u);
+    reader->closeWindow();
+    EXPECT_EQ(reader->matrix().detailsOf(cell).size, 0);
+    EXPECT_TRUE(reader->matrix().loadedTextsAtRow(2).subject.empty());
+}
+
 TEST_F(MailReaderTest, ShowingAMessageHidesFilteredHeadersUnlessAllAreWanted) {
     select({2});
     reader->selectionDidChange();
@@ -506,6 +544,9 @@ TEST_F(OrganizeTest, TransferMovesTheSelectionAndPasteAddsAMessage) {
 
     reader->pasteText("A pasted line");
     EXPECT_EQ(reader->mailbox().toc().length(), 5u);
+    EXPECT_THAT(reader->matrix().getAll(), ElementsAre(1, 2, 4));
+    // The records the rows were built from are not kept beside them.
+    EXPECT_TRUE(reader->mailbox().toc().getMsgList().empty());
     EXPECT_EQ(view.scrolled, reader->matrix().rowCount() - 1);
 }
 

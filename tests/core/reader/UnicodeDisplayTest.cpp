@@ -87,8 +87,8 @@ TEST_F(UnicodeDisplayTest, ListTextsAreDecodedFromTheMessagesHeaders) {
     };
     for (int row = 0; row < 6; ++row) {
         SCOPED_TRACE(row);
-        EXPECT_EQ(list.loadedCellAtRow(row).from(), rows[row].from);
-        EXPECT_EQ(list.loadedCellAtRow(row).subject(), rows[row].subject);
+        EXPECT_EQ(list.loadedTextsAtRow(row).from, rows[row].from);
+        EXPECT_EQ(list.loadedTextsAtRow(row).subject, rows[row].subject);
     }
 }
 
@@ -117,8 +117,8 @@ TEST_F(UnicodeDisplayTest, WithTheSettingOffListAndBodiesKeepTheirBytes) {
     auto reader = open(false);
     ASSERT_TRUE(reader);
     EXPECT_FALSE(reader->matrix().utf8Texts());
-    EXPECT_EQ(reader->matrix().loadedCellAtRow(0).subject(), "VGFjayBhbGxh");
-    EXPECT_EQ(reader->matrix().loadedCellAtRow(4).subject(), "Raw caf\xe9");
+    EXPECT_EQ(reader->matrix().loadedTextsAtRow(0).subject, "VGFjayBhbGxh");
+    EXPECT_EQ(reader->matrix().loadedTextsAtRow(4).subject, "Raw caf\xe9");
     EXPECT_THAT(show(*reader, 1), HasSubstr("\n\x1b$BF|K\\\x1b(B"));
     EXPECT_FALSE(reader->text().isUtf8());
     EXPECT_THAT(show(*reader, 0), HasSubstr("Subject: VGFjayBhbGxh\n"));
