@@ -1,4 +1,6 @@
 // Quill: start-up of the graphical mail client.
+#include <malloc.h>
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDir>
@@ -102,6 +104,10 @@ void offerMailService(quill::DBusMailListener& service) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Large passing blocks (a message's text, its document) are mapped and
+    // given back whole when freed, instead of leaving holes in the heap that a
+    // long-running window keeps.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     if (versionRequested(argc, argv)) {
         printVersion();
         return 0;

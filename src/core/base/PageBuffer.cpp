@@ -6,6 +6,12 @@
 #include <cstring>
 
 namespace quill {
+namespace {
+
+// Room kept between uses; more than this grew for one large message.
+constexpr size_t kKeptCapacity = 64 * 1024;
+
+}  // namespace
 
 size_t PageBuffer::pageSize() {
     static const size_t size = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
@@ -62,7 +68,13 @@ void PageBuffer::truncate(size_t n) {
 void PageBuffer::clear() {
     m_map.reset();
     m_mapped = false;
-    m_bytes.clear();
+    // Room grown for one large message is given back, so a window that once
+    // showed one does not hold it for good.
+    if (m_bytes.capacity() > kKeptCapacity) {
+        std::vector<char>().swap(m_bytes);
+    } else {
+        m_bytes.clear();
+    }
     m_size = 0;
 }
 

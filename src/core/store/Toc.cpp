@@ -463,7 +463,7 @@ void Toc::loadRecords(std::int64_t mailLength, int count, int start) {
         if (e.type == 'r' && present == 0) m_needUpdate = true;
         e.size = sizeWithAttachment(e.length, present > 0 ? getI32(words) : 0);
         e.attachTime = present > 1 ? getI32(words + 4) : 0;
-        e.priority = present > 2 ? getU32(words + 8) : 0;
+        e.priority = static_cast<std::uint8_t>(present > 2 ? getU32(words + 8) : 0);
         in.consume(static_cast<std::size_t>(recordLength));
     }
     // Records beyond the count mean the header and the records disagree.

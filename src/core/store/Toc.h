@@ -36,20 +36,24 @@ class MailBadTOC : public std::runtime_error {
     const char* name() const { return kMailBadTOC; }
 };
 
-// One message of the index in memory.
+// One message of the index in memory: kept at 32 bytes, since a large
+// mailbox holds one per message for as long as it is open.
 struct TocEntry {
     std::int32_t offset;
     std::int32_t length;
     std::int32_t tocPosition;
     std::uint32_t date;
+    std::int32_t size;  // message length plus attachment size
+    std::int32_t attachTime;
     std::int16_t recordLength;
     MessageStatus status;
     char type;
     char encrypted;
-    std::int32_t size;  // message length plus attachment size
-    std::int32_t attachTime;
-    std::uint32_t priority;
+    // The priority's low byte, all that a list shows or sorts by (the file
+    // keeps the whole word).
+    std::uint8_t priority;
 };
+static_assert(sizeof(TocEntry) == 32);
 
 // Flag bits of a message-list record.
 enum MsgListFlag : std::uint8_t {
