@@ -322,11 +322,19 @@ int Toc::openTocFor(MailBox& mailbox) {
 // rebuild leaves the old file as it was.
 int Toc::writeFileFor(MailBox& mailbox) {
     nameFor(mailbox);
-    std::int32_t time = mtimeOf(mailbox.mailFileName());
     struct stat old;
     TempFile built(m_tocName, ::stat(m_tocName.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644);
-    if (!built.valid()) return -errno;
-    m_tocFile.reset(::dup(built.fd()));
+    if (built.valid()) return writeIndex(mailbox, &built);
+    // A folder that takes no new file may still let its index be rewritten:
+    // then it is rebuilt where it lies, as a cancel leaves it to be rebuilt again.
+    if (errno != EACCES) return -errno;
+    return writeIndex(mailbox, nullptr);
+}
+
+int Toc::writeIndex(MailBox& mailbox, TempFile* built) {
+    std::int32_t time = mtimeOf(mailbox.mailFileName());
+    m_tocFile =
+        built ? UniqueFd(::dup(built->fd())) : openFile(m_tocName, O_WRONLY | O_CREAT | O_TRUNC);
     char raw[kHeaderSize] = {};
     if (!m_tocFile || !writeAll(m_tocFile.get(), {raw, sizeof raw})) return -errno;
     ::fseeko(mailbox.mailFile(), 0, SEEK_SET);
@@ -338,9 +346,9 @@ int Toc::writeFileFor(MailBox& mailbox) {
         header.tocHeight = mailbox.getTocHeight();
         mailbox.getWindowFrame(header.frame);
         encodeHeader(header, raw);
+        bool written = writeAt(0, raw, sizeof raw);
         m_tocFile.reset();
-        bool written = durable::writeAt(built.fd(), {raw, sizeof raw}, 0, m_tocName).ok();
-        if (!written || !built.commit()) count = -1;
+        if (!written || (built && !built->commit())) count = -1;
     }
     int saved = errno;
     m_tocFile = openFile(m_tocName, O_RDONLY);

@@ -189,6 +189,8 @@ class Toc {
     // New mail prepared by the fetch program enters through here.
     friend class Incorporation;
     void ensureLength(std::uint32_t needed);
+    // Writes a new index into `built`, or over the old one when there is none.
+    int writeIndex(MailBox& mailbox, TempFile* built);
     // loadToc against a mailbox of `mailLength` bytes.
     void loadRecords(std::int64_t mailLength, int count, int start);
     // Loads an index held in memory; false (logged) when it is damaged.
