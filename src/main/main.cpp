@@ -31,6 +31,7 @@
 #include "qtcore/QSettingsDefaultsStore.h"
 #include "qtcore/SingleInstance.h"
 #include "reader/MailReader.h"
+#include "reader/MailboxOpening.h"
 #include "reader/MessageRenderer.h"
 #include "reader/TextDisplayFilters.h"
 #include "settings/Defaults.h"
@@ -174,9 +175,12 @@ int main(int argc, char** argv) {
     // A mailbox window opens at this frame until it has one of its own.
     quill::MailBox::setDefaultFrame({100, 100, 860, 640}, 240);
     // The store finds the mailbox a window already has open by its path.
-    quill::MailBox::setWindowFinder([&driver](const std::string& path) -> quill::MailBox* {
-        auto* reader = dynamic_cast<quill::MailReader*>(driver.findToc(path, false));
-        return reader ? &reader->mailbox() : nullptr;
+    quill::MailBox::setWindowFinder([&driver](const std::string& path) {
+        quill::MailWindowController* window = driver.findToc(path, false);
+        auto* reader = dynamic_cast<quill::MailReader*>(window);
+        return quill::MailBox::WindowMailbox{
+            reader ? &reader->mailbox() : nullptr,
+            dynamic_cast<quill::MailboxOpening*>(window) != nullptr};
     });
     driver.loadBundles();
 

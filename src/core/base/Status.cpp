@@ -30,6 +30,8 @@ const char* conditionText(Status::Kind kind) {
             return "changed while compacting";
         case Status::kNotCopied:
             return "attachment not copied";
+        case Status::kStillOpening:
+            return "index still being rebuilt";
         default:
             return "";
     }

@@ -39,6 +39,7 @@ class Status {
         kCancelled,         // the user stopped the work on `path`; nothing changed
         kMailboxChanged,    // "mbox" at `path` changed while it was being compacted
         kNotCopied,         // the attachment directory `path` could not be copied
+        kStillOpening,      // the window of mailbox `path` is still rebuilding its index
     };
 
     Status() = default;

@@ -44,6 +44,12 @@ void tellUser(Panels& panels, const Status& status) {
         case Status::kNotCopied:
             runAlert(panels, "Transfer", "Unable to transfer %s", "OK", nullptr, nullptr, path);
             return;
+        case Status::kStillOpening:
+            runAlert(panels, "Open Mailbox",
+                     "The table of contents for %s is still being rebuilt.  Please try again "
+                     "when its window has opened.",
+                     "OK", nullptr, nullptr, path);
+            return;
         case Status::kOpenedReadOnly:
             runAlert(panels, "Open",
                      "This mailbox is being opened in read-only mode. If another user alters this "

@@ -98,7 +98,13 @@ std::unique_ptr<MailBox> MailBox::newMailBox(const std::string& path, const Mail
 
 MailBox* MailBox::newTempMailBox(const std::string& path, const MailContext& context) {
     if (windowFinder()) {
-        if (MailBox* shown = windowFinder()(path)) return shown;
+        WindowMailbox window = windowFinder()(path);
+        if (window.shown) return window.shown;
+        // A second opening would meet the window's own lock, which must not be broken.
+        if (window.opening) {
+            context.fail(Status::failure(Status::kStillOpening, path));
+            return nullptr;
+        }
     }
     std::string mbox = getLongName(path);
     for (MailBox* m = cacheHead(); m; m = m->m_nextInCache) {

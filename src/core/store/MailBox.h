@@ -64,8 +64,13 @@ class MailBox {
     // The open mailbox of that path (a window's, else a cached one), else a
     // newly opened one released at the end of the current event. Not owned.
     static MailBox* newTempMailBox(const std::string& path, const MailContext& context);
-    // How the application finds the mailbox a window shows for a path.
-    using WindowFinder = std::function<MailBox*(const std::string& path)>;
+    // What the application knows of a path's window: the mailbox it shows,
+    // or that it is still opening (its index being rebuilt under its lock).
+    struct WindowMailbox {
+        MailBox* shown = nullptr;
+        bool opening = false;
+    };
+    using WindowFinder = std::function<WindowMailbox(const std::string& path)>;
     static void setWindowFinder(WindowFinder finder);
     // The frame and list height recorded for mailboxes without a window.
     static void setDefaultFrame(const tocformat::WindowFrame& frame, float tocHeight);

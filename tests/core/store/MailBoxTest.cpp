@@ -162,10 +162,28 @@ TEST_F(MailBoxTest, TempMailBoxComesFromWindowThenCache) {
     ASSERT_TRUE(box);
     EXPECT_EQ(MailBox::newTempMailBox(boxPath(), mailContext()), box.get());
     auto other = open("Other.mbox");
-    MailBox::setWindowFinder(
-        [&](const std::string& p) { return p == boxPath() ? other.get() : nullptr; });
+    MailBox::setWindowFinder([&](const std::string& p) {
+        return MailBox::WindowMailbox{p == boxPath() ? other.get() : nullptr};
+    });
     EXPECT_EQ(MailBox::newTempMailBox(boxPath(), mailContext()), other.get());
     MailBox::setWindowFinder(nullptr);
+}
+
+// A window still rebuilding the index holds the lock: the mailbox is refused
+// with a reason instead of the question whether to break that lock.
+TEST_F(MailBoxTest, TempMailBoxOfAWindowStillOpeningIsRefused) {
+    makeBox("");
+    std::vector<Status> told;
+    MailContext context = mailContext();
+    context.report = [&](const Status& s) { told.push_back(s); };
+    MailBox::setWindowFinder([](const std::string&) {
+        return MailBox::WindowMailbox{nullptr, true};
+    });
+    EXPECT_EQ(MailBox::newTempMailBox(boxPath(), context), nullptr);
+    MailBox::setWindowFinder(nullptr);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].kind(), Status::kStillOpening);
+    EXPECT_TRUE(panels->alerts().empty());
 }
 
 TEST_F(MailBoxTest, FailedOpeningLeavesNoLockAndNoCacheEntry) {
