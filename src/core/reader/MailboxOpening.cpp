@@ -83,10 +83,12 @@ void MailboxOpening::start() {
         m_state = State::Failed;
         return;
     }
-    readOldHeader();
     if (m_mailbox->mailLength() < kWorkerRebuildBytes && stepDelay() == 0) {
         finish(m_mailbox->loadIndex());
-    } else if (m_mailbox->loadCurrentIndex()) {
+        return;
+    }
+    readOldHeader();
+    if (m_mailbox->loadCurrentIndex()) {
         finish(true);
     } else {
         startRebuild();
